@@ -1,0 +1,58 @@
+// The abstract converter: the line store that holds a configuration as
+// parallel arrays of command parts and comment parts, loading and saving of
+// configuration files, and the error code of a conversion.
+#ifndef CNV_ENGINE_CNV_BASE_H_
+#define CNV_ENGINE_CNV_BASE_H_
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+// Error codes of a conversion; each selects one message of the string table.
+enum CnvError : int32_t {
+  kCnvOk = 0,             // 105 "正常です。"
+  kCnvUnsupported = 1,    // 106, never set by any step
+  kCnvNotConvertible = 2, // 107, the input lacks a line a step needs
+  kCnvOperationError = 3, // 108, bad line range or pattern
+  kCnvOutputOpen = 4,     // 109, the output file cannot be created
+};
+
+class CCnvBase {
+ public:
+  CCnvBase() = default;
+  virtual ~CCnvBase();
+
+  // Appends the lines of the file at `path`; 1 when read, 0 when it cannot
+  // be opened. Read errors throw FileError (engine/textfile.h).
+  virtual int Load(const std::filesystem::path& path);
+  // Writes the header line and every line; 1 when written, 0 (code 4) when
+  // the output cannot be created. Write errors throw FileError.
+  virtual int Save(const std::filesystem::path& path);
+  virtual void Clear();
+  virtual void SetError(int code);
+  // Sets `text` to the message of m_error (unchanged if there is none).
+  virtual void GetErrorMessage(std::u16string& text);
+  virtual int ConvertLanProvider() = 0;
+  virtual int ConvertPpProvider() = 0;
+  virtual int ConvertSystemSettings() = 0;
+
+  // Number of lines in the store.
+  int LineCount() const { return static_cast<int>(m_cmdLines.size()); }
+  // The lines as they will be written after the header: command part
+  // followed by comment part.
+  std::vector<std::u16string> JoinedLines() const;
+
+  int32_t m_error = 0;
+  std::vector<std::u16string> m_cmdLines;
+  std::vector<std::u16string> m_commentLines;
+};
+
+// Splits one line at its first "#" outside double quotes into the command
+// part and the comment part (which keeps the "#").
+void SplitComment(const std::u16string& line, std::u16string& cmd, std::u16string& comment);
+
+// The header line every output begins with.
+extern const char16_t kOutputHeader[];
+
+#endif  // CNV_ENGINE_CNV_BASE_H_

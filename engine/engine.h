@@ -1,0 +1,42 @@
+// The conversion engine: chooses the converter that understands an input
+// file, runs the conversion steps in their fixed order and saves.
+#ifndef CNV_ENGINE_ENGINE_H_
+#define CNV_ENGINE_ENGINE_H_
+
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include "engine/cnv_base.h"
+
+enum ConverterKind : int32_t {
+  kConverterNone = 0,
+  kConverterGui = 1,   // CCnvGUI: a web-GUI save
+  kConverterTftp = 2,  // CCnvTFTP: a sectioned listing
+};
+
+class CCnvEngine {
+ public:
+  // Loads `inputPath` with the sectioned-listing converter, else with the
+  // web-GUI converter; leaves no converter when the file cannot be opened.
+  explicit CCnvEngine(const std::filesystem::path& inputPath);
+  virtual ~CCnvEngine();
+
+  // Runs the five steps and saves to `outputPath`; 1 on success, else the
+  // first result that was not 1 (0 without a converter).
+  virtual int Convert(const std::filesystem::path& outputPath);
+  virtual void GetErrorMessage(std::u16string& text);
+
+  // Runs the five steps without saving (for standard output, diffs and dry
+  // runs); same results as Convert up to Save.
+  int RunSteps();
+
+  CCnvBase* converter() const { return m_converter.get(); }
+  int32_t converterKind() const { return m_converterKind; }
+
+  int32_t m_converterKind = kConverterNone;
+  std::unique_ptr<CCnvBase> m_converter;
+};
+
+#endif  // CNV_ENGINE_ENGINE_H_

@@ -1,0 +1,30 @@
+// The one exception type of the file layer: a read or write that failed
+// after the file was opened. Neither the steps nor the engine catch it; the
+// front ends report it with the path.
+#ifndef CNV_ENGINE_FILE_ERROR_H_
+#define CNV_ENGINE_FILE_ERROR_H_
+
+#include <filesystem>
+#include <stdexcept>
+#include <string>
+
+class FileError : public std::runtime_error {
+ public:
+  enum class Kind {
+    Generic,   // a read error, an invalid byte, a file that is not text
+    DiskFull,  // a write failed, or a character the output cannot hold
+  };
+
+  // `detail` says what went wrong, in UTF-8 (it names the line where known).
+  FileError(Kind kind, std::filesystem::path path, const std::string& detail)
+      : std::runtime_error(detail), kind_(kind), path_(std::move(path)) {}
+
+  Kind kind() const { return kind_; }
+  const std::filesystem::path& path() const { return path_; }
+
+ private:
+  Kind kind_;
+  std::filesystem::path path_;
+};
+
+#endif  // CNV_ENGINE_FILE_ERROR_H_

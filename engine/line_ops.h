@@ -1,0 +1,54 @@
+// Line search and edit operations: every conversion step finds lines with
+// patterns, receives the places as match records, and inserts new lines.
+#ifndef CNV_ENGINE_LINE_OPS_H_
+#define CNV_ENGINE_LINE_OPS_H_
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "engine/cnv_base.h"
+
+// One place found by a search.
+class CCnvMatch {
+ public:
+  CCnvMatch() = default;
+  CCnvMatch(int32_t line, std::u16string text, int32_t start, int32_t end, int32_t inComment)
+      : m_line(line), m_text(std::move(text)), m_start(start), m_end(end), m_inComment(inComment) {}
+  virtual ~CCnvMatch() = default;
+  CCnvMatch(const CCnvMatch&) = default;
+  CCnvMatch& operator=(const CCnvMatch&) = default;
+  CCnvMatch(CCnvMatch&&) = default;
+  CCnvMatch& operator=(CCnvMatch&&) = default;
+
+  int32_t m_line = 0;     // line index in the store (0 for MatchAllInText)
+  std::u16string m_text;  // the searched text
+  int32_t m_start = 0;    // start of the recorded group in m_text
+  int32_t m_end = 0;      // just after the end of the recorded group
+  int32_t m_inComment = 0;
+};
+
+using CCnvMatchList = std::vector<CCnvMatch>;
+
+// Records every line from `first` to `last` (negative: the last line) whose
+// command part (and, if includeComments, comment part) matches `pattern`;
+// 1 when something was found. Bad range or pattern: error 3, result 0.
+int FindLines(CCnvBase& store, std::u16string_view pattern, CCnvMatchList& list, int first,
+              int last, int includeComments);
+// Records every group of every successive match of `pattern` in `text`.
+int MatchAllInText(std::u16string_view pattern, std::u16string_view text, CCnvMatchList& list);
+// Records the last line of every run of consecutive lines matching the
+// patterns in turn (wholly in command parts or wholly in comment parts).
+int FindLineSequence(CCnvBase& store, const std::vector<std::u16string>& patterns,
+                     CCnvMatchList& list);
+// Inserts `lines` at `index` (appends when index >= count); always 1.
+int InsertLines(CCnvBase& store, const std::vector<std::u16string>& lines, int index,
+                int asComment);
+// Appends `lines` as comment parts of new lines; always 1.
+int AppendCommentLines(CCnvBase& store, const std::vector<std::u16string>& lines);
+
+std::u16string TextBeforeQuote(std::u16string_view text);
+std::u16string TextBeforeSyslog(std::u16string_view text);
+
+#endif  // CNV_ENGINE_LINE_OPS_H_
