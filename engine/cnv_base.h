@@ -11,11 +11,11 @@
 
 // Error codes of a conversion; each selects one message of the string table.
 enum CnvError : int32_t {
-  kCnvOk = 0,             // 105 "正常です。"
-  kCnvUnsupported = 1,    // 106, never set by any step
-  kCnvNotConvertible = 2, // 107, the input lacks a line a step needs
-  kCnvOperationError = 3, // 108, bad line range or pattern
-  kCnvOutputOpen = 4,     // 109, the output file cannot be created
+  kCnvOk = 0,              // 105 "正常です。"
+  kCnvUnsupported = 1,     // 106, never set by any step
+  kCnvNotConvertible = 2,  // 107, the input lacks a line a step needs
+  kCnvOperationError = 3,  // 108, bad line range or pattern
+  kCnvOutputOpen = 4,      // 109, the output file cannot be created
 };
 
 class CCnvBase {

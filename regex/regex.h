@@ -65,14 +65,14 @@ struct Instruction {
 enum ParseError : int32_t {
   kParseOk = 0,
   kParseOutOfMemory = 1,
-  kParseMissingBrace = 2,        // `{` without `}`
-  kParseMissingParen = 3,        // `(` without `)`
-  kParseMissingBracket = 4,      // `[` without `]`, or a range with nothing after `-`
-  kParseBadAbbreviation = 5,     // an abbreviation's expansion does not compile
-  kParseEmptyClass = 6,          // `[]` or `[^]`
-  kParseBadBackReference = 7,    // group number not below the groups opened so far
-  kParseBadRange = 8,            // upper bound below lower bound
-  kParseEmptyLoopOperand = 9,    // operand of `*`, `+`, `*?`, `+?` can match empty
+  kParseMissingBrace = 2,      // `{` without `}`
+  kParseMissingParen = 3,      // `(` without `)`
+  kParseMissingBracket = 4,    // `[` without `]`, or a range with nothing after `-`
+  kParseBadAbbreviation = 5,   // an abbreviation's expansion does not compile
+  kParseEmptyClass = 6,        // `[]` or `[^]`
+  kParseBadBackReference = 7,  // group number not below the groups opened so far
+  kParseBadRange = 8,          // upper bound below lower bound
+  kParseEmptyLoopOperand = 9,  // operand of `*`, `+`, `*?`, `+?` can match empty
   kParseNullPattern = 10,
 };
 
