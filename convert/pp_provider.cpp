@@ -1,6 +1,281 @@
+#include "convert/pp_provider.h"
+
+#include <climits>
+#include <string_view>
+
 #include "convert/cnv_gui.h"
 #include "convert/cnv_tftp.h"
+#include "engine/line_ops.h"
+#include "engine/strutil.h"
 
-// Pass-through until this conversion is built.
-int CCnvGUI::ConvertPpProvider() { return 1; }
-int CCnvTFTP::ConvertPpProvider() { return 1; }
+namespace {
+
+// Recognition patterns. Every search covers the whole store, command parts
+// only; the first matching line is the one used.
+constexpr char16_t kAnyPppoeDescription[] = uR"re({description pp ["]?PRV/PPPoE})re";
+constexpr char16_t kAnyFgaDescription[] = uR"re({description pp ["]?PRV/((FGA_LAN)|(FGA_TERM))})re";
+constexpr char16_t kPpSelect[] = uR"re({pp select [0-9]+[ \t]*})re";
+constexpr char16_t kNumber[] = uR"re({[0-9]+})re";
+// Built with the PP number less one: the description of PP N carries N - 1.
+constexpr char16_t kPpDescription[] =
+    uR"re({description pp ["]?PRV/((PPPoE)|(FGA_LAN)|(FGA_TERM))/%d:})re";
+// Built with N + 500000, N and N.
+constexpr char16_t kDnsServerSelect[] =
+    uR"re({dns server select %d[ \t]+((pp %d)|([0-9]+\.[0-9]+\.[0-9]+\.[0-9]+)|([0-9]+\.[0-9]+\.[0-9]+\.[0-9]+[ \t]+[0-9]+\.[0-9]+\.[0-9]+\.[0-9]+))[ \t]+any . restrict pp %d})re";
+// Built with N.
+constexpr char16_t kDnsServerPart[] =
+    uR"re({((pp %d)|([0-9]+\.[0-9]+\.[0-9]+\.[0-9]+)|([0-9]+\.[0-9]+\.[0-9]+\.[0-9]+[ \t]+[0-9]+\.[0-9]+\.[0-9]+\.[0-9]+))[ \t]+any})re";
+// The look-ahead keeps "pp enable 1" from matching "pp enable 10".
+constexpr char16_t kPpEnable[] = uR"re({pp enable %d}![0-9])re";
+constexpr char16_t kPpSelectNumber[] = uR"re({pp select %d}![0-9])re";
+constexpr char16_t kNatDescriptorType[] = u"{nat descriptor type}";
+
+// Section headers of the listing: frame, title, frame.
+constexpr char16_t kHeaderFrame[] = uR"re({#+[ \t]*})re";
+constexpr char16_t kPpSectionTitle[] = uR"re({#+[ \t]*PP configuration[ \t]*})re";
+constexpr char16_t kIpFilterSectionTitle[] = uR"re({#+[ \t]*IP filter configuration[ \t]*})re";
+
+// Lines written.
+constexpr char16_t kPpNameLine[] = u" pp name \"PRV/%d/1/5/0/0/0:%s\"";
+constexpr char16_t kDnsServerByNumberLine[] = u" provider dns server %d %s";
+constexpr char16_t kDnsServerByPpLine[] = u" provider dns server %s %d";
+constexpr char16_t kProviderSelectLine[] = u" provider select %d";
+constexpr char16_t kProviderSetNamedLine[] = u"provider set %d \"%s\"";
+constexpr char16_t kProviderSetLine[] = u"provider set %d";
+constexpr char16_t kProviderLan2NameLine[] = u"provider lan2 name \"PPPoE/0/1/5/0/0/0:%s\"";
+
+// Offset of a PP's DNS selector number over the PP number.
+constexpr int kDnsSelectorOffset = 500000;
+
+int Fail(CCnvBase& converter, int code) {
+  converter.SetError(code);
+  return 0;
+}
+
+// The first line whose command part matches `pattern`; false when none does.
+bool FindFirstLine(CCnvBase& converter, std::u16string_view pattern, CCnvMatch& match) {
+  CCnvMatchList list;
+  if (FindLines(converter, pattern, list, 0, -1, 0) != 1 || list.empty()) return false;
+  match = list.front();
+  return true;
+}
+
+int CountLines(CCnvBase& converter, std::u16string_view pattern) {
+  CCnvMatchList list;
+  FindLines(converter, pattern, list, 0, -1, 0);
+  return static_cast<int>(list.size());
+}
+
+// The PP number of a "pp select" line: its first run of digits. False when
+// there is none or it is too large to carry the DNS selector offset.
+bool ReadPpNumber(std::u16string_view commandPart, int& number) {
+  CCnvMatchList digits;
+  if (MatchAllInText(kNumber, commandPart, digits) != 1 || digits.empty()) return false;
+  const CCnvMatch& first = digits.front();
+  long long value = 0;
+  for (int i = first.m_start; i < first.m_end; ++i) {
+    value = value * 10 + (commandPart[i] - u'0');
+    if (value > INT_MAX - kDnsSelectorOffset) return false;
+  }
+  number = static_cast<int>(value);
+  return true;
+}
+
+// The DNS server text of a PPPoE PP from its "dns server select" line: "pp"
+// and the PP number, or one or two addresses with their separator.
+bool ReadDnsServerText(const CCnvMatch& dnsLine, int number, std::u16string& serverText) {
+  const std::u16string fromMatch = Substring(dnsLine.m_text, dnsLine.m_start);
+  CCnvMatchList parts;
+  if (MatchAllInText(Format(kDnsServerPart, {number}), fromMatch, parts) != 1 || parts.empty())
+    return false;
+  const CCnvMatch& part = parts.front();
+  std::u16string text = Substring(part.m_text, part.m_start, part.m_end - part.m_start);
+  ReplaceAll(text, u"any", u"");
+  serverText = Trim(text);
+  return true;
+}
+
+// Adds the DNS server line, and the provider selection for the chosen
+// PPPoE PP, after the enable line of PP `number`.
+int AddDnsServerLines(CCnvBase& converter, int number, PpProviderRun& run) {
+  CCnvMatch dnsLine;
+  const std::u16string dnsPattern =
+      Format(kDnsServerSelect, {number + kDnsSelectorOffset, number, number});
+  if (!FindFirstLine(converter, dnsPattern, dnsLine)) return Fail(converter, kCnvNotConvertible);
+  std::u16string serverText;
+  if (!ReadDnsServerText(dnsLine, number, serverText)) return Fail(converter, kCnvNotConvertible);
+
+  CCnvMatch enable;
+  if (!FindFirstLine(converter, Format(kPpEnable, {number}), enable))
+    return Fail(converter, kCnvNotConvertible);
+
+  std::vector<std::u16string> lines;
+  if (serverText.find(u"pp") != std::u16string::npos)
+    lines.push_back(Format(kDnsServerByPpLine, {serverText, number}));
+  else
+    lines.push_back(Format(kDnsServerByNumberLine, {number, serverText}));
+  // The counter stays put once the selection is written, so every later
+  // PPPoE PP gets one too.
+  if (run.pppoeCounter == run.pppoeDescriptionCount - 1)
+    lines.push_back(Format(kProviderSelectLine, {number}));
+  else
+    ++run.pppoeCounter;
+  if (InsertLines(converter, lines, enable.m_line + 1, 0) != 1)
+    return Fail(converter, kCnvOperationError);
+  return 1;
+}
+
+// Adds the provider line (and the listing's comment block above it) after
+// the enable line of PP `number`.
+int AddProviderLines(CCnvBase& converter, int number, const std::u16string& name,
+                     PpInfoBlock infoBlock) {
+  CCnvMatch enable;
+  if (!FindFirstLine(converter, Format(kPpEnable, {number}), enable))
+    return Fail(converter, kCnvNotConvertible);
+  const std::u16string provider = name.empty() ? Format(kProviderSetLine, {number})
+                                               : Format(kProviderSetNamedLine, {number, name});
+  if (InsertLines(converter, {provider}, enable.m_line + 1, 0) != 1)
+    return Fail(converter, kCnvOperationError);
+  if (infoBlock == PpInfoBlock::kAdd &&
+      InsertLines(converter, {u"", u" # Provider information", u""}, enable.m_line + 1, 1) != 1)
+    return Fail(converter, kCnvOperationError);
+  return 1;
+}
+
+enum class PpResult { kSkipped, kConverted, kFailed };
+
+// Converts PP `number` if a description with the number less one marks it
+// as a provider.
+PpResult ConvertPp(CCnvBase& converter, int number, PpInfoBlock infoBlock, PpProviderRun& run) {
+  CCnvMatch description;
+  if (!FindFirstLine(converter, Format(kPpDescription, {number - 1}), description))
+    return PpResult::kSkipped;
+
+  const std::u16string name = TextBeforeQuote(Substring(description.m_text, description.m_end));
+  const bool pppoe = description.m_text.find(u"PPPoE") != std::u16string::npos;
+  converter.m_cmdLines[description.m_line] = Format(kPpNameLine, {number, name});
+
+  if (pppoe && AddDnsServerLines(converter, number, run) != 1) return PpResult::kFailed;
+  if (AddProviderLines(converter, number, name, infoBlock) != 1) return PpResult::kFailed;
+
+  if (run.firstPpNumber < 0) run.firstPpNumber = number;
+  run.lastProviderName = name;
+  return PpResult::kConverted;
+}
+
+// Puts the catch-all filter line at the end of the last IP filter section:
+// in front of the first line from the section header on that has an empty
+// command part and follows a command or precedes a comment. Without such a
+// line nothing is added. 1, or 0 when the insertion fails.
+int PlaceListingFilterLine(CCnvBase& converter, int headerEnd) {
+  const int count = converter.LineCount();
+  bool content = false;
+  for (int i = headerEnd; i < count; ++i) {
+    const bool emptyCommand = converter.m_cmdLines[i].empty();
+    // A missing line after the last one counts as one with an empty comment.
+    const bool commentFollows = i + 1 < count && !converter.m_commentLines[i + 1].empty();
+    if (!emptyCommand || commentFollows) content = true;
+    if (content && emptyCommand) return InsertLines(converter, {kProviderFilterLine}, i, 0);
+  }
+  return 1;
+}
+
+}  // namespace
+
+const char16_t kProviderFilterLine[] = u"ip filter 500000 restrict * * * * *";
+
+std::vector<std::u16string> ProviderBlockLines(const std::u16string& lastProviderName) {
+  return {u"provider lan1 name LAN:", u"provider type isdn-terminal",
+          u"provider filter routing connection", Format(kProviderLan2NameLine, {lastProviderName})};
+}
+
+PpProviderOutcome ConvertProviderPps(CCnvBase& converter, PpInfoBlock infoBlock,
+                                     PpProviderRun& run) {
+  run = PpProviderRun{};
+  run.pppoeDescriptionCount = CountLines(converter, kAnyPppoeDescription);
+  if (run.pppoeDescriptionCount == 0 && CountLines(converter, kAnyFgaDescription) == 0)
+    return PpProviderOutcome::kNoProvider;
+
+  const int iterations = CountLines(converter, kPpSelect);
+  if (iterations == 0) {
+    Fail(converter, kCnvNotConvertible);
+    return PpProviderOutcome::kFailed;
+  }
+  for (int i = 0; i < iterations; ++i) {
+    // Search afresh: the lines inserted so far have moved the PPs down.
+    CCnvMatchList selects;
+    FindLines(converter, kPpSelect, selects, 0, -1, 0);
+    // A rewritten description can take a match with it; the PPs that were
+    // counted past the end of the list are gone.
+    if (i >= static_cast<int>(selects.size())) break;
+    int number = 0;
+    if (!ReadPpNumber(selects[i].m_text, number)) continue;
+    if (ConvertPp(converter, number, infoBlock, run) == PpResult::kFailed)
+      return PpProviderOutcome::kFailed;
+  }
+  return PpProviderOutcome::kConverted;
+}
+
+int CCnvGUI::ConvertPpProvider() {
+  PpProviderRun run;
+  switch (ConvertProviderPps(*this, PpInfoBlock::kNone, run)) {
+    case PpProviderOutcome::kNoProvider:
+      return 1;
+    case PpProviderOutcome::kFailed:
+      return 0;
+    case PpProviderOutcome::kConverted:
+      break;
+  }
+
+  // The provider block stands in front of the first converted PP.
+  CCnvMatch firstPp;
+  if (run.firstPpNumber < 0 ||
+      !FindFirstLine(*this, Format(kPpSelectNumber, {run.firstPpNumber}), firstPp))
+    return Fail(*this, kCnvNotConvertible);
+  if (InsertLines(*this, ProviderBlockLines(run.lastProviderName), firstPp.m_line, 0) != 1)
+    return Fail(*this, kCnvOperationError);
+
+  // The filter line goes in front of the NAT descriptors, else at the end.
+  CCnvMatch nat;
+  const int placed = FindFirstLine(*this, kNatDescriptorType, nat)
+                         ? InsertLines(*this, {kProviderFilterLine}, nat.m_line, 0)
+                         : AppendCommentLines(*this, {kProviderFilterLine});
+  if (placed != 1) return Fail(*this, kCnvOperationError);
+  return 1;
+}
+
+int CCnvTFTP::ConvertPpProvider() {
+  PpProviderRun run;
+  switch (ConvertProviderPps(*this, PpInfoBlock::kAdd, run)) {
+    case PpProviderOutcome::kNoProvider:
+      return 1;
+    case PpProviderOutcome::kFailed:
+      return 0;
+    case PpProviderOutcome::kConverted:
+      break;
+  }
+
+  // The provider block, under a header of its own, in front of the first
+  // PP section header.
+  CCnvMatchList ppHeaders;
+  if (FindLineSequence(*this, {kHeaderFrame, kPpSectionTitle, kHeaderFrame}, ppHeaders) != 1 ||
+      ppHeaders.empty())
+    return Fail(*this, kCnvNotConvertible);
+  const int ppHeaderStart = ppHeaders.front().m_line - 2;
+  std::vector<std::u16string> block = ProviderBlockLines(run.lastProviderName);
+  block.push_back(u"");
+  if (InsertLines(*this, block, ppHeaderStart, 0) != 1 ||
+      InsertLines(*this, {u"#", u"# Provider Type configuration", u"#", u""}, ppHeaderStart, 1) !=
+          1)
+    return Fail(*this, kCnvOperationError);
+
+  // The filter line ends the last IP filter section.
+  CCnvMatchList filterHeaders;
+  if (FindLineSequence(*this, {kHeaderFrame, kIpFilterSectionTitle, kHeaderFrame}, filterHeaders) !=
+          1 ||
+      filterHeaders.empty())
+    return Fail(*this, kCnvNotConvertible);
+  if (PlaceListingFilterLine(*this, filterHeaders.back().m_line) != 1)
+    return Fail(*this, kCnvOperationError);
+  return 1;
+}

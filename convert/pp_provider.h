@@ -1,0 +1,44 @@
+// The conversion of PP connections that the source marks, by their
+// descriptions, as PPPoE or FGA providers: each becomes a named PP with a
+// provider line and, for PPPoE, its DNS server lines. Both converters run
+// this per-PP conversion and then place the provider block and the filter
+// line in their own way.
+#ifndef CNV_CONVERT_PP_PROVIDER_H_
+#define CNV_CONVERT_PP_PROVIDER_H_
+
+#include <string>
+#include <vector>
+
+#include "engine/cnv_base.h"
+
+// What one run of the per-PP conversion leaves for the placement steps.
+struct PpProviderRun {
+  int pppoeDescriptionCount = 0;  // lines with a PPPoE description, counted first
+  int pppoeCounter = 0;           // PPPoE PPs converted without a provider selection
+  int firstPpNumber = -1;         // number of the first PP converted, -1 for none
+  std::u16string lastProviderName;
+};
+
+enum class PpProviderOutcome {
+  kNoProvider,  // no PP is marked as a provider: nothing was changed
+  kConverted,   // the marked PPs were converted (possibly none of them matched)
+  kFailed,      // an error code was set; the store is partly edited
+};
+
+// Whether each converted PP also gets the listing's "Provider information"
+// comment block after its enable line.
+enum class PpInfoBlock { kNone, kAdd };
+
+// Converts every PP whose description marks it as a provider, in store
+// order, and fills `run`.
+PpProviderOutcome ConvertProviderPps(CCnvBase& converter, PpInfoBlock infoBlock,
+                                     PpProviderRun& run);
+
+// The four provider lines put in front of the PP definitions; the last one
+// carries `lastProviderName`.
+std::vector<std::u16string> ProviderBlockLines(const std::u16string& lastProviderName);
+
+// The catch-all filter line that goes with the provider definitions.
+extern const char16_t kProviderFilterLine[];
+
+#endif  // CNV_CONVERT_PP_PROVIDER_H_
