@@ -1,10 +1,351 @@
-#include "convert/shared_steps.h"
+// The URL filter step: rewrites the external-database settings and gives
+// every interface binding of the URL filters a range of rule numbers of its
+// own, copying the rules it names under the new numbers.
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
 
-// Pass-through until the URL filter conversion is built.
-int ConvertUrlFilter(CCnvBase&) { return 1; }
+#include "convert/filter_list.h"
+#include "convert/shared_steps.h"
+#include "engine/line_ops.h"
+#include "engine/strutil.h"
+
+namespace {
+
+using Lines = std::vector<std::u16string>;
+
+constexpr std::u16string_view kUsePattern =
+    u"{url filter external-database use (reputation off category )?}";
+constexpr std::u16string_view kIdPattern = u"{url filter external-database id[ \t]*}";
+constexpr std::u16string_view kBindingPattern =
+    u"{[ \t]*url ((lan1)|(lan2)|(wan1)|(pp)|(tunnel)) filter ((out)|(in))(([ \t]+[0-9]+)+)?}";
+constexpr std::u16string_view kRulePattern =
+    u"{[ \t]*url filter[ \t]*[0-9]+[ \t]*((reject)|(pass))}";
+constexpr std::u16string_view kCategoryPattern =
+    u"{[ \t]*url filter external-database category[ \t]*[0-9]+}";
+constexpr std::u16string_view kListedNumberPattern = u"{[ \t]+[0-9]+}";
+constexpr std::u16string_view kDigitsPattern = u"{[0-9]+}";
+
+// Where the number of a rule line stands: the leftmost match of the pattern
+// begins with the keyword, then blanks and the number.
+struct RuleKind {
+  std::u16string_view numberPattern;
+  std::u16string_view keyword;
+};
+constexpr RuleKind kRule = {u"{url filter[ \t]*[0-9]+[ \t]*((reject)|(pass))}", u"url filter"};
+constexpr RuleKind kCategoryRule = {u"{url filter external-database category[ \t]*[0-9]+}",
+                                    u"url filter external-database category"};
+
+// Pattern-free text helpers.
+bool Contains(std::u16string_view text, std::u16string_view part) {
+  return text.find(part) != std::u16string_view::npos;
+}
+bool IsBlank(char16_t c) {
+  return c == u' ' || c == u'\t';
+}
+bool IsDigit(char16_t c) {
+  return c >= u'0' && c <= u'9';
+}
+
+std::u16string Decimal(int64_t value) {
+  std::string ascii = std::to_string(value);
+  return std::u16string(ascii.begin(), ascii.end());
+}
+
+// ---- Phase 1: the external-database selection line ----
+
+void ConvertDatabaseUse(CCnvBase& store) {
+  CCnvMatchList found;
+  if (!FindLines(store, kUsePattern, found, 0, -1, 0)) return;
+  CCnvMatchList probe;
+  for (const CCnvMatch& match : found) {
+    const std::u16string head = Substring(match.m_text, match.m_start);
+    const std::u16string rest = Substring(match.m_text, match.m_end);
+    // A reputation setting other than "off" has no counterpart to rewrite.
+    if (MatchAllInText(u"{reputation !(off)}", head, probe)) continue;
+    std::u16string text = Format(u"url filter external-database use category %s", {rest});
+    if (!MatchAllInText(u"{reputation off category }", head, probe) && rest == u"digitalarts") {
+      ReplaceAll(text, u"digitalarts", u"digitalarts2");
+    }
+    store.m_cmdLines[match.m_line] = text;
+  }
+}
+
+// ---- Phase 2: the external-database id line ----
+
+void ConvertDatabaseId(CCnvBase& store) {
+  CCnvMatchList found;
+  if (!FindLines(store, kIdPattern, found, 0, -1, 0)) return;
+  for (const CCnvMatch& match : found) {
+    const std::u16string rest = Substring(match.m_text, match.m_end);
+    int pos = 0;
+    const std::u16string first = NextToken(rest, u" ", pos);
+    std::u16string second;
+    if (pos >= 0) second = NextToken(rest, u" ", pos);
+    // "id <vendor> <id>" is already in the target's form.
+    const bool vendor = first == u"trendmicro" || first == u"digitalarts";
+    if (vendor && !second.empty()) continue;
+    store.m_cmdLines[match.m_line] =
+        Format(u"url filter external-database id digitalarts %s", {rest});
+  }
+}
+
+// ---- Phase 3: the interface bindings and their rules ----
+
+// The digits of one number in a text.
+struct Span {
+  int start = 0;
+  int end = 0;
+};
+
+std::u16string_view Digits(std::u16string_view text, Span span) {
+  return text.substr(span.start, span.end - span.start);
+}
+
+// The digits of every number of a number list: each blank-led run of digits.
+std::vector<Span> ListedNumbers(std::u16string_view text) {
+  CCnvMatchList found;
+  std::vector<Span> spans;
+  MatchAllInText(kListedNumberPattern, text, found);
+  for (const CCnvMatch& match : found) {
+    Span span{match.m_start, match.m_end};
+    while (span.start < span.end && IsBlank(text[span.start])) ++span.start;
+    spans.push_back(span);
+  }
+  return spans;
+}
+
+// Gives every number not yet in `map` the next free number from `base`, in
+// order of first appearance; a repeated number keeps its first new number.
+void RecordNumbers(std::u16string_view text, const std::vector<Span>& spans, int64_t base,
+                   CFilterList& map) {
+  int64_t next = base;
+  std::u16string known;
+  for (Span span : spans) {
+    if (!FindFilterItem(map, Digits(text, span), known)) {
+      AddFilterItem(map, Digits(text, span), Decimal(next++));
+    }
+  }
+}
+
+// The text with each listed number replaced by its new number; every other
+// character, blanks and tabs included, stays as it was.
+std::u16string Renumber(std::u16string_view text, const std::vector<Span>& spans,
+                        const CFilterList& map) {
+  std::u16string out;
+  int from = 0;
+  for (Span span : spans) {
+    out.append(text.substr(from, span.start - from));
+    std::u16string number(Digits(text, span));
+    FindFilterItem(map, Digits(text, span), number);
+    out += number;
+    from = span.end;
+  }
+  out.append(text.substr(from));
+  return out;
+}
+
+// The rule number field of one collected rule line.
+struct RuleNumber {
+  bool found = false;
+  Span span;
+  bool verdict = false;  // "reject" or "pass" follows the number
+};
+
+RuleNumber FindRuleNumber(std::u16string_view text, const RuleKind& kind) {
+  CCnvMatchList found;
+  RuleNumber rule;
+  if (!MatchAllInText(kind.numberPattern, text, found)) return rule;
+  std::size_t pos = found.front().m_start + kind.keyword.size();
+  while (pos < text.size() && IsBlank(text[pos])) ++pos;
+  rule.span.start = static_cast<int>(pos);
+  while (pos < text.size() && IsDigit(text[pos])) ++pos;
+  rule.span.end = static_cast<int>(pos);
+  rule.found = rule.span.end > rule.span.start;
+  while (pos < text.size() && IsBlank(text[pos])) ++pos;
+  const std::u16string_view after = text.substr(pos);
+  rule.verdict = after.starts_with(u"reject") || after.starts_with(u"pass");
+  return rule;
+}
+
+// Removed rule lines of one kind, with their number fields.
+struct RuleBlock {
+  Lines lines;
+  std::vector<RuleNumber> numbers;
+  int pos = -1;  // where the first of them stood; -1: nothing to insert
+};
+
+// Moves every line matching `pattern` out of the store into `block`.
+void CollectRules(CCnvBase& store, std::u16string_view pattern, const RuleKind& kind,
+                  RuleBlock& block) {
+  CCnvMatchList found;
+  if (!FindLines(store, pattern, found, 0, -1, 0)) return;
+  for (const CCnvMatch& match : found) {
+    block.lines.push_back(match.m_text);
+    block.numbers.push_back(FindRuleNumber(match.m_text, kind));
+  }
+  block.pos = found.front().m_line;
+  DeleteMatchedLines(store, found);
+}
+
+// Appends to `copies`, for each mapped number in order, every rule line of
+// that number in block order, with only its number field changed.
+void CopyRules(const RuleBlock& block, const CFilterList& map, Lines& copies) {
+  for (const CFilterItem& item : map) {
+    for (std::size_t i = 0; i < block.lines.size(); ++i) {
+      const RuleNumber& number = block.numbers[i];
+      if (!number.found || !number.verdict) continue;
+      if (Digits(block.lines[i], number.span) != item.m_oldNumber) continue;
+      std::u16string copy = block.lines[i];
+      copy.replace(number.span.start, number.span.end - number.span.start, item.m_newNumber);
+      copies.push_back(std::move(copy));
+    }
+  }
+}
+
+// Largest select number whose rule numbers stay far inside 64 bits.
+constexpr int64_t kMaxSelectNumber = 1'000'000'000'000'000;
+
+// The number N of the select line that governs the binding on line
+// `bindingLine`: the last one above it, else the first one. 0 when there is
+// no select line or its number is out of range.
+int GoverningSelectNumber(CCnvBase& store, std::u16string_view pattern, int bindingLine,
+                          int64_t& number) {
+  CCnvMatchList selects;
+  if (!FindLines(store, pattern, selects, 0, -1, 0)) return 0;
+  const CCnvMatch* governing = &selects.front();
+  for (const CCnvMatch& select : selects) {
+    if (select.m_line < bindingLine) governing = &select;
+  }
+  CCnvMatchList digits;
+  if (!MatchAllInText(kDigitsPattern, governing->m_text, digits)) return 0;
+  const CCnvMatch& first = digits.front();
+  number = 0;
+  for (int i = first.m_start; i < first.m_end; ++i) {
+    number = number * 10 + (governing->m_text[i] - u'0');
+    if (number > kMaxSelectNumber) return 0;
+  }
+  return 1;
+}
+
+// The first new number of a binding, by its interface and direction; 0 when
+// it cannot be told.
+int NumberBase(CCnvBase& store, int bindingLine, std::u16string_view bindingText, int64_t& base) {
+  int64_t select = 0;
+  if (Contains(bindingText, u"lan1")) {
+    base = 10000;
+  } else if (Contains(bindingText, u"lan2")) {
+    base = 10400;
+  } else if (Contains(bindingText, u"wan1")) {
+    base = 10800;
+  } else if (Contains(bindingText, u"pp")) {
+    if (!GoverningSelectNumber(store, u"{pp select [0-9]+[ \t]*}", bindingLine, select)) return 0;
+    base = 400 * select + 19600;
+  } else if (Contains(bindingText, u"tunnel")) {
+    if (!GoverningSelectNumber(store, u"{tunnel select [0-9]+[ \t]*}", bindingLine, select)) {
+      return 0;
+    }
+    base = 400 * select + 59600;
+  } else {
+    return 0;
+  }
+  if (Contains(bindingText, u"out")) base += 200;
+  return 1;
+}
+
+// Puts the removed rule lines back unchanged, once.
+void PutBack(CCnvBase& store, RuleBlock& rules, RuleBlock& categories) {
+  if (rules.pos >= 0) InsertLines(store, rules.lines, rules.pos, 0);
+  if (categories.pos >= 0) {
+    InsertLines(store, categories.lines, categories.pos + static_cast<int>(rules.lines.size()), 0);
+  }
+}
+
+// Rewrites one binding line to its own numbers and collects the copies of
+// the rules it names; 0 when its numbers cannot be told.
+int RenumberBinding(CCnvBase& store, const CCnvMatch& binding, const RuleBlock& rules,
+                    const RuleBlock& categories, Lines& newRules, Lines& newCategories) {
+  const std::u16string_view whole = binding.m_text;
+  const std::u16string_view bindingText =
+      whole.substr(binding.m_start, binding.m_end - binding.m_start);
+  const std::u16string_view restText = whole.substr(binding.m_end);
+  int64_t base = 0;
+  if (!NumberBase(store, binding.m_line, bindingText, base)) return 0;
+
+  CFilterList ruleMap;
+  const std::vector<Span> ruleSpans = ListedNumbers(bindingText);
+  RecordNumbers(bindingText, ruleSpans, base, ruleMap);
+
+  CFilterList categoryMap;
+  std::vector<Span> categorySpans;
+  if (Contains(restText, u"external-database")) categorySpans = ListedNumbers(restText);
+  RecordNumbers(restText, categorySpans, base, categoryMap);
+
+  std::u16string first = Renumber(bindingText, ruleSpans, ruleMap);
+  std::u16string second = Renumber(restText, categorySpans, categoryMap);
+  if (!Contains(second, u"category")) {
+    ReplaceAll(second, u"external-database", u"external-database category");
+  }
+  store.m_cmdLines[binding.m_line] = first + second;
+
+  CopyRules(rules, ruleMap, newRules);
+  CopyRules(categories, categoryMap, newCategories);
+  return 1;
+}
+
+int ConvertBindings(CCnvBase& store) {
+  CCnvMatchList bindings;
+  if (!FindLines(store, kBindingPattern, bindings, 0, -1, 0)) return 1;
+  const std::size_t count = bindings.size();
+
+  RuleBlock rules;
+  CollectRules(store, kRulePattern, kRule, rules);
+  RuleBlock categories;
+  CollectRules(store, kCategoryPattern, kCategoryRule, categories);
+
+  Lines newRules;
+  Lines newCategories;
+  bool putBack = false;
+  for (std::size_t j = 0; j < count; ++j) {
+    // Search again: a put-back may have moved the binding lines.
+    FindLines(store, kBindingPattern, bindings, 0, -1, 0);
+    // A binding line that was also taken as a rule line is gone.
+    if (j >= bindings.size()) break;
+    const CCnvMatch& binding = bindings[j];
+    if (Contains(Substring(binding.m_text, binding.m_start), u"reputation")) {
+      // Reputation bindings keep their numbers, so their rules must stay.
+      if (!putBack) PutBack(store, rules, categories);
+      putBack = true;
+      continue;
+    }
+    if (!RenumberBinding(store, binding, rules, categories, newRules, newCategories)) {
+      store.SetError(kCnvNotConvertible);
+      return 0;
+    }
+  }
+
+  // The copies go where the first rule line and the first category rule line
+  // stood, ahead of any lines that were put back there.
+  if (rules.pos >= 0) InsertLines(store, newRules, rules.pos, 0);
+  if (categories.pos >= 0) {
+    std::size_t offset = newRules.size() + (putBack ? rules.lines.size() : 0);
+    InsertLines(store, newCategories, categories.pos + static_cast<int>(offset), 0);
+  }
+  return 1;
+}
+
+}  // namespace
+
+int ConvertUrlFilter(CCnvBase& converter) {
+  ConvertDatabaseUse(converter);
+  ConvertDatabaseId(converter);
+  return ConvertBindings(converter);
+}
 
 int DeleteMatchedLines(CCnvBase& converter, const CCnvMatchList& list) {
   for (auto it = list.rbegin(); it != list.rend(); ++it) {
+    if (it->m_line < 0 || it->m_line >= converter.LineCount()) continue;
     converter.m_cmdLines.erase(converter.m_cmdLines.begin() + it->m_line);
     converter.m_commentLines.erase(converter.m_commentLines.begin() + it->m_line);
   }
