@@ -42,6 +42,8 @@ class CCnvBase {
   // The lines as they will be written after the header: command part
   // followed by comment part.
   std::vector<std::u16string> JoinedLines() const;
+  // Splits each line into its two parts and appends it to the store.
+  void AppendLines(const std::vector<std::u16string>& lines);
 
   int32_t m_error = 0;
   std::vector<std::u16string> m_cmdLines;

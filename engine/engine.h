@@ -37,6 +37,12 @@ class CCnvEngine {
 
   int32_t m_converterKind = kConverterNone;
   std::unique_ptr<CCnvBase> m_converter;
+
+ protected:
+  // The two steps both converters share (convert/shared_steps.h); virtual
+  // so that a test engine can watch the order of all the calls.
+  virtual int UrlFilterStep(CCnvBase& converter);
+  virtual int ExternalMemoryStep(CCnvBase& converter);
 };
 
 #endif  // CNV_ENGINE_ENGINE_H_

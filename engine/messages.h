@@ -1,19 +1,28 @@
 // The product's string table: the user-visible messages by resource id.
-// The Windows resources carry the same texts.
+// The Windows resources carry the same texts under the same ids.
 #ifndef CNV_ENGINE_MESSAGES_H_
 #define CNV_ENGINE_MESSAGES_H_
 
 #include <string>
 
 enum MessageId : int {
-  kIdsConvertSucceeded = 101,  // the dialog's success message
-  // 102-104 belong to the dialog (see ui/)
+  // The dialog's strings.
+  kIdsAboutMenu = 101,         // system-menu item of the version dialog
+  kIdsConvertSucceeded = 102,  // "変換が正常に終了しました。"
+  kIdsOverwriteQuestion = 103,  // "%sは既に存在します。\n上書きしますか？" (%s: file name)
+  kIdsFileFilter = 104,  // filter of the file dialogs
+  // The messages of the converter's error codes 0 to 4, in this order.
   kIdsErrorNone = 105,
   kIdsErrorUnsupported = 106,
   kIdsErrorNotConvertible = 107,
   kIdsErrorOperation = 108,
   kIdsErrorOutputOpen = 109,
+  // The engine's message when no converter could open the input.
   kIdsErrorInputOpen = 110,
+  // File errors (FileError) as the Windows front end reports them; %1 is
+  // the path of the file.
+  kIdsFileErrorDiskFull = 201,  // "Disk full while accessing %1."
+  kIdsFileErrorGeneric = 202,   // "An unknown error occurred while accessing %1."
 };
 
 // Sets `text` to the string with `id`; false (text unchanged) when the

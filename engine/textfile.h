@@ -27,6 +27,11 @@ bool ReadTextLines(const std::filesystem::path& path, std::vector<std::u16string
 // old file is left as it was and no temporary file remains.
 bool WriteTextLines(const std::filesystem::path& path, const std::vector<std::u16string>& lines);
 
+// Test seam: makes the WriteTextLines calls that follow fail as on a full
+// disk once their output would pass `bytes` bytes (the bytes up to that
+// point are written first). A negative value switches the fault off.
+void SetWriteFaultAfterBytes(long long bytes);
+
 // Converts between the configured character set and UTF-16 (for messages
 // on standard streams); throws FileError with an empty path on failure.
 std::string EncodeText(const std::u16string& text);

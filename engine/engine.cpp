@@ -1,0 +1,63 @@
+#include "engine/engine.h"
+
+#include "convert/cnv_gui.h"
+#include "convert/cnv_tftp.h"
+#include "convert/shared_steps.h"
+#include "engine/messages.h"
+
+CCnvEngine::CCnvEngine(const std::filesystem::path& inputPath) {
+  // The sectioned-listing converter first: its load succeeds only for a
+  // file with both markers, while the web-GUI converter takes any file
+  // that opens.
+  auto tftp = std::make_unique<CCnvTFTP>();
+  if (tftp->Load(inputPath) == 1) {
+    m_converter = std::move(tftp);
+    m_converterKind = kConverterTftp;
+    return;
+  }
+  tftp.reset();
+  auto gui = std::make_unique<CCnvGUI>();
+  if (gui->Load(inputPath) == 1) {
+    m_converter = std::move(gui);
+    m_converterKind = kConverterGui;
+  }
+}
+
+CCnvEngine::~CCnvEngine() = default;
+
+int CCnvEngine::RunSteps() {
+  if (!m_converter) return 0;
+  CCnvBase& converter = *m_converter;
+  int result = converter.ConvertLanProvider();
+  if (result != 1) return result;
+  result = converter.ConvertPpProvider();
+  if (result != 1) return result;
+  result = converter.ConvertSystemSettings();
+  if (result != 1) return result;
+  result = UrlFilterStep(converter);
+  if (result != 1) return result;
+  return ExternalMemoryStep(converter);
+}
+
+int CCnvEngine::Convert(const std::filesystem::path& outputPath) {
+  if (!m_converter) return 0;
+  const int result = RunSteps();
+  if (result != 1) return result;
+  return m_converter->Save(outputPath);
+}
+
+void CCnvEngine::GetErrorMessage(std::u16string& text) {
+  if (m_converter) {
+    m_converter->GetErrorMessage(text);
+  } else {
+    LoadMessage(kIdsErrorInputOpen, text);
+  }
+}
+
+int CCnvEngine::UrlFilterStep(CCnvBase& converter) {
+  return ConvertUrlFilter(converter);
+}
+
+int CCnvEngine::ExternalMemoryStep(CCnvBase& converter) {
+  return ConvertExternalMemory(converter);
+}

@@ -1,0 +1,145 @@
+#include "engine/line_ops.h"
+
+#include <algorithm>
+
+#include "regex/regex.h"
+
+namespace {
+
+// Appends a record for group 0 of the last match when the pattern has a
+// group that took part in it.
+bool AppendGroup0(CCnvMatchList& list, const MatchState& state, int line,
+                  const std::u16string& text, int inComment) {
+  if (state.groups.empty() || !state.groups[0].matched()) return false;
+  list.emplace_back(line, text, state.groups[0].start, state.groups[0].end, inComment);
+  return true;
+}
+
+bool Matches(const CompiledPattern& pattern, const std::u16string& text, MatchState& state) {
+  return MatchPattern(pattern, std::u16string_view(text), state);
+}
+
+}  // namespace
+
+int FindLines(CCnvBase& store, std::u16string_view pattern, CCnvMatchList& list, int first,
+              int last, int includeComments) {
+  list.clear();
+  const int count = store.LineCount();
+  if (first < 0 || last > count - 1 || (last >= 0 && last < first)) {
+    store.SetError(kCnvOperationError);
+    return 0;
+  }
+  CompiledPattern compiled;
+  if (compiled.Compile(pattern) != kParseOk) {
+    store.SetError(kCnvOperationError);
+    return 0;
+  }
+  if (last < 0) last = count - 1;
+  MatchState state;  // one working memory for every line of the search
+  for (int i = first; i <= last; ++i) {
+    const std::u16string& cmd = store.m_cmdLines[static_cast<size_t>(i)];
+    if (Matches(compiled, cmd, state)) AppendGroup0(list, state, i, cmd, 0);
+    if (includeComments != 0) {
+      const std::u16string& comment = store.m_commentLines[static_cast<size_t>(i)];
+      if (Matches(compiled, comment, state)) AppendGroup0(list, state, i, comment, 1);
+    }
+  }
+  return list.empty() ? 0 : 1;
+}
+
+int MatchAllInText(std::u16string_view pattern, std::u16string_view text, CCnvMatchList& list) {
+  list.clear();
+  CompiledPattern compiled;
+  if (compiled.Compile(pattern) != kParseOk || compiled.groupCount == 0) return 0;
+  const std::u16string whole(text);
+  MatchState state;
+  size_t offset = 0;  // where the rest begins in the whole text
+  while (offset < whole.size()) {
+    const std::u16string_view rest = std::u16string_view(whole).substr(offset);
+    if (!MatchPattern(compiled, rest, state)) break;
+    const size_t groups = std::min<size_t>(state.groups.size(), compiled.groupCount);
+    for (size_t g = 0; g < groups; ++g) {
+      const GroupSpan& span = state.groups[g];
+      if (!span.matched()) continue;  // a group that took no part has no place
+      list.emplace_back(0, whole, static_cast<int32_t>(offset) + span.start,
+                        static_cast<int32_t>(offset) + span.end, 0);
+    }
+    // Go on after the last group. Without a place for it, or when the rest
+    // would not shrink (an empty last group), there is nothing sound to go
+    // on from, and the search stops after this match.
+    const GroupSpan& lastGroup = state.groups[groups - 1];
+    if (!lastGroup.matched() || lastGroup.end <= lastGroup.start) break;
+    offset += static_cast<size_t>(lastGroup.end);
+  }
+  return list.empty() ? 0 : 1;
+}
+
+int FindLineSequence(CCnvBase& store, const std::vector<std::u16string>& patterns,
+                     CCnvMatchList& list) {
+  list.clear();
+  std::vector<CompiledPattern> compiled(patterns.size());
+  for (size_t k = 0; k < patterns.size(); ++k) {
+    if (compiled[k].Compile(patterns[k]) != kParseOk) {
+      store.SetError(kCnvOperationError);
+      return 0;
+    }
+  }
+  const int n = static_cast<int>(patterns.size());
+  const int count = store.LineCount();
+  if (n == 0) return 0;
+  MatchState state;
+  // A run lies wholly in command parts or wholly in comment parts.
+  const auto runMatches = [&](const std::vector<std::u16string>& parts, int s) {
+    for (int k = 0; k < n; ++k) {
+      if (compiled[static_cast<size_t>(k)].groupCount == 0 ||
+          !Matches(compiled[static_cast<size_t>(k)], parts[static_cast<size_t>(s + k)], state)) {
+        return false;
+      }
+    }
+    return true;
+  };
+  for (int s = 0; s + n <= count; ++s) {
+    const int line = s + n - 1;
+    if (runMatches(store.m_cmdLines, s)) {
+      AppendGroup0(list, state, line, store.m_cmdLines[static_cast<size_t>(line)], 0);
+    }
+    if (runMatches(store.m_commentLines, s)) {
+      AppendGroup0(list, state, line, store.m_commentLines[static_cast<size_t>(line)], 1);
+    }
+  }
+  return list.empty() ? 0 : 1;
+}
+
+int InsertLines(CCnvBase& store, const std::vector<std::u16string>& lines, int index,
+                int asComment) {
+  const int count = store.LineCount();
+  const size_t at =
+      index >= 0 && index < count ? static_cast<size_t>(index) : store.m_cmdLines.size();
+  const std::vector<std::u16string> empty(lines.size());
+  const std::vector<std::u16string>& cmds = asComment != 0 ? empty : lines;
+  const std::vector<std::u16string>& comments = asComment != 0 ? lines : empty;
+  store.m_cmdLines.insert(store.m_cmdLines.begin() + static_cast<ptrdiff_t>(at), cmds.begin(),
+                          cmds.end());
+  store.m_commentLines.insert(store.m_commentLines.begin() + static_cast<ptrdiff_t>(at),
+                              comments.begin(), comments.end());
+  return 1;
+}
+
+int AppendCommentLines(CCnvBase& store, const std::vector<std::u16string>& lines) {
+  return InsertLines(store, lines, store.LineCount(), 1);
+}
+
+std::u16string TextBeforeQuote(std::u16string_view text) {
+  const size_t quote = text.rfind(u'"');
+  if (quote == std::u16string_view::npos) return std::u16string(text);
+  if (quote == 0) return {};
+  if (text[quote - 1] == u'\\') return std::u16string(text);
+  return std::u16string(text.substr(0, quote));
+}
+
+std::u16string TextBeforeSyslog(std::u16string_view text) {
+  const size_t p = text.find(u"syslog");
+  if (p == std::u16string_view::npos) return std::u16string(text);
+  if (p <= 1) return {};
+  return std::u16string(text.substr(0, p - 1));
+}

@@ -1,0 +1,16 @@
+// Recognition of the sectioned listing: CCnvTFTP accepts a file only when
+// it carries both markers of such a listing.
+#include "convert/cnv_tftp.h"
+#include "engine/line_ops.h"
+
+int CCnvTFTP::Load(const std::filesystem::path& path) {
+  const int loaded = CCnvBase::Load(path);
+  if (loaded != 1) return loaded;
+  CCnvMatchList matches;
+  const bool clearMarker =
+      FindLines(*this, u"{#?[ \t]*clear configuration[ \t]*}", matches, 0, -1, 1) == 1;
+  // Checked even without the first marker; neither check can set an error.
+  const bool systemMarker =
+      FindLineSequence(*this, {u"{#+[ \t]*System configuration[ \t]*}"}, matches) == 1;
+  return clearMarker && systemMarker ? 1 : 0;
+}

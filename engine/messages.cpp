@@ -1,0 +1,38 @@
+#include "engine/messages.h"
+
+#include <iterator>
+
+namespace {
+
+struct Message {
+  int id;
+  const char16_t* text;
+};
+
+constexpr Message kMessages[] = {
+    {kIdsAboutMenu, u"バージョン情報(&A)..."},
+    {kIdsConvertSucceeded, u"変換が正常に終了しました。"},
+    {kIdsOverwriteQuestion, u"%sは既に存在します。\n上書きしますか？"},
+    {kIdsFileFilter, u"コンフィグファイル(*.txt)|*.txt||"},
+    {kIdsErrorNone, u"正常です。"},
+    {kIdsErrorUnsupported, u"サポートされていません。"},
+    {kIdsErrorNotConvertible,
+     u"configを変換できませんでした。\nVLK250のGUIで生成されたconfigではない可能性があります。"},
+    {kIdsErrorOperation, u"エラーです。"},
+    {kIdsErrorOutputOpen, u"出力ファイルのオープンに失敗しました。"},
+    {kIdsErrorInputOpen, u"入力ファイルのオープンに失敗しました。"},
+    {kIdsFileErrorDiskFull, u"Disk full while accessing %1."},
+    {kIdsFileErrorGeneric, u"An unknown error occurred while accessing %1."},
+};
+
+}  // namespace
+
+bool LoadMessage(int id, std::u16string& text) {
+  for (const Message& m : kMessages) {
+    if (m.id == id) {
+      text = m.text;
+      return true;
+    }
+  }
+  return false;
+}

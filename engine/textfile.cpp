@@ -1,0 +1,630 @@
+#include "engine/textfile.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstdint>
+#include <cstring>
+#include <string_view>
+
+#include "engine/file_error.h"
+
+#ifdef _WIN32
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <windows.h>
+#else
+#include <errno.h>
+#include <fcntl.h>
+#include <iconv.h>
+#include <langinfo.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// Test seam: total of bytes a write may reach before it fails (negative:
+// no fault), and the bytes written so far by the current WriteTextLines.
+long long g_writeFaultAfter = -1;
+long long g_bytesWritten = 0;
+
+// Characters whose bytes must be plain ASCII in any character set usable
+// for configuration files: the line ends, the comment mark and the quote.
+constexpr char16_t kAsciiProbe[] = u"\t\r\n #\"09AZaz";
+
+std::string UpperAscii(std::string_view text) {
+  std::string out(text);
+  for (char& c : out) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return out;
+}
+
+// Shift_JIS as configuration files know it is code page 932, whose lower
+// half is plain ASCII (backslash and tilde included).
+bool IsShiftJisName(const std::string& upper) {
+  return upper == "SHIFT_JIS" || upper == "SHIFT-JIS" || upper == "SJIS" || upper == "MS932" ||
+         upper == "WINDOWS-31J" || upper == "CP932" || upper == "MS_KANJI" || upper == "932";
+}
+
+std::string LineText(size_t lineNumber) {
+  return "line " + std::to_string(lineNumber);
+}
+
+#ifdef _WIN32
+
+// ---------------------------------------------------------------- Windows
+
+UINT g_codePage = 0;  // 0: the ANSI code page of the system (CP_ACP)
+
+UINT ActiveCodePage() {
+  return g_codePage != 0 ? g_codePage : GetACP();
+}
+
+// Code pages whose conversions take no flags (and give no default-character
+// report); their strictness is checked by a round trip instead.
+bool TakesNoFlags(UINT cp) {
+  return cp == 42 || cp == 65000 || (cp >= 50220 && cp <= 50229) || (cp >= 57002 && cp <= 57011);
+}
+
+class Codec {
+ public:
+  Codec() : cp_(ActiveCodePage()) {}
+  explicit Codec(UINT cp) : cp_(cp) {}
+
+  std::string Name() const { return cp_ == CP_UTF8 ? "UTF-8" : "CP" + std::to_string(cp_); }
+
+  bool Decode(std::string_view bytes, std::u16string& out) const {
+    out.clear();
+    if (bytes.empty()) return true;
+    const DWORD flags = TakesNoFlags(cp_) ? 0 : MB_ERR_INVALID_CHARS;
+    const int size = static_cast<int>(bytes.size());
+    int n = MultiByteToWideChar(cp_, flags, bytes.data(), size, nullptr, 0);
+    if (n <= 0) return false;
+    std::wstring wide(static_cast<size_t>(n), L'\0');
+    n = MultiByteToWideChar(cp_, flags, bytes.data(), size, wide.data(), n);
+    if (n <= 0) return false;
+    out.assign(wide.begin(), wide.begin() + n);
+    return true;
+  }
+
+  bool Encode(std::u16string_view text, std::string& out) const {
+    out.clear();
+    if (text.empty()) return true;
+    const std::wstring wide(text.begin(), text.end());
+    const int size = static_cast<int>(wide.size());
+    DWORD flags = WC_NO_BEST_FIT_CHARS;
+    BOOL usedDefault = FALSE;
+    BOOL* usedDefaultPtr = &usedDefault;
+    if (cp_ == CP_UTF8 || cp_ == 54936) {
+      flags = WC_ERR_INVALID_CHARS;
+      usedDefaultPtr = nullptr;
+    } else if (TakesNoFlags(cp_)) {
+      flags = 0;
+      usedDefaultPtr = nullptr;
+    }
+    int n = WideCharToMultiByte(cp_, flags, wide.data(), size, nullptr, 0, nullptr, usedDefaultPtr);
+    if (n <= 0 || usedDefault) return false;
+    out.assign(static_cast<size_t>(n), '\0');
+    n = WideCharToMultiByte(cp_, flags, wide.data(), size, out.data(), n, nullptr, usedDefaultPtr);
+    if (n <= 0 || usedDefault) return false;
+    out.resize(static_cast<size_t>(n));
+    if (TakesNoFlags(cp_)) {
+      std::u16string back;
+      if (!Decode(out, back) || back != text) return false;
+    }
+    return true;
+  }
+
+ private:
+  UINT cp_;
+};
+
+// Maps a character-set name to a code page: a number, "CP<number>" or a
+// common name. 0 when the name is not known.
+UINT CodePageOfName(const std::string& name) {
+  const std::string upper = UpperAscii(name);
+  if (IsShiftJisName(upper)) return 932;
+  if (upper == "UTF-8" || upper == "UTF8") return CP_UTF8;
+  struct Alias {
+    const char* name;
+    UINT cp;
+  };
+  static const Alias kAliases[] = {
+      {"US-ASCII", 20127},    {"ASCII", 20127},       {"ANSI_X3.4-1968", 20127},
+      {"EUC-JP", 20932},      {"EUCJP", 20932},       {"ISO-2022-JP", 50220},
+      {"ISO-8859-1", 28591},  {"LATIN1", 28591},      {"ISO-8859-15", 28605},
+      {"GBK", 936},           {"GB2312", 936},        {"GB18030", 54936},
+      {"BIG5", 950},          {"EUC-KR", 949},        {"UHC", 949},
+      {"WINDOWS-1250", 1250}, {"WINDOWS-1251", 1251}, {"WINDOWS-1252", 1252},
+      {"KOI8-R", 20866},
+  };
+  for (const Alias& a : kAliases) {
+    if (upper == a.name) return a.cp;
+  }
+  std::string digits = upper;
+  if (digits.rfind("WINDOWS-", 0) == 0) {
+    digits = digits.substr(8);
+  } else if (digits.rfind("CP", 0) == 0) {
+    digits = digits.substr(2);
+  }
+  if (digits.empty() || digits.size() > 5 ||
+      !std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+    return 0;
+  }
+  const UINT cp = static_cast<UINT>(std::stoul(digits));
+  return cp != 0 && IsValidCodePage(cp) ? cp : 0;
+}
+
+bool ReadFileBytes(const fs::path& path, std::string& bytes) {
+  // No sharing: the open fails while another process holds the file.
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  char buffer[65536];
+  for (;;) {
+    DWORD got = 0;
+    if (!ReadFile(file, buffer, sizeof buffer, &got, nullptr)) {
+      CloseHandle(file);
+      throw FileError(FileError::Kind::Generic, path,
+                      "read error after " + std::to_string(bytes.size()) + " bytes");
+    }
+    if (got == 0) break;
+    bytes.append(buffer, got);
+  }
+  CloseHandle(file);
+  return true;
+}
+
+// The output file: a temporary file beside the target that replaces the
+// target only when Commit succeeds; removed on every other path.
+class OutputFile {
+ public:
+  ~OutputFile() {
+    if (file_ != INVALID_HANDLE_VALUE) CloseHandle(file_);
+    if (!temp_.empty()) DeleteFileW(temp_.c_str());
+  }
+
+  bool Create(const fs::path& target) {
+    target_ = target;
+    const DWORD attributes = GetFileAttributesW(target.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES &&
+        (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)) != 0) {
+      return false;
+    }
+    static unsigned counter = 0;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+      fs::path temp = target;
+      temp += L".~" + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(++counter) +
+              L".tmp";
+      file_ = CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                          FILE_ATTRIBUTE_NORMAL, nullptr);
+      if (file_ != INVALID_HANDLE_VALUE) {
+        temp_ = temp;
+        return true;
+      }
+      if (GetLastError() != ERROR_FILE_EXISTS && GetLastError() != ERROR_ALREADY_EXISTS) break;
+    }
+    return false;
+  }
+
+  bool Write(const char* data, size_t size) {
+    while (size > 0) {
+      DWORD done = 0;
+      const DWORD chunk = static_cast<DWORD>(std::min<size_t>(size, 1u << 20));
+      if (!WriteFile(file_, data, chunk, &done, nullptr) || done == 0) return false;
+      data += done;
+      size -= done;
+    }
+    return true;
+  }
+
+  // Flushes and closes; false when that fails (a write error).
+  bool Finish() {
+    const bool flushed = FlushFileBuffers(file_) != 0;
+    const bool closed = CloseHandle(file_) != 0;
+    file_ = INVALID_HANDLE_VALUE;
+    return flushed && closed;
+  }
+
+  // Replaces the target; false when it cannot be replaced.
+  bool Commit() {
+    if (!MoveFileExW(temp_.c_str(), target_.c_str(),
+                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+      return false;
+    }
+    temp_.clear();
+    return true;
+  }
+
+ private:
+  HANDLE file_ = INVALID_HANDLE_VALUE;
+  fs::path target_;
+  fs::path temp_;
+};
+
+#else
+
+// ------------------------------------------------------------------ POSIX
+
+std::string g_charset;  // empty: the character set of the user's locale
+
+std::string ActiveCharset() {
+  if (!g_charset.empty()) return g_charset;
+  const char* codeset = nl_langinfo(CODESET);
+  const std::string upper = UpperAscii(codeset != nullptr ? codeset : "");
+  // The plain-ASCII set of the C/POSIX locale counts as UTF-8, so that the
+  // header can always be written.
+  if (upper.empty() || upper == "ANSI_X3.4-1968" || upper == "US-ASCII" || upper == "ASCII" ||
+      upper == "646") {
+    return "UTF-8";
+  }
+  if (IsShiftJisName(upper)) return "CP932";
+  return codeset;
+}
+
+// Runs one iconv conversion of a whole buffer from its initial state; false
+// on an invalid or incomplete sequence or an irreversible conversion.
+bool RunIconv(iconv_t cd, std::string_view in, std::string& out) {
+  out.clear();
+  iconv(cd, nullptr, nullptr, nullptr, nullptr);
+  char* inPtr = const_cast<char*>(in.data());
+  size_t inLeft = in.size();
+  out.resize(in.size() * 2 + 16);
+  size_t done = 0;
+  bool flushing = false;
+  for (;;) {
+    char* outPtr = out.data() + done;
+    size_t outLeft = out.size() - done;
+    const size_t r = flushing ? iconv(cd, nullptr, nullptr, &outPtr, &outLeft)
+                              : iconv(cd, &inPtr, &inLeft, &outPtr, &outLeft);
+    done = out.size() - outLeft;
+    if (r == static_cast<size_t>(-1)) {
+      if (errno != E2BIG) return false;
+      out.resize(out.size() * 2);
+      continue;
+    }
+    if (r != 0) return false;
+    if (flushing) break;
+    flushing = true;  // write the shift sequence back to the initial state
+  }
+  out.resize(done);
+  return true;
+}
+
+class Codec {
+ public:
+  Codec() : Codec(ActiveCharset()) {}
+  explicit Codec(std::string charset) : charset_(std::move(charset)) {
+    decode_ = iconv_open("UTF-16LE", charset_.c_str());
+    encode_ = iconv_open(charset_.c_str(), "UTF-16LE");
+  }
+  ~Codec() {
+    if (valid(decode_)) iconv_close(decode_);
+    if (valid(encode_)) iconv_close(encode_);
+  }
+  Codec(const Codec&) = delete;
+  Codec& operator=(const Codec&) = delete;
+
+  bool usable() const { return valid(decode_) && valid(encode_); }
+  const std::string& Name() const { return charset_; }
+
+  bool Decode(std::string_view bytes, std::u16string& out) const {
+    out.clear();
+    std::string units;
+    if (!usable() || !RunIconv(decode_, bytes, units)) return false;
+    out.resize(units.size() / 2);
+    for (size_t i = 0; i < out.size(); ++i) {
+      out[i] = static_cast<char16_t>(static_cast<unsigned char>(units[2 * i]) |
+                                     (static_cast<unsigned char>(units[2 * i + 1]) << 8));
+    }
+    return true;
+  }
+
+  // Strict: a character is representable only when its bytes read back as
+  // the same character (no best-fit substitutes).
+  bool Encode(std::u16string_view text, std::string& out) const {
+    out.clear();
+    std::string units(text.size() * 2, '\0');
+    for (size_t i = 0; i < text.size(); ++i) {
+      units[2 * i] = static_cast<char>(text[i] & 0xFF);
+      units[2 * i + 1] = static_cast<char>(text[i] >> 8);
+    }
+    if (!usable() || !RunIconv(encode_, units, out)) return false;
+    std::u16string back;
+    return Decode(out, back) && back == text;
+  }
+
+ private:
+  static bool valid(iconv_t cd) { return cd != reinterpret_cast<iconv_t>(-1); }
+
+  std::string charset_;
+  iconv_t decode_;
+  iconv_t encode_;
+};
+
+bool ReadFileBytes(const fs::path& path, std::string& bytes) {
+  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  struct stat st;
+  if (fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+    close(fd);
+    return false;
+  }
+  char buffer[65536];
+  for (;;) {
+    const ssize_t got = read(fd, buffer, sizeof buffer);
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) {
+      const std::string reason = std::strerror(errno);
+      close(fd);
+      throw FileError(FileError::Kind::Generic, path,
+                      "read error after " + std::to_string(bytes.size()) + " bytes: " + reason);
+    }
+    if (got == 0) break;
+    bytes.append(buffer, static_cast<size_t>(got));
+  }
+  close(fd);
+  return true;
+}
+
+// The output file: a temporary file beside the target that replaces the
+// target only when Commit succeeds; removed on every other path. A target
+// that is a device or a pipe is written directly.
+class OutputFile {
+ public:
+  ~OutputFile() {
+    if (fd_ >= 0) close(fd_);
+    if (!temp_.empty()) unlink(temp_.c_str());
+  }
+
+  bool Create(const fs::path& path) {
+    target_ = path;
+    struct stat st;
+    bool exists = stat(path.c_str(), &st) == 0;
+    if (exists && S_ISDIR(st.st_mode)) return false;
+    if (exists && !S_ISREG(st.st_mode)) {
+      fd_ = open(path.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
+      return fd_ >= 0;
+    }
+    // Write beside the file a symbolic link names, so that the link stays.
+    std::error_code ec;
+    if (exists && fs::is_symlink(path, ec)) {
+      fs::path real = fs::canonical(path, ec);
+      if (!ec) target_ = real;
+    }
+    // A file the user may not write stays as it is, as an open for writing
+    // would fail on it.
+    if (exists && access(target_.c_str(), W_OK) != 0) return false;
+    static unsigned counter = 0;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+      fs::path temp = target_;
+      temp += ".~" + std::to_string(getpid()) + "-" + std::to_string(++counter) + ".tmp";
+      fd_ = open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+      if (fd_ >= 0) {
+        temp_ = temp;
+        if (exists) fchmod(fd_, st.st_mode & 07777);
+        return true;
+      }
+      if (errno != EEXIST) break;
+    }
+    return false;
+  }
+
+  bool Write(const char* data, size_t size) {
+    while (size > 0) {
+      const ssize_t done = write(fd_, data, size);
+      if (done < 0 && errno == EINTR) continue;
+      if (done <= 0) return false;
+      data += done;
+      size -= static_cast<size_t>(done);
+    }
+    return true;
+  }
+
+  // Flushes to the disk and closes; false when that fails (a write error).
+  bool Finish() {
+    bool ok = true;
+    if (!temp_.empty()) ok = fsync(fd_) == 0;
+    ok = close(fd_) == 0 && ok;
+    fd_ = -1;
+    return ok;
+  }
+
+  // Replaces the target; false when it cannot be replaced.
+  bool Commit() {
+    if (temp_.empty()) return true;  // written directly
+    if (rename(temp_.c_str(), target_.c_str()) != 0) return false;
+    temp_.clear();
+    // Make the new directory entry durable too; a failure here loses nothing.
+    const int dir = open(target_.parent_path().empty() ? "." : target_.parent_path().c_str(),
+                         O_RDONLY | O_CLOEXEC);
+    if (dir >= 0) {
+      fsync(dir);
+      close(dir);
+    }
+    return true;
+  }
+
+ private:
+  int fd_ = -1;
+  fs::path target_;
+  fs::path temp_;
+};
+
+#endif
+
+// ----------------------------------------------------------- both platforms
+
+// Whether a character set keeps the bytes of line ends, "#" and '"' plain.
+bool IsAsciiCompatible(const Codec& codec) {
+  std::string bytes;
+  std::u16string back;
+  const std::u16string_view probe(kAsciiProbe);
+  return codec.Encode(probe, bytes) && bytes.size() == probe.size() &&
+         std::equal(probe.begin(), probe.end(), bytes.begin(),
+                    [](char16_t c, char b) { return c == static_cast<unsigned char>(b); }) &&
+         codec.Decode(bytes, back) && back == probe;
+}
+
+// Buffers the bytes of the output and passes them to the file, failing as
+// the test seam asks.
+class ByteSink {
+ public:
+  ByteSink(OutputFile& file, const fs::path& path) : file_(file), path_(path) {}
+
+  void Append(std::string_view bytes) {
+    buffer_.append(bytes);
+    if (buffer_.size() >= 65536) Flush();
+  }
+
+  void Flush() {
+    std::string_view pending = buffer_;
+    bool ok = true;
+    if (g_writeFaultAfter >= 0) {
+      const long long room = std::max(0LL, g_writeFaultAfter - g_bytesWritten);
+      if (static_cast<long long>(pending.size()) > room) {
+        pending = pending.substr(0, static_cast<size_t>(room));
+        ok = false;
+      }
+    }
+    ok = file_.Write(pending.data(), pending.size()) && ok;
+    g_bytesWritten += static_cast<long long>(pending.size());
+    buffer_.clear();
+    if (!ok) throw FileError(FileError::Kind::DiskFull, path_, "write failed (disk full?)");
+  }
+
+ private:
+  OutputFile& file_;
+  const fs::path& path_;
+  std::string buffer_;
+};
+
+}  // namespace
+
+bool SetFileEncoding(const std::string& name) {
+#ifdef _WIN32
+  if (name.empty()) {
+    g_codePage = 0;
+    return true;
+  }
+  const UINT cp = CodePageOfName(name);
+  if (cp == 0 || !IsAsciiCompatible(Codec(cp))) return false;
+  g_codePage = cp;
+  return true;
+#else
+  if (name.empty()) {
+    g_charset.clear();
+    return true;
+  }
+  const std::string charset = IsShiftJisName(UpperAscii(name)) ? "CP932" : name;
+  const Codec codec(charset);
+  if (!codec.usable() || !IsAsciiCompatible(codec)) return false;
+  g_charset = charset;
+  return true;
+#endif
+}
+
+std::string FileEncoding() {
+#ifdef _WIN32
+  return Codec().Name();
+#else
+  return ActiveCharset();
+#endif
+}
+
+void SetWriteFaultAfterBytes(long long bytes) {
+  g_writeFaultAfter = bytes < 0 ? -1 : bytes;
+}
+
+bool ReadTextLines(const fs::path& path, std::vector<std::u16string>& lines) {
+  std::string bytes;
+  if (!ReadFileBytes(path, bytes)) return false;
+  if (bytes.find('\0') != std::string::npos) {
+    throw FileError(FileError::Kind::Generic, path,
+                    "not a configuration text: the file contains a NUL byte (a binary or UTF-16 "
+                    "file?)");
+  }
+  const Codec codec;
+#ifndef _WIN32
+  if (!codec.usable()) {
+    throw FileError(FileError::Kind::Generic, path,
+                    "the character set " + codec.Name() + " is not supported");
+  }
+#endif
+  // LF and CR LF end a line; a lone CR stays in the line. Text after the
+  // last line feed is a last line of its own.
+  size_t start = 0;
+  size_t lineNumber = 0;
+  while (start < bytes.size()) {
+    size_t end = bytes.find('\n', start);
+    const size_t next = end == std::string::npos ? bytes.size() : end + 1;
+    if (end == std::string::npos) {
+      end = bytes.size();
+    } else if (end > start && bytes[end - 1] == '\r') {
+      --end;
+    }
+    ++lineNumber;
+    std::u16string line;
+    if (!codec.Decode(std::string_view(bytes).substr(start, end - start), line)) {
+      throw FileError(FileError::Kind::Generic, path,
+                      LineText(lineNumber) + ": bytes that are not valid " + codec.Name());
+    }
+    lines.push_back(std::move(line));
+    start = next;
+  }
+  return true;
+}
+
+bool WriteTextLines(const fs::path& path, const std::vector<std::u16string>& lines) {
+  const Codec codec;
+#ifndef _WIN32
+  if (!codec.usable()) return false;
+#endif
+  OutputFile file;
+  if (!file.Create(path)) return false;
+  g_bytesWritten = 0;
+  ByteSink sink(file, path);
+  std::string bytes;
+  for (size_t i = 0; i < lines.size(); ++i) {
+    if (!codec.Encode(lines[i], bytes)) {
+      throw FileError(FileError::Kind::DiskFull, path,
+                      LineText(i + 1) + ": a character that " + codec.Name() + " cannot represent");
+    }
+    // Every line feed becomes CR LF, as text-mode files write it.
+    size_t from = 0;
+    for (size_t lf = bytes.find('\n'); lf != std::string::npos; lf = bytes.find('\n', from)) {
+      sink.Append(std::string_view(bytes).substr(from, lf - from));
+      sink.Append("\r\n");
+      from = lf + 1;
+    }
+    sink.Append(std::string_view(bytes).substr(from));
+    sink.Append("\r\n");
+  }
+  sink.Flush();
+  if (!file.Finish()) throw FileError(FileError::Kind::DiskFull, path, "write failed (disk full?)");
+  return file.Commit();
+}
+
+std::string EncodeText(const std::u16string& text) {
+  const Codec codec;
+  std::string bytes;
+  if (!codec.Encode(text, bytes)) {
+    throw FileError(FileError::Kind::DiskFull, {},
+                    "a character that " + codec.Name() + " cannot represent");
+  }
+  return bytes;
+}
+
+std::u16string DecodeText(const std::string& bytes) {
+  const Codec codec;
+  std::u16string text;
+  if (!codec.Decode(bytes, text)) {
+    throw FileError(FileError::Kind::Generic, {}, "bytes that are not valid " + codec.Name());
+  }
+  return text;
+}
