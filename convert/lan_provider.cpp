@@ -1,6 +1,120 @@
+// The LAN2/DHCP provider conversion: a LAN2 port that takes its address from
+// a provider by DHCP, marked by its description line, becomes the target's
+// provider definitions and a catch-all IP filter.
+#include <string>
+#include <vector>
+
 #include "convert/cnv_gui.h"
 #include "convert/cnv_tftp.h"
+#include "engine/line_ops.h"
+#include "engine/strutil.h"
 
-// Pass-through until this conversion is built.
-int CCnvGUI::ConvertLanProvider() { return 1; }
-int CCnvTFTP::ConvertLanProvider() { return 1; }
+namespace {
+
+constexpr char16_t kLanDhcpDescription[] = u"{description lan2 [\"]?PRV/DHCP/[0-9]+:}";
+constexpr char16_t kLan2NatBinding[] = u"{ip lan2 nat descriptor}";
+constexpr char16_t kNatDescriptorType[] = u"{nat descriptor type}";
+constexpr char16_t kHeaderFrame[] = u"{#+[ \\t]*}";
+constexpr char16_t kPpTitle[] = u"{#+[ \\t]*PP configuration[ \\t]*}";
+constexpr char16_t kIpFilterTitle[] = u"{#+[ \\t]*IP filter configuration[ \\t]*}";
+
+constexpr char16_t kProviderLan1[] = u"provider lan1 name LAN:";
+constexpr char16_t kProviderLan2Format[] = u"provider lan2 name \"PRV/0/1/5/0/0/0:%s\"";
+constexpr char16_t kCatchAllFilter[] = u"ip filter 500000 restrict * * * * *";
+
+// Searches the command parts of the whole store.
+int FindCommands(CCnvBase& store, std::u16string_view pattern, CCnvMatchList& list) {
+  return FindLines(store, pattern, list, 0, -1, 0);
+}
+
+// Index of the closing frame line of the last header block with `title`,
+// or -1 when the listing has none.
+int LastHeaderBlock(CCnvBase& store, const char16_t* title) {
+  CCnvMatchList list;
+  if (!FindLineSequence(store, {kHeaderFrame, title, kHeaderFrame}, list)) return -1;
+  return list.back().m_line;
+}
+
+// The step both converters begin with: finds the last LAN2/DHCP description,
+// takes its provider name and removes the line. 1 when a description was
+// taken, 0 when there is none, -1 when the search itself failed.
+int TakeLanDhcpProvider(CCnvBase& store, std::u16string& name) {
+  CCnvMatchList list;
+  if (!FindCommands(store, kLanDhcpDescription, list)) {
+    return store.m_error == kCnvOperationError ? -1 : 0;
+  }
+  const CCnvMatch& description = list.back();
+  name = TextBeforeQuote(Substring(description.m_text, description.m_end));
+  store.m_cmdLines.erase(store.m_cmdLines.begin() + description.m_line);
+  store.m_commentLines.erase(store.m_commentLines.begin() + description.m_line);
+  return 1;
+}
+
+std::u16string ProviderLan2Line(const std::u16string& name) {
+  return Format(kProviderLan2Format, {name});
+}
+
+// Where the catch-all filter goes in the section whose header block closes
+// at `header`: in front of the first line with an empty command part that
+// follows a command of the section, or that is followed by a comment (the
+// next header, or the line after a store that ends is taken as empty). -1
+// when the section runs to the end of the store.
+int SectionEnd(const CCnvBase& store, int header) {
+  const int count = store.LineCount();
+  bool content = false;
+  for (int i = header; i < count; ++i) {
+    const bool command = !store.m_cmdLines[i].empty();
+    const bool nextComment = i + 1 < count && !store.m_commentLines[i + 1].empty();
+    if (command || nextComment) content = true;
+    if (content && !command) return i;
+  }
+  return -1;
+}
+
+}  // namespace
+
+int CCnvGUI::ConvertLanProvider() {
+  std::u16string name;
+  const int taken = TakeLanDhcpProvider(*this, name);
+  if (taken <= 0) return taken == 0 ? 1 : 0;
+
+  CCnvMatchList list;
+  if (!FindCommands(*this, kLan2NatBinding, list)) {
+    SetError(kCnvNotConvertible);
+    return 0;
+  }
+  InsertLines(*this, {kProviderLan1, ProviderLan2Line(name)}, list.back().m_line + 1, 0);
+
+  if (!FindCommands(*this, kNatDescriptorType, list)) {
+    SetError(kCnvNotConvertible);
+    return 0;
+  }
+  InsertLines(*this, {kCatchAllFilter}, list.back().m_line, 0);
+  return 1;
+}
+
+int CCnvTFTP::ConvertLanProvider() {
+  std::u16string name;
+  const int taken = TakeLanDhcpProvider(*this, name);
+  if (taken <= 0) return taken == 0 ? 1 : 0;
+
+  const int ppHeader = LastHeaderBlock(*this, kPpTitle);
+  if (ppHeader < 0) {
+    SetError(kCnvNotConvertible);
+    return 0;
+  }
+  // The provider section goes in front of the PP header's opening frame:
+  // its lines first, then its own header in front of them.
+  const int opening = ppHeader - 2;
+  InsertLines(*this, {kProviderLan1, ProviderLan2Line(name), u""}, opening, 0);
+  InsertLines(*this, {u"#", u"# Provider Type configuration", u"#", u""}, opening, 1);
+
+  const int filterHeader = LastHeaderBlock(*this, kIpFilterTitle);
+  if (filterHeader < 0) {
+    SetError(kCnvNotConvertible);
+    return 0;
+  }
+  const int end = SectionEnd(*this, filterHeader);
+  if (end >= 0) InsertLines(*this, {kCatchAllFilter}, end, 0);
+  return 1;
+}

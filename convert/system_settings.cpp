@@ -1,6 +1,86 @@
+// The system settings conversion: an NTP schedule gains the provider ntpdate
+// line that the target needs, placed next to the provider definitions.
+// Remote-setup and interface lines stay as they are; the web-GUI variant
+// only uses them to place the new line.
+#include <algorithm>
+#include <string>
+#include <vector>
+
 #include "convert/cnv_gui.h"
 #include "convert/cnv_tftp.h"
+#include "engine/line_ops.h"
+#include "engine/strutil.h"
 
-// Pass-through until this conversion is built.
-int CCnvGUI::ConvertSystemSettings() { return 1; }
-int CCnvTFTP::ConvertSystemSettings() { return 1; }
+namespace {
+
+constexpr char16_t kNtpSchedule[] = u"{schedule at [0-9]+.+ntpdate}";
+constexpr char16_t kProviderLan2Name[] = u"{provider lan2 name}";
+constexpr char16_t kRemoteSetup[] = u"{remote setup accept}";
+constexpr char16_t kInterfaceAddress[] = u"{ip ((lan)|(wan)|(bridge))[0-9]+[ \\t]*}";
+constexpr char16_t kHeaderFrame[] = u"{#+[ \\t]*}";
+constexpr char16_t kPpTitle[] = u"{#+[ \\t]*PP configuration[ \\t]*}";
+
+constexpr char16_t kNtpdateFormat[] = u"provider ntpdate%s";
+
+// Searches the command parts of the whole store.
+int FindCommands(CCnvBase& store, std::u16string_view pattern, CCnvMatchList& list) {
+  return FindLines(store, pattern, list, 0, -1, 0);
+}
+
+// The step both converters begin with: builds the provider ntpdate line from
+// the first NTP schedule. 1 when there is a schedule, 0 when there is none,
+// -1 when the search itself failed.
+int NtpdateLine(CCnvBase& store, std::u16string& line) {
+  CCnvMatchList list;
+  if (!FindCommands(store, kNtpSchedule, list)) {
+    return store.m_error == kCnvOperationError ? -1 : 0;
+  }
+  const CCnvMatch& schedule = list.front();
+  const std::u16string server = TextBeforeSyslog(Substring(schedule.m_text, schedule.m_end));
+  line = Format(kNtpdateFormat, {server});
+  return 1;
+}
+
+// Inserts `line` after the last line matching `anchor`; 0 when none matches.
+int InsertAfterLast(CCnvBase& store, const char16_t* anchor, const std::u16string& line) {
+  CCnvMatchList list;
+  if (!FindCommands(store, anchor, list)) return 0;
+  InsertLines(store, {line}, list.back().m_line + 1, 0);
+  return 1;
+}
+
+}  // namespace
+
+int CCnvGUI::ConvertSystemSettings() {
+  std::u16string line;
+  const int found = NtpdateLine(*this, line);
+  if (found <= 0) return found == 0 ? 1 : 0;
+
+  for (const char16_t* anchor : {kProviderLan2Name, kRemoteSetup, kInterfaceAddress}) {
+    if (InsertAfterLast(*this, anchor, line)) return 1;
+  }
+  SetError(kCnvNotConvertible);
+  return 0;
+}
+
+int CCnvTFTP::ConvertSystemSettings() {
+  std::u16string line;
+  const int found = NtpdateLine(*this, line);
+  if (found <= 0) return found == 0 ? 1 : 0;
+
+  if (InsertAfterLast(*this, kProviderLan2Name, line)) return 1;
+
+  CCnvMatchList list;
+  if (!FindLineSequence(*this, {kHeaderFrame, kPpTitle, kHeaderFrame}, list)) {
+    SetError(kCnvNotConvertible);
+    return 0;
+  }
+  // A provider section of its own, put in front of the line before the last
+  // PP header (normally the empty line ending the previous section), so that
+  // empty lines frame it. A header at the very top of the store has no line
+  // before it; the section then opens the store.
+  const int index = std::max(list.back().m_line - 3, 0);
+  InsertLines(*this, {line}, index, 0);
+  InsertLines(*this, {u"", u"#", u"# Provider Type configuration", u"#", u""}, index, 1);
+  return 1;
+}

@@ -1,0 +1,352 @@
+// The LAN2/DHCP provider conversion, run through the engine on files.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "convert/convert_test_support.h"
+
+namespace {
+
+const char kNotConvertible[] =
+    "configを変換できませんでした。\nVLK250のGUIで生成されたconfigではない可能性があります。";
+
+// Converts `input` and expects success with the converter of `kind` and an
+// output file holding the header and `expected`.
+void ExpectConverted(const std::string& input, const std::string& expected, int kind) {
+  const ConversionRun run = RunConversion(input);
+  EXPECT_EQ(run.converterKind, kind);
+  EXPECT_EQ(run.result, 1) << Utf16ToUtf8(run.message);
+  EXPECT_EQ(run.error, 0);
+  EXPECT_EQ(run.output, ExpectedOutput(expected));
+}
+
+// Converts `input` and expects the failure of a missing line: code 2, its
+// message, and no output file.
+void ExpectNotConvertible(const std::string& input, int kind) {
+  const ConversionRun run = RunConversion(input);
+  EXPECT_EQ(run.converterKind, kind);
+  EXPECT_EQ(run.result, 0);
+  EXPECT_EQ(run.error, 2);
+  EXPECT_EQ(Utf16ToUtf8(run.message), kNotConvertible);
+  EXPECT_FALSE(run.written);
+}
+
+// The opening of a sectioned listing: both markers of the listing.
+const char kListingStart[] =
+    "clear configuration\n"
+    "#\n"
+    "# System configuration\n"
+    "#\n";
+
+// A PP section as the LAN step finds it and the other steps leave it.
+const char kPpSection[] =
+    "#\n"
+    "# PP configuration\n"
+    "#\n"
+    "pp select none\n";
+
+// The provider section the sectioned variant writes for MyISP.
+const char kProviderSection[] =
+    "#\n"
+    "# Provider Type configuration\n"
+    "#\n"
+    "\n"
+    "provider lan1 name LAN:\n"
+    "provider lan2 name \"PRV/0/1/5/0/0/0:MyISP\"\n"
+    "\n";
+
+TEST(LanProviderGui, ConvertsTheDescriptionIntoProviderLinesAndFilter) {
+  ExpectConverted(
+      "ip lan2 address dhcp\n"
+      "ip lan2 nat descriptor 1\n"
+      "description lan2 \"PRV/DHCP/1:MyISP\"\n"
+      "ip filter 1 pass * * * * *\n"
+      "nat descriptor type 1 masquerade\n"
+      "nat descriptor address outer 1 primary\n",
+      "ip lan2 address dhcp\n"
+      "ip lan2 nat descriptor 1\n"
+      "provider lan1 name LAN:\n"
+      "provider lan2 name \"PRV/0/1/5/0/0/0:MyISP\"\n"
+      "ip filter 1 pass * * * * *\n"
+      "ip filter 500000 restrict * * * * *\n"
+      "nat descriptor type 1 masquerade\n"
+      "nat descriptor address outer 1 primary\n",
+      kConverterGui);
+}
+
+struct ProviderNameCase {
+  const char* description;
+  const char* name;
+};
+
+class LanProviderName : public ::testing::TestWithParam<ProviderNameCase> {};
+
+TEST_P(LanProviderName, IsTakenUpToTheLastQuote) {
+  const ProviderNameCase& c = GetParam();
+  ExpectConverted(std::string("ip lan2 nat descriptor 1\n") + c.description +
+                      "\n"
+                      "nat descriptor type 1 masquerade\n",
+                  std::string("ip lan2 nat descriptor 1\n"
+                              "provider lan1 name LAN:\n"
+                              "provider lan2 name \"PRV/0/1/5/0/0/0:") +
+                      c.name +
+                      "\"\n"
+                      "ip filter 500000 restrict * * * * *\n"
+                      "nat descriptor type 1 masquerade\n",
+                  kConverterGui);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    DescriptionForms, LanProviderName,
+    ::testing::Values(ProviderNameCase{"description lan2 PRV/DHCP/3:abc", "abc"},
+                      ProviderNameCase{"description lan2 \"PRV/DHCP/3:abc\"", "abc"},
+                      ProviderNameCase{"description lan2 \"PRV/DHCP/1:\"", ""},
+                      ProviderNameCase{"description lan2 \"PRV/DHCP/1:ab\\\"", "ab\\\""},
+                      ProviderNameCase{"description lan2 \"PRV/DHCP/1:x\" # uplink", "x"},
+                      ProviderNameCase{"description lan2 \"PRV/DHCP/1:x\"  ", "x"},
+                      ProviderNameCase{"description lan2 PRV/DHCP/1:abc  # uplink", "abc  "},
+                      ProviderNameCase{"description lan2 \"PRV/DHCP/1:a\"b\"", "a\"b"},
+                      ProviderNameCase{"description lan2 \"PRV/DHCP/1:100%s %d\"", "100%s %d"},
+                      ProviderNameCase{"description lan2 \"PRV/DHCP/12:プロバイダ\"",
+                                       "プロバイダ"}));
+
+TEST(LanProviderGui, InputWithoutLanDhcpDescriptionIsUnchanged) {
+  // Other interfaces, other kinds and other cases of the marker do not count.
+  const std::string input =
+      "ip lan2 nat descriptor 1\n"
+      "description lan1 \"PRV/DHCP/1:MyISP\"\n"
+      "description lan2 \"PRV/dhcp/1:MyISP\"\n"
+      "description lan2 \"PRV/DHCP/:MyISP\"\n"
+      "# description lan2 \"PRV/DHCP/1:MyISP\"\n"
+      "nat descriptor type 1 masquerade\n";
+  ExpectConverted(input, input, kConverterGui);
+}
+
+TEST(LanProviderGui, OnlyTheLastOfTwoDescriptionsIsConverted) {
+  ExpectConverted(
+      "description lan2 \"PRV/DHCP/1:First\"\n"
+      "ip lan2 nat descriptor 1\n"
+      "description lan2 \"PRV/DHCP/2:Second\"\n"
+      "nat descriptor type 1 masquerade\n",
+      "description lan2 \"PRV/DHCP/1:First\"\n"
+      "ip lan2 nat descriptor 1\n"
+      "provider lan1 name LAN:\n"
+      "provider lan2 name \"PRV/0/1/5/0/0/0:Second\"\n"
+      "ip filter 500000 restrict * * * * *\n"
+      "nat descriptor type 1 masquerade\n",
+      kConverterGui);
+}
+
+TEST(LanProviderGui, UsesTheLastNatBindingAndTheLastDescriptorType) {
+  ExpectConverted(
+      "ip lan2 nat descriptor 1\n"
+      "nat descriptor type 1 masquerade\n"
+      "description lan2 PRV/DHCP/1:MyISP\n"
+      "ip lan2 nat descriptor 2\n"
+      "ip lan1 address 192.168.0.1/24\n"
+      "nat descriptor type 2 nat\n"
+      "nat descriptor address outer 2 primary\n",
+      "ip lan2 nat descriptor 1\n"
+      "nat descriptor type 1 masquerade\n"
+      "ip lan2 nat descriptor 2\n"
+      "provider lan1 name LAN:\n"
+      "provider lan2 name \"PRV/0/1/5/0/0/0:MyISP\"\n"
+      "ip lan1 address 192.168.0.1/24\n"
+      "ip filter 500000 restrict * * * * *\n"
+      "nat descriptor type 2 nat\n"
+      "nat descriptor address outer 2 primary\n",
+      kConverterGui);
+}
+
+TEST(LanProviderGui, FailsWithoutALanNatBinding) {
+  ExpectNotConvertible(
+      "ip lan1 nat descriptor 1\n"
+      "description lan2 \"PRV/DHCP/1:MyISP\"\n"
+      "nat descriptor type 1 masquerade\n",
+      kConverterGui);
+}
+
+TEST(LanProviderGui, FailsWithoutANatDescriptorType) {
+  ExpectNotConvertible(
+      "ip lan2 nat descriptor 1\n"
+      "description lan2 \"PRV/DHCP/1:MyISP\"\n",
+      kConverterGui);
+}
+
+TEST(LanProviderTftp, ConvertsTheDescriptionIntoAProviderSection) {
+  ExpectConverted(std::string(kListingStart) +
+                      "ip lan2 nat descriptor 1\n"
+                      "description lan2 PRV/DHCP/1:MyISP\n"
+                      "\n" +
+                      kPpSection +
+                      "\n"
+                      "#\n"
+                      "# IP filter configuration\n"
+                      "#\n"
+                      "ip filter 1 pass * * * * *\n"
+                      "ip filter 2 reject * * * * *\n"
+                      "\n"
+                      "nat descriptor type 1 masquerade\n",
+                  std::string(kListingStart) +
+                      "ip lan2 nat descriptor 1\n"
+                      "\n" +
+                      kProviderSection + kPpSection +
+                      "\n"
+                      "#\n"
+                      "# IP filter configuration\n"
+                      "#\n"
+                      "ip filter 1 pass * * * * *\n"
+                      "ip filter 2 reject * * * * *\n"
+                      "ip filter 500000 restrict * * * * *\n"
+                      "\n"
+                      "nat descriptor type 1 masquerade\n",
+                  kConverterTftp);
+}
+
+TEST(LanProviderTftp, ProviderSectionGoesBeforeTheLastPpHeader) {
+  ExpectConverted(std::string(kListingStart) +
+                      "description lan2 \"PRV/DHCP/1:MyISP\"\n"
+                      "\n" +
+                      kPpSection + "\n" + kPpSection +
+                      "\n"
+                      "#\n"
+                      "# IP filter configuration\n"
+                      "#\n"
+                      "ip filter 1 pass * * * * *\n",
+                  std::string(kListingStart) + "\n" + kPpSection + "\n" + kProviderSection +
+                      kPpSection +
+                      "\n"
+                      "#\n"
+                      "# IP filter configuration\n"
+                      "#\n"
+                      "ip filter 1 pass * * * * *\n",
+                  kConverterTftp);
+}
+
+// The IP filter sections below follow a PP section; the listing, the
+// description and the provider section are the same in every case.
+struct FilterSectionCase {
+  const char* name;
+  const char* section;    // from the IP filter header to the end
+  const char* converted;  // the same lines after the conversion
+};
+
+class LanProviderFilterSection : public ::testing::TestWithParam<FilterSectionCase> {};
+
+TEST_P(LanProviderFilterSection, GetsTheCatchAllFilterAtItsEnd) {
+  const FilterSectionCase& c = GetParam();
+  const std::string head = std::string(kListingStart) + "description lan2 \"PRV/DHCP/1:MyISP\"\n";
+  ExpectConverted(head + kPpSection + c.section,
+                  std::string(kListingStart) + kProviderSection + kPpSection + c.converted,
+                  kConverterTftp);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Endings, LanProviderFilterSection,
+    ::testing::Values(
+        // Directly followed by the next header: in front of its opening frame.
+        FilterSectionCase{"NextHeaderWithoutEmptyLine",
+                          "#\n# IP filter configuration\n#\n"
+                          "ip filter 1 pass * * * * *\n"
+                          "#\n# NAT configuration\n#\n"
+                          "nat descriptor type 1 masquerade\n",
+                          "#\n# IP filter configuration\n#\n"
+                          "ip filter 1 pass * * * * *\n"
+                          "ip filter 500000 restrict * * * * *\n"
+                          "#\n# NAT configuration\n#\n"
+                          "nat descriptor type 1 masquerade\n"},
+        // No commands and the next header at once: the following comment
+        // line already counts, so the filter lands inside the IP filter
+        // header, in front of its closing frame.
+        FilterSectionCase{"NoCommandsNextHeader",
+                          "#\n# IP filter configuration\n#\n"
+                          "#\n# NAT configuration\n#\n",
+                          "#\n# IP filter configuration\n"
+                          "ip filter 500000 restrict * * * * *\n"
+                          "#\n"
+                          "#\n# NAT configuration\n#\n"},
+        // No commands, then an empty line: the next header's frame behind
+        // the empty line makes that line the end.
+        FilterSectionCase{"NoCommandsEmptyLineNextHeader",
+                          "#\n# IP filter configuration\n#\n"
+                          "\n"
+                          "#\n# NAT configuration\n#\n",
+                          "#\n# IP filter configuration\n#\n"
+                          "ip filter 500000 restrict * * * * *\n"
+                          "\n"
+                          "#\n# NAT configuration\n#\n"},
+        // A comment line after the first command ends the section.
+        FilterSectionCase{"CommentAfterCommand",
+                          "#\n# IP filter configuration\n#\n"
+                          "ip filter 1 pass * * * * *\n"
+                          "# reject the rest\n"
+                          "ip filter 2 reject * * * * *\n",
+                          "#\n# IP filter configuration\n#\n"
+                          "ip filter 1 pass * * * * *\n"
+                          "ip filter 500000 restrict * * * * *\n"
+                          "# reject the rest\n"
+                          "ip filter 2 reject * * * * *\n"},
+        // The section's empty last line is the end of the store as well.
+        FilterSectionCase{"EmptyLastLine",
+                          "#\n# IP filter configuration\n#\n"
+                          "ip filter 1 pass * * * * *\n"
+                          "\n",
+                          "#\n# IP filter configuration\n#\n"
+                          "ip filter 1 pass * * * * *\n"
+                          "ip filter 500000 restrict * * * * *\n"
+                          "\n"},
+        // Commands up to the last line: no place for the filter.
+        FilterSectionCase{"CommandsToTheEnd",
+                          "#\n# IP filter configuration\n#\n"
+                          "ip filter 1 pass * * * * *\n",
+                          "#\n# IP filter configuration\n#\n"
+                          "ip filter 1 pass * * * * *\n"},
+        // The header is the end of the store: its closing frame has no line
+        // after it to look at.
+        FilterSectionCase{"HeaderAtTheEnd", "#\n# IP filter configuration\n#\n",
+                          "#\n# IP filter configuration\n#\n"},
+        // Only empty lines after the header, up to the end of the store.
+        FilterSectionCase{"EmptyLinesToTheEnd", "#\n# IP filter configuration\n#\n\n\n",
+                          "#\n# IP filter configuration\n#\n\n\n"},
+        // Of two IP filter sections, the last one gets the filter.
+        FilterSectionCase{"TwoSections",
+                          "#\n# IP filter configuration\n#\n"
+                          "ip filter 1 pass * * * * *\n"
+                          "\n"
+                          "#\n# IP filter configuration\n#\n"
+                          "ip filter 2 pass * * * * *\n"
+                          "\n",
+                          "#\n# IP filter configuration\n#\n"
+                          "ip filter 1 pass * * * * *\n"
+                          "\n"
+                          "#\n# IP filter configuration\n#\n"
+                          "ip filter 2 pass * * * * *\n"
+                          "ip filter 500000 restrict * * * * *\n"
+                          "\n"}),
+    [](const ::testing::TestParamInfo<FilterSectionCase>& info) { return info.param.name; });
+
+TEST(LanProviderTftp, FailsWithoutAPpHeader) {
+  ExpectNotConvertible(std::string(kListingStart) +
+                           "description lan2 \"PRV/DHCP/1:MyISP\"\n"
+                           "\n"
+                           "#\n# IP filter configuration\n#\n"
+                           "ip filter 1 pass * * * * *\n"
+                           "\n",
+                       kConverterTftp);
+}
+
+TEST(LanProviderTftp, FailsWithoutAnIpFilterHeader) {
+  ExpectNotConvertible(std::string(kListingStart) +
+                           "description lan2 \"PRV/DHCP/1:MyISP\"\n"
+                           "\n" +
+                           kPpSection,
+                       kConverterTftp);
+}
+
+TEST(LanProviderTftp, ListingWithoutLanDhcpDescriptionIsUnchanged) {
+  // Neither header is needed when there is nothing to convert.
+  const std::string input = std::string(kListingStart) + "ip lan2 address dhcp\n";
+  ExpectConverted(input, input, kConverterTftp);
+}
+
+}  // namespace
