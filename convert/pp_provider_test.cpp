@@ -355,6 +355,42 @@ ip filter 500000 restrict * * * * *
 )"));
 }
 
+// With a LAN2/DHCP provider as well, both provider steps write their
+// lines: the LAN step's come first, and the provider LAN1 line and the
+// filter line appear twice.
+TEST(PpProviderGui, BothProviderStepsWriteTheirLines) {
+  auto run = RunConversion(Text(R"(
+ip lan2 address dhcp
+ip lan2 nat descriptor 1
+description lan2 "PRV/DHCP/1:Cable"
+pp select 1
+ description pp "PRV/PPPoE/0:MyISP"
+ pp enable 1
+dns server select 500001 pp 1 any . restrict pp 1
+nat descriptor type 1 masquerade
+)"));
+  ExpectConverted(run, kConverterGui, Text(R"(
+ip lan2 address dhcp
+ip lan2 nat descriptor 1
+provider lan1 name LAN:
+provider lan2 name "PRV/0/1/5/0/0/0:Cable"
+provider lan1 name LAN:
+provider type isdn-terminal
+provider filter routing connection
+provider lan2 name "PPPoE/0/1/5/0/0/0:MyISP"
+pp select 1
+ pp name "PRV/1/1/5/0/0/0:MyISP"
+ pp enable 1
+provider set 1 "MyISP"
+ provider dns server pp 1 1
+ provider select 1
+dns server select 500001 pp 1 any . restrict pp 1
+ip filter 500000 restrict * * * * *
+ip filter 500000 restrict * * * * *
+nat descriptor type 1 masquerade
+)"));
+}
+
 TEST(PpProviderGui, FailuresReportNotConvertibleAndWriteNothing) {
   struct Case {
     const char* what;
@@ -585,6 +621,76 @@ TEST(PpProviderListing, FilterLineAtTheEndOfTheSection) {
                         "provider set 1 \"A\"\n" +
                         title + section);
   }
+}
+
+// In a listing the PP step's provider type section goes between the LAN
+// step's section and the PP header.
+TEST(PpProviderListing, BothProviderStepsWriteTheirSections) {
+  auto run = RunConversion(kListingStart + Text(R"(
+ip lan2 nat descriptor 1
+description lan2 PRV/DHCP/1:Cable
+
+#
+# PP configuration
+#
+pp select 1
+ description pp "PRV/PPPoE/0:MyISP"
+ pp enable 1
+dns server select 500001 pp 1 any . restrict pp 1
+
+#
+# IP filter configuration
+#
+ip filter 1 pass * * * * *
+
+#
+# NAT configuration
+#
+)"));
+  ExpectConverted(run, kConverterTftp, kListingStart + Text(R"(
+ip lan2 nat descriptor 1
+
+#
+# Provider Type configuration
+#
+
+provider lan1 name LAN:
+provider lan2 name "PRV/0/1/5/0/0/0:Cable"
+
+#
+# Provider Type configuration
+#
+
+provider lan1 name LAN:
+provider type isdn-terminal
+provider filter routing connection
+provider lan2 name "PPPoE/0/1/5/0/0/0:MyISP"
+
+#
+# PP configuration
+#
+pp select 1
+ pp name "PRV/1/1/5/0/0/0:MyISP"
+ pp enable 1
+
+ # Provider information
+
+provider set 1 "MyISP"
+ provider dns server pp 1 1
+ provider select 1
+dns server select 500001 pp 1 any . restrict pp 1
+
+#
+# IP filter configuration
+#
+ip filter 1 pass * * * * *
+ip filter 500000 restrict * * * * *
+ip filter 500000 restrict * * * * *
+
+#
+# NAT configuration
+#
+)"));
 }
 
 TEST(PpProviderListing, FailuresReportNotConvertibleAndWriteNothing) {
