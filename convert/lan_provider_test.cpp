@@ -349,4 +349,106 @@ TEST(LanProviderTftp, ListingWithoutLanDhcpDescriptionIsUnchanged) {
   ExpectConverted(input, input, kConverterTftp);
 }
 
+// With both a LAN2/DHCP provider and a PPPoE PP, each provider step writes
+// its own provider lines and filter line; where the two groups land follows
+// the input's layout. The NTP line then follows the last provider LAN2 line.
+const char kPppoePp[] =
+    "pp select 1\n"
+    " description pp \"PRV/PPPoE/0:PPP ISP\"\n"
+    " pp enable 1\n";
+const char kPppoePpConverted[] =
+    "pp select 1\n"
+    " pp name \"PRV/1/1/5/0/0/0:PPP ISP\"\n"
+    " pp enable 1\n";
+const char kPppoePpProviderLines[] =
+    "provider set 1 \"PPP ISP\"\n"
+    " provider dns server pp 1 1\n"
+    " provider select 1\n";
+const char kPpProviderBlock[] =
+    "provider lan1 name LAN:\n"
+    "provider type isdn-terminal\n"
+    "provider filter routing connection\n"
+    "provider lan2 name \"PPPoE/0/1/5/0/0/0:PPP ISP\"\n";
+const char kLanProviderLines[] =
+    "provider lan1 name LAN:\n"
+    "provider lan2 name \"PRV/0/1/5/0/0/0:MyISP\"\n";
+const char kDnsSelect[] = "dns server select 500001 pp 1 any . restrict pp 1\n";
+const char kNtpSchedule[] = "schedule at 1 */* 12:00 * ntpdate 192.168.0.1 syslog\n";
+const char kNtpdate[] = "provider ntpdate 192.168.0.1\n";
+const char kTwoFilters[] =
+    "ip filter 500000 restrict * * * * *\n"
+    "ip filter 500000 restrict * * * * *\n";
+
+TEST(ProviderStepsGui, LanProviderLinesBeforeThePpBlock) {
+  ExpectConverted(std::string("ip lan2 nat descriptor 1\n"
+                              "description lan2 \"PRV/DHCP/1:MyISP\"\n") +
+                      kPppoePp + kDnsSelect + "nat descriptor type 1 masquerade\n" + kNtpSchedule,
+                  std::string("ip lan2 nat descriptor 1\n") + kLanProviderLines + kPpProviderBlock +
+                      kNtpdate + kPppoePpConverted + kPppoePpProviderLines + kDnsSelect +
+                      kTwoFilters + "nat descriptor type 1 masquerade\n" + kNtpSchedule,
+                  kConverterGui);
+}
+
+TEST(ProviderStepsGui, PpBlockBeforeTheLanProviderLines) {
+  ExpectConverted(std::string(kPppoePp) +
+                      "ip lan2 nat descriptor 1\n"
+                      "description lan2 \"PRV/DHCP/1:MyISP\"\n" +
+                      kDnsSelect + "nat descriptor type 1 masquerade\n" + kNtpSchedule,
+                  std::string(kPpProviderBlock) + kPppoePpConverted + kPppoePpProviderLines +
+                      "ip lan2 nat descriptor 1\n" + kLanProviderLines + kNtpdate + kDnsSelect +
+                      kTwoFilters + "nat descriptor type 1 masquerade\n" + kNtpSchedule,
+                  kConverterGui);
+}
+
+const char kProviderTypeHeader[] =
+    "#\n"
+    "# Provider Type configuration\n"
+    "#\n"
+    "\n";
+const char kPpHeader[] =
+    "#\n"
+    "# PP configuration\n"
+    "#\n";
+const char kPpInformation[] =
+    "\n"
+    " # Provider information\n"
+    "\n";
+const char kIpFilterSection[] =
+    "#\n"
+    "# IP filter configuration\n"
+    "#\n"
+    "ip filter 1 pass * * * * *\n";
+
+TEST(ProviderStepsTftp, LanSectionBeforeThePpSection) {
+  // One PP header: the LAN step's section first, the PP step's second.
+  ExpectConverted(
+      std::string(kListingStart) +
+          "ip lan2 nat descriptor 1\n"
+          "description lan2 PRV/DHCP/1:MyISP\n" +
+          kNtpSchedule + "\n" + kPpHeader + kPppoePp + kDnsSelect + "\n" + kIpFilterSection + "\n",
+      std::string(kListingStart) + "ip lan2 nat descriptor 1\n" + kNtpSchedule + "\n" +
+          kProviderTypeHeader + kLanProviderLines + "\n" + kProviderTypeHeader + kPpProviderBlock +
+          kNtpdate + "\n" + kPpHeader + kPppoePpConverted + kPpInformation + kPppoePpProviderLines +
+          kDnsSelect + "\n" + kIpFilterSection + kTwoFilters + "\n",
+      kConverterTftp);
+}
+
+TEST(ProviderStepsTftp, PpSectionBeforeTheLanSection) {
+  // Two PP headers: the PP step writes in front of the first, the LAN step
+  // in front of the last.
+  ExpectConverted(std::string(kListingStart) +
+                      "ip lan2 nat descriptor 1\n"
+                      "description lan2 PRV/DHCP/1:MyISP\n" +
+                      kNtpSchedule + "\n" + kPpHeader + kPppoePp + kDnsSelect + "\n" + kPpHeader +
+                      "pp select none\n"
+                      "\n" +
+                      kIpFilterSection + "\n",
+                  std::string(kListingStart) + "ip lan2 nat descriptor 1\n" + kNtpSchedule + "\n" +
+                      kProviderTypeHeader + kPpProviderBlock + "\n" + kPpHeader +
+                      kPppoePpConverted + kPpInformation + kPppoePpProviderLines + kDnsSelect +
+                      "\n" + kProviderTypeHeader + kLanProviderLines + kNtpdate + "\n" + kPpHeader +
+                      "pp select none\n\n" + kIpFilterSection + kTwoFilters + "\n",
+                  kConverterTftp);
+}
+
 }  // namespace
