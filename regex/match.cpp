@@ -1,0 +1,271 @@
+// Interpreter of compiled pattern programs: a backtracking machine whose
+// backtrack stack lives on the heap, so it never recurses.
+#include <limits>
+#include <new>
+#include <string>
+
+#include "regex/regex.h"
+
+namespace {
+
+constexpr uint32_t kInitialRoom = 256;
+// Heights are stored in 32-bit slots; the stack never grows beyond that.
+constexpr size_t kMaxRoom = static_cast<size_t>(std::numeric_limits<int32_t>::max());
+
+struct StackFull {};
+
+// A group's saved span on the backtrack stack: where PushGroup put it.
+struct GroupSave {
+  uint32_t height;  // stack index of the saved start; the end is one above
+  int32_t group;
+};
+
+// Checks the operands that index the state, so that a hand-built or
+// damaged program cannot make a run read or write out of bounds.
+bool IsRunnable(const CompiledPattern& pattern) {
+  const std::vector<Instruction>& prog = pattern.instructions;
+  if (pattern.lastError != kParseOk || prog.empty()) return false;
+  const size_t n = prog.size();
+  for (size_t i = 0; i < n; ++i) {
+    const int64_t operand = prog[i].operand;
+    switch (prog[i].op) {
+      case Op::GroupStart:
+      case Op::GroupEnd:
+      case Op::BackRef:
+      case Op::PushGroup:
+      case Op::PopGroup:
+        if (operand < 0 || operand >= pattern.groupCount) return false;
+        break;
+      case Op::PushSlot:
+      case Op::PopSlot:
+      case Op::SavePos:
+      case Op::SaveStack:
+      case Op::LoadPos:
+      case Op::LoadStack:
+      case Op::ReturnIfEmpty:
+        if (operand < 0 || operand >= pattern.slotCount) return false;
+        break;
+      case Op::InClass:
+      case Op::NotInClass:
+        if (operand <= static_cast<int64_t>(i) || static_cast<size_t>(operand) > n ||
+            (operand - static_cast<int64_t>(i) - 1) % 2 != 0) {
+          return false;
+        }
+        break;
+      default:
+        break;
+    }
+  }
+  return true;
+}
+
+// The backtrack stack: entry 0 is never used; `height` is the top entry.
+class Stack {
+ public:
+  Stack(std::vector<int32_t>& room, uint32_t& height) : room_(room), height_(height) {}
+
+  void Push(int32_t value) {
+    if (height_ + 1 >= room_.size()) Grow();
+    room_[++height_] = value;
+  }
+  int32_t Pop() { return height_ == 0 ? 0 : room_[height_--]; }
+  int32_t At(uint32_t index) const { return room_[index]; }
+  uint32_t height() const { return height_; }
+  void SetHeight(uint32_t height) { height_ = height; }
+
+ private:
+  void Grow() {
+    const size_t room = 2 * static_cast<size_t>(height_) + 2;
+    if (room > kMaxRoom) throw StackFull{};
+    room_.resize(room);
+  }
+
+  std::vector<int32_t>& room_;
+  uint32_t& height_;
+};
+
+// Whether `pos` is a character of the text (not its end).
+inline bool InText(int32_t pos, int32_t len) {
+  return static_cast<uint32_t>(pos) < static_cast<uint32_t>(len);
+}
+
+void ResetState(const CompiledPattern& pattern, MatchState& state) {
+  state.groupCount = pattern.groupCount;
+  state.groups.assign(pattern.groupCount, GroupSpan{});
+  state.slots.assign(pattern.slotCount, 0);
+  if (state.stack.size() < kInitialRoom) state.stack.resize(kInitialRoom);
+  state.height = 0;
+}
+
+bool Run(const CompiledPattern& pattern, const char16_t* text, int32_t len, MatchState& state) {
+  const Instruction* prog = pattern.instructions.data();
+  const uint32_t size = static_cast<uint32_t>(pattern.instructions.size());
+  Stack stack(state.stack, state.height);
+  std::vector<GroupSave> saves;  // PushGroup frames, to undo when a look-ahead drops them
+  GroupSpan* groups = state.groups.data();
+  int32_t* slots = state.slots.data();
+  uint32_t ip = 0;
+  int32_t pos = 0;
+  int32_t attempt = 0;
+
+  for (;;) {
+    if (ip >= size) return false;
+    const Instruction in = prog[ip];
+    bool ok = true;
+    switch (in.op) {
+      case Op::Nop:
+        ++ip;
+        break;
+      case Op::GroupStart:
+        // The end is cleared too: inside itself a group is unset.
+        groups[in.operand] = GroupSpan{pos, -1};
+        ++ip;
+        break;
+      case Op::GroupEnd:
+        groups[in.operand].end = pos;
+        ++ip;
+        break;
+      case Op::Char:
+        if (in.operand == 0) {
+          ok = pos == len;  // the end of the text; nothing is consumed
+        } else {
+          ok = InText(pos, len) && text[pos] == in.operand;
+          if (ok) ++pos;
+        }
+        if (ok) ++ip;
+        break;
+      case Op::AnyChar:
+        ok = InText(pos, len);
+        if (ok) ++pos, ++ip;
+        break;
+      case Op::InClass:
+      case Op::NotInClass: {
+        ok = InText(pos, len);
+        if (!ok) break;
+        const int32_t c = text[pos];
+        bool inside = false;
+        for (uint32_t k = ip + 1; k + 1 < static_cast<uint32_t>(in.operand); k += 2) {
+          if (c >= prog[k].operand && c <= prog[k + 1].operand) {
+            inside = true;
+            break;
+          }
+        }
+        ok = inside == (in.op == Op::InClass);
+        if (ok) ++pos, ip = static_cast<uint32_t>(in.operand);
+        break;
+      }
+      case Op::Jump:
+        ip = static_cast<uint32_t>(in.operand);
+        break;
+      case Op::PushPos:
+        stack.Push(pos);
+        ++ip;
+        break;
+      case Op::PopPos:
+        pos = stack.Pop();
+        ++ip;
+        break;
+      case Op::Call:
+        stack.Push(static_cast<int32_t>(ip + 1));
+        ip = static_cast<uint32_t>(in.operand);
+        break;
+      case Op::Return:
+        ok = false;
+        break;
+      case Op::PushSlot:
+        stack.Push(slots[in.operand]);
+        ++ip;
+        break;
+      case Op::PopSlot:
+        slots[in.operand] = stack.Pop();
+        ++ip;
+        break;
+      case Op::SavePos:
+        slots[in.operand] = pos;
+        ++ip;
+        break;
+      case Op::SaveStack:
+        slots[in.operand] = static_cast<int32_t>(stack.height());
+        ++ip;
+        break;
+      case Op::LoadPos:
+        pos = slots[in.operand];
+        ++ip;
+        break;
+      case Op::LoadStack: {
+        const int32_t target = slots[in.operand];
+        if (target < 0 || static_cast<uint32_t>(target) > stack.height()) return false;
+        // Spans saved by groups inside a look-ahead that matched are put back
+        // as they were, since that match is being undone.
+        while (!saves.empty() && saves.back().height > static_cast<uint32_t>(target)) {
+          const GroupSave& save = saves.back();
+          groups[save.group] = GroupSpan{stack.At(save.height), stack.At(save.height + 1)};
+          saves.pop_back();
+        }
+        stack.SetHeight(static_cast<uint32_t>(target));
+        ++ip;
+        break;
+      }
+      case Op::ReturnIfEmpty:
+        ok = pos != slots[in.operand];
+        if (ok) ++ip;
+        break;
+      case Op::BackRef: {
+        const GroupSpan span = groups[in.operand];
+        ok = span.start >= 0 && span.end >= span.start && span.end <= len && pos >= 0 &&
+             pos <= len && span.end - span.start <= len - pos &&
+             std::char_traits<char16_t>::compare(text + pos, text + span.start,
+                                                 span.end - span.start) == 0;
+        if (ok) pos += span.end - span.start, ++ip;
+        break;
+      }
+      case Op::Fail:
+        return false;
+      case Op::Advance:
+        ++attempt;
+        if (attempt >= len) return false;
+        pos = attempt;
+        stack.SetHeight(0);
+        saves.clear();
+        ip = 0;
+        break;
+      case Op::Match:
+        return true;
+      case Op::PushGroup:
+        saves.push_back({stack.height() + 1, in.operand});
+        stack.Push(groups[in.operand].start);
+        stack.Push(groups[in.operand].end);
+        ++ip;
+        break;
+      case Op::PopGroup:
+        groups[in.operand].end = stack.Pop();
+        groups[in.operand].start = stack.Pop();
+        while (!saves.empty() && saves.back().height > stack.height()) saves.pop_back();
+        ++ip;
+        break;
+      default:
+        return false;  // a compile-time code has no meaning in a program
+    }
+    if (!ok) ip = static_cast<uint32_t>(stack.Pop());  // backtrack
+  }
+}
+
+}  // namespace
+
+bool MatchPattern(const CompiledPattern& pattern, std::u16string_view text, MatchState& state) {
+  if (text.size() > static_cast<size_t>(std::numeric_limits<int32_t>::max())) return false;
+  if (!IsRunnable(pattern)) return false;
+  try {
+    ResetState(pattern, state);
+    return Run(pattern, text.data(), static_cast<int32_t>(text.size()), state);
+  } catch (const std::bad_alloc&) {
+    return false;
+  } catch (const StackFull&) {
+    return false;
+  }
+}
+
+bool MatchPattern(const CompiledPattern& pattern, const char16_t* text, MatchState* state) {
+  if (text == nullptr || state == nullptr) return false;
+  return MatchPattern(pattern, std::u16string_view(text), *state);
+}
