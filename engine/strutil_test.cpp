@@ -1,0 +1,101 @@
+#include "engine/strutil.h"
+
+#include <gtest/gtest.h>
+
+#include <climits>
+
+namespace {
+
+TEST(StrUtil, ReplaceAll) {
+  const struct {
+    std::u16string text, from, to, result;
+    int count;
+  } cases[] = {
+      {u"aaa", u"aa", u"b", u"ba", 1},     // left to right, no overlap
+      {u"a.a", u"a", u"aa", u"aa.aa", 2},  // replaced text is not rescanned
+      {u"usbhost usbhost", u"usbhost", u"external-memory", u"external-memory external-memory", 2},
+      {u"abc", u"", u"x", u"abc", 0},  // an empty search text changes nothing
+      {u"abc", u"d", u"x", u"abc", 0},
+      {u"abc", u"b", u"", u"ac", 1},
+  };
+  for (const auto& c : cases) {
+    std::u16string text = c.text;
+    EXPECT_EQ(ReplaceAll(text, c.from, c.to), c.count);
+    EXPECT_EQ(text, c.result);
+  }
+}
+
+TEST(StrUtil, NextTokenWalksAndEndsWithMinusOne) {
+  const std::u16string text = u"  url  lan1,filter ";
+  int pos = 0;
+  EXPECT_EQ(NextToken(text, u" ,", pos), u"url");
+  EXPECT_EQ(pos, 6);  // just after the blank that ended the token
+  EXPECT_EQ(NextToken(text, u" ,", pos), u"lan1");
+  EXPECT_EQ(NextToken(text, u" ,", pos), u"filter");
+  EXPECT_EQ(NextToken(text, u" ,", pos), u"");
+  EXPECT_EQ(pos, -1);
+  EXPECT_EQ(NextToken(text, u" ,", pos), u"");
+  EXPECT_EQ(pos, -1);
+
+  // A token that runs to the end is returned; the next call gives -1.
+  pos = 0;
+  EXPECT_EQ(NextToken(u"a b", u" ", pos), u"a");
+  EXPECT_EQ(NextToken(u"a b", u" ", pos), u"b");
+  EXPECT_EQ(NextToken(u"a b", u" ", pos), u"");
+  EXPECT_EQ(pos, -1);
+  pos = 0;
+  EXPECT_EQ(NextToken(u"   ", u" ", pos), u"");
+  EXPECT_EQ(pos, -1);
+  pos = 99;
+  EXPECT_EQ(NextToken(u"abc", u" ", pos), u"");
+  EXPECT_EQ(pos, -1);
+}
+
+TEST(StrUtil, SubstringClampsToTheText) {
+  EXPECT_EQ(Substring(u"abcdef", 2, 3), u"cde");
+  EXPECT_EQ(Substring(u"abcdef", -2, 3), u"abc");
+  EXPECT_EQ(Substring(u"abcdef", 4, 100), u"ef");
+  EXPECT_EQ(Substring(u"abcdef", 10, 2), u"");
+  EXPECT_EQ(Substring(u"abcdef", 1, -1), u"");
+  EXPECT_EQ(Substring(u"abcdef", 3), u"def");
+  EXPECT_EQ(Substring(u"abcdef", -3), u"abcdef");
+  EXPECT_EQ(Substring(u"abcdef", 7), u"");
+}
+
+TEST(StrUtil, RemoveChar) {
+  std::u16string text = u"abc";
+  RemoveChar(text, 1);
+  EXPECT_EQ(text, u"ac");
+  RemoveChar(text, 2);
+  RemoveChar(text, -1);
+  EXPECT_EQ(text, u"ac");
+}
+
+TEST(StrUtil, TrimUsesUnicodeWhiteSpace) {
+  EXPECT_EQ(Trim(u" \t\r\n a b \v\f"), u"a b");
+  EXPECT_EQ(Trim(u"\u3000東京\u00a0\u2003"), u"東京");
+  EXPECT_EQ(Trim(u"   "), u"");
+  EXPECT_EQ(Trim(u"\u200bx"), u"\u200bx");  // zero width space is not white space
+}
+
+TEST(StrUtil, Format) {
+  EXPECT_EQ(Format(u"ip filter %d pass", {10000}), u"ip filter 10000 pass");
+  EXPECT_EQ(Format(u"%s %d %s", {u"pp", -3, std::u16string(u"東京")}), u"pp -3 東京");
+  EXPECT_EQ(Format(u"%d", {INT_MIN}), u"-2147483648");
+  EXPECT_EQ(Format(u"100%% %d%%", {5}), u"100% 5%");
+  EXPECT_EQ(Format(u"%x %", {}), u"%x %");            // other text stays as it is
+  EXPECT_EQ(Format(u"%d and %d", {1}), u"1 and %d");  // no argument: stays visible
+}
+
+TEST(StrUtil, Utf8Conversions) {
+  const std::u16string text = u"変換 \U0001F600 a";
+  EXPECT_EQ(Utf8ToUtf16(Utf16ToUtf8(text)), text);
+  EXPECT_EQ(Utf16ToUtf8(u"東"), "\xe6\x9d\xb1");
+  EXPECT_EQ(Utf8ToUtf16("a\xff"
+                        "b\xe6\x9d"),
+            u"a\ufffdb\ufffd");
+  EXPECT_EQ(Utf8ToUtf16("\xc0\xaf"), u"\ufffd\ufffd");  // overlong
+  EXPECT_EQ(Utf16ToUtf8(std::u16string(1, u'\xd800')), "\xef\xbf\xbd");
+}
+
+}  // namespace

@@ -1,0 +1,208 @@
+#include "engine/textfile.h"
+
+#include <gtest/gtest.h>
+
+#include "engine/file_error.h"
+#include "engine/file_test_support.h"
+#include "engine/strutil.h"
+
+namespace {
+
+using Lines = std::vector<std::u16string>;
+
+class TextFileTest : public FileTest {
+ protected:
+  Lines ReadBack(const std::string& bytes) {
+    WriteBytes(Path("in.txt"), bytes);
+    Lines lines;
+    EXPECT_TRUE(ReadTextLines(Path("in.txt"), lines));
+    return lines;
+  }
+};
+
+TEST_F(TextFileTest, LineEndsOnInput) {
+  const struct {
+    std::string bytes;
+    Lines lines;
+  } cases[] = {
+      {"", {}},
+      {"a", {u"a"}},
+      {"a\n", {u"a"}},
+      {"a\r\nb\nc", {u"a", u"b", u"c"}},
+      {"\n", {u""}},
+      {"\r\n\r\n", {u"", u""}},
+      {"a\n\nb\n", {u"a", u"", u"b"}},
+      {"a\rb\r\n", {u"a\rb"}},  // a lone CR stays inside the line
+      {"a\r\r\n", {u"a\r"}},
+      {"a\r", {u"a\r"}},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(ReadBack(c.bytes), c.lines) << "input: " << c.bytes;
+  }
+}
+
+TEST_F(TextFileTest, EveryLineEndsInCrLfOnOutput) {
+  ASSERT_TRUE(WriteTextLines(Path("out.txt"), {u"a", u"", u"b\rc", u"d\ne"}));
+  EXPECT_EQ(ReadBytes(Path("out.txt")), "a\r\n\r\nb\rc\r\nd\r\ne\r\n");
+  ASSERT_TRUE(WriteTextLines(Path("empty.txt"), {}));
+  EXPECT_EQ(ReadBytes(Path("empty.txt")), "");
+}
+
+TEST_F(TextFileTest, MissingFileOrFolderCannotBeOpened) {
+  Lines lines{u"kept"};
+  EXPECT_FALSE(ReadTextLines(Path("missing.txt"), lines));
+  EXPECT_FALSE(ReadTextLines(dir_, lines));
+  EXPECT_EQ(lines, Lines{u"kept"});
+}
+
+TEST_F(TextFileTest, NulByteMeansNotAConfigurationText) {
+  // A UTF-16 file chosen by mistake.
+  WriteBytes(Path("in.txt"), std::string("i\0p\0 \0l\0a\0n\0\r\0\n\0", 16));
+  Lines lines;
+  try {
+    ReadTextLines(Path("in.txt"), lines);
+    FAIL() << "no error";
+  } catch (const FileError& e) {
+    EXPECT_EQ(e.kind(), FileError::Kind::Generic);
+    EXPECT_EQ(e.path(), Path("in.txt"));
+    EXPECT_NE(std::string(e.what()).find("not a configuration text"), std::string::npos);
+  }
+  EXPECT_TRUE(lines.empty());
+}
+
+TEST_F(TextFileTest, InvalidBytesNameTheLine) {
+  WriteBytes(Path("in.txt"), "ok\r\nfine\r\nbad \xff\xfe here\r\nlater\r\n");
+  Lines lines;
+  try {
+    ReadTextLines(Path("in.txt"), lines);
+    FAIL() << "no error";
+  } catch (const FileError& e) {
+    EXPECT_EQ(e.kind(), FileError::Kind::Generic);
+    EXPECT_EQ(e.path(), Path("in.txt"));
+    EXPECT_NE(std::string(e.what()).find("line 3"), std::string::npos) << e.what();
+  }
+  // The lines before the error were read, nothing after it; no line was
+  // shortened silently.
+  EXPECT_EQ(lines, (Lines{u"ok", u"fine"}));
+}
+
+TEST_F(TextFileTest, JapaneseRoundTripsInUtf8AndCp932) {
+  const Lines lines{u"# VLK250->QDN570変換コンフィグ", u"description 1 \"東京 設定\"", u"ip lan1"};
+  const std::string utf8 =
+      Utf16ToUtf8(lines[0]) + "\r\n" + Utf16ToUtf8(lines[1]) + "\r\nip lan1\r\n";
+  const std::string cp932 =
+      "# VLK250->QDN570\x95\xcf\x8a\xb7\x83\x52\x83\x93\x83\x74\x83\x42\x83\x4f\r\n"
+      "description 1 \"\x93\x8c\x8b\x9e \x90\xdd\x92\xe8\"\r\nip lan1\r\n";
+  const struct {
+    const char* encoding;
+    const std::string& bytes;
+  } cases[] = {{"UTF-8", utf8}, {"CP932", cp932}};
+  for (const auto& c : cases) {
+    ASSERT_TRUE(SetFileEncoding(c.encoding)) << c.encoding;
+    ASSERT_TRUE(WriteTextLines(Path("out.txt"), lines));
+    EXPECT_EQ(ReadBytes(Path("out.txt")), c.bytes) << c.encoding;
+    EXPECT_EQ(ReadBack(c.bytes), lines) << c.encoding;
+  }
+}
+
+TEST_F(TextFileTest, EncodingNames) {
+  EXPECT_TRUE(SetFileEncoding("Shift_JIS"));
+  EXPECT_EQ(FileEncoding(), "CP932");
+  // Shift_JIS files are read as code page 932: 0x5C is a backslash.
+  EXPECT_EQ(ReadBack("a\\b~\r\n"), Lines{u"a\\b~"});
+  EXPECT_FALSE(SetFileEncoding("NO-SUCH-CHARSET"));
+  EXPECT_EQ(FileEncoding(), "CP932");  // the previous choice stays
+  // Line ends and "#" would not be plain bytes.
+  EXPECT_FALSE(SetFileEncoding("UTF-16LE"));
+  EXPECT_TRUE(SetFileEncoding("utf-8"));
+  EXPECT_EQ(ReadBack("\xe6\x9d\xb1"), Lines{u"東"});
+}
+
+#ifndef _WIN32
+TEST_F(TextFileTest, PlainAsciiLocaleCountsAsUtf8) {
+  // The tests run in the C locale, whose character set is plain ASCII.
+  ASSERT_TRUE(SetFileEncoding(""));
+  EXPECT_EQ(FileEncoding(), "UTF-8");
+}
+#endif
+
+TEST_F(TextFileTest, OverwriteReplacesTheOldContent) {
+  WriteBytes(Path("out.txt"), "old content that is longer than the new one\r\n");
+  ASSERT_TRUE(WriteTextLines(Path("out.txt"), {u"new"}));
+  EXPECT_EQ(ReadBytes(Path("out.txt")), "new\r\n");
+  EXPECT_EQ(FolderNames(dir_), std::vector<std::string>{"out.txt"});
+}
+
+TEST_F(TextFileTest, OutputThatCannotBeCreated) {
+  std::filesystem::create_directory(Path("folder"));
+  EXPECT_FALSE(WriteTextLines(Path("folder"), {u"x"}));
+  EXPECT_FALSE(WriteTextLines(dir_ / "missing" / "out.txt", {u"x"}));
+  EXPECT_EQ(FolderNames(dir_), std::vector<std::string>{"folder"});
+  EXPECT_TRUE(std::filesystem::is_empty(Path("folder")));
+}
+
+// A write that fails half-way, or a character the output cannot hold, must
+// leave an existing output as it was and no temporary file behind.
+TEST_F(TextFileTest, FailedWriteKeepsTheOldOutput) {
+  const std::string old = "old output\r\n";
+  Lines many(2000, u"ip filter 100 pass * * * * *");
+  const struct {
+    const char* name;
+    const char* encoding;
+    long long faultAfter;
+    Lines lines;
+  } cases[] = {
+      {"fault in the first line", "UTF-8", 3, many},
+      {"fault after many buffers", "UTF-8", 40000, many},
+      {"fault at the very end", "UTF-8", 2000 * 30 - 1, many},
+      {"character cp932 lacks", "CP932", -1, {u"ip lan1", u"description 1 caf\u00e9"}},
+      {"unpaired surrogate", "UTF-8", -1, {u"a\xd800"}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    WriteBytes(Path("out.txt"), old);
+    ASSERT_TRUE(SetFileEncoding(c.encoding));
+    SetWriteFaultAfterBytes(c.faultAfter);
+    try {
+      WriteTextLines(Path("out.txt"), c.lines);
+      ADD_FAILURE() << "no error";
+    } catch (const FileError& e) {
+      EXPECT_EQ(e.kind(), FileError::Kind::DiskFull);
+      EXPECT_EQ(e.path(), Path("out.txt"));
+    }
+    SetWriteFaultAfterBytes(-1);
+    EXPECT_EQ(ReadBytes(Path("out.txt")), old);
+    EXPECT_EQ(FolderNames(dir_), std::vector<std::string>{"out.txt"});
+  }
+  // Without an old output, none appears.
+  std::filesystem::remove(Path("out.txt"));
+  SetWriteFaultAfterBytes(10);
+  EXPECT_THROW(WriteTextLines(Path("out.txt"), many), FileError);
+  EXPECT_TRUE(FolderNames(dir_).empty());
+}
+
+TEST_F(TextFileTest, FaultSeamCountsBytes) {
+  // Exactly the allowed bytes still succeed.
+  SetWriteFaultAfterBytes(5);
+  EXPECT_TRUE(WriteTextLines(Path("out.txt"), {u"abc"}));
+  EXPECT_EQ(ReadBytes(Path("out.txt")), "abc\r\n");
+  EXPECT_THROW(WriteTextLines(Path("out.txt"), {u"abcd"}), FileError);
+  EXPECT_EQ(ReadBytes(Path("out.txt")), "abc\r\n");
+}
+
+#ifdef __linux__
+TEST_F(TextFileTest, FullDeviceIsADiskFullError) {
+  if (!std::filesystem::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
+  EXPECT_THROW(WriteTextLines("/dev/full", {u"x"}), FileError);
+}
+#endif
+
+TEST_F(TextFileTest, TextForStandardStreams) {
+  ASSERT_TRUE(SetFileEncoding("CP932"));
+  EXPECT_EQ(EncodeText(u"東京"), "\x93\x8c\x8b\x9e");
+  EXPECT_EQ(DecodeText("\x93\x8c\x8b\x9e"), u"東京");
+  EXPECT_THROW(EncodeText(u"caf\u00e9"), FileError);
+  EXPECT_THROW(DecodeText("\x93"), FileError);
+}
+
+}  // namespace
