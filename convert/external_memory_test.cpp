@@ -1,0 +1,64 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "convert/convert_test_support.h"
+#include "convert/shared_steps.h"
+
+namespace {
+
+// A bare line store: the converter-specific steps do nothing.
+class Store : public CCnvBase {
+ public:
+  int ConvertLanProvider() override { return 1; }
+  int ConvertPpProvider() override { return 1; }
+  int ConvertSystemSettings() override { return 1; }
+};
+
+TEST(ExternalMemoryTest, RenamesTheFourFileSettings) {
+  struct Case {
+    std::u16string source;
+    std::u16string target;
+  };
+  const std::vector<Case> cases = {
+      {u"usbhost config filename a.txt", u"external-memory config filename a.txt"},
+      {u"usbhost exec filename b.txt", u"external-memory exec filename b.txt"},
+      {u"usbhost statistics filename c.txt", u"external-memory statistics filename c.txt"},
+      {u"usbhost syslog filename d.txt", u"external-memory syslog filename d.txt"},
+      {u"usbhost exec filename usbhost.txt", u"external-memory exec filename external-memory.txt"},
+      {u"  usbhost config filename a.txt", u"external-memory config filename a.txt"},
+      // Not one of the four file settings: unchanged.
+      {u"usbhost use on", u"usbhost use on"},
+      {u"usbhost config  filename a.txt", u"usbhost config  filename a.txt"},
+      {u"usbhost overcurrent filename x", u"usbhost overcurrent filename x"},
+  };
+  for (const Case& c : cases) {
+    Store store;
+    store.m_cmdLines = {c.source};
+    store.m_commentLines = {u""};
+    EXPECT_EQ(ConvertExternalMemory(store), 1);
+    EXPECT_EQ(store.m_cmdLines[0], c.target) << Utf16ToUtf8(c.source);
+    EXPECT_EQ(store.m_error, 0);
+  }
+}
+
+TEST(ExternalMemoryTest, ThroughTheEngineKeepsCommentsAndOtherLines) {
+  const ConversionRun run = RunConversion(
+      "ip lan1 address 192.168.0.1/24\r\n"
+      "usbhost syslog filename usb1:log.txt # usbhost log\r\n"
+      "usbhost use on\r\n");
+  EXPECT_EQ(run.result, 1);
+  EXPECT_EQ(run.output,
+            ExpectedOutput("ip lan1 address 192.168.0.1/24\n"
+                           "external-memory syslog filename usb1:log.txt # usbhost log\n"
+                           "usbhost use on"));
+}
+
+TEST(ExternalMemoryTest, ConfigurationWithoutSuchLinesIsUnchanged) {
+  const ConversionRun run = RunConversion("ip lan1 address 192.168.0.1/24\r\n");
+  EXPECT_EQ(run.result, 1);
+  EXPECT_EQ(run.output, ExpectedOutput("ip lan1 address 192.168.0.1/24"));
+}
+
+}  // namespace
