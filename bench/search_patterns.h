@@ -1,0 +1,30 @@
+// The patterns the conversion steps search with, each with the equivalent
+// pattern for the comparison engines, for the line-search benchmark.
+#ifndef CNV_BENCH_SEARCH_PATTERNS_H_
+#define CNV_BENCH_SEARCH_PATTERNS_H_
+
+#include <string>
+#include <vector>
+
+struct SearchPattern {
+  const char* id;        // short name in benchmark names
+  std::u16string ours;   // in the converter's own syntax, numbers filled in
+  bool includeComments;  // searched in comment parts as well
+  // For the comparison engines. Empty: translated from `ours` (groups become
+  // capturing groups, `()` non-capturing, `!A` a look-ahead).
+  std::string pcre;
+  // For RE2, which has no look-ahead: a form that finds the same lines and
+  // the same span of the first group. Empty: the same as `pcre`.
+  std::string re2;
+};
+
+// Every pattern a conversion step passes to FindLines or FindLineSequence,
+// and the per-rule patterns of the URL filter step, with the numbers of a
+// typical PP and rule filled in.
+std::vector<SearchPattern> ConverterPatterns();
+
+// The converter syntax as PCRE syntax (covers what the converters use:
+// literals, `.`, `\.`, classes, `{}`, `()`, `!`, `|`, `* + ?`).
+std::string ToPcreSyntax(const std::u16string& pattern);
+
+#endif  // CNV_BENCH_SEARCH_PATTERNS_H_
