@@ -1,0 +1,352 @@
+#include "cli/cli.h"
+
+#include <CLI/CLI.hpp>
+
+#include <cwctype>
+#include <filesystem>
+#include <string_view>
+#include <system_error>
+
+#include "cli/diff.h"
+#include "engine/cnv_base.h"
+#include "engine/engine.h"
+#include "engine/file_error.h"
+#include "engine/strutil.h"
+#include "engine/textfile.h"
+
+#ifndef CNV_VERSION_MAJOR
+#define CNV_VERSION_MAJOR 0
+#define CNV_VERSION_MINOR 0
+#define CNV_VERSION_PATCH 0
+#endif
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr char kProgram[] = "cnvqdn570conf";
+constexpr char16_t kDefaultOutputName[] = u"qdn570-config.txt";
+constexpr char kStdoutName[] = "-";
+
+// The character set chosen with -e for configuration text; empty while the
+// user's default is in use. Messages are always in the default.
+std::string g_configEncoding;
+
+// Runs `convert` with the user's default character set selected, which is
+// the terminal's, and selects the configuration's again afterwards.
+template <typename Convert>
+auto InTerminalEncoding(Convert convert) {
+  if (g_configEncoding.empty()) return convert();
+  struct Reselect {
+    ~Reselect() { SetFileEncoding(g_configEncoding); }
+  } reselect;
+  SetFileEncoding("");
+  return convert();
+}
+
+struct Options {
+  std::string input;
+  std::string output;
+  std::string encoding;
+  bool force = false;
+  bool diff = false;
+  bool dryRun = false;
+};
+
+// Selects the configuration character set for one run and the user's
+// default again afterwards (RunCli may run many times in one process).
+class EncodingScope {
+ public:
+  EncodingScope() = default;
+  ~EncodingScope() {
+    if (!g_configEncoding.empty()) SetFileEncoding("");
+    g_configEncoding.clear();
+  }
+  EncodingScope(const EncodingScope&) = delete;
+  EncodingScope& operator=(const EncodingScope&) = delete;
+
+  bool Select(const std::string& name) {
+    if (!SetFileEncoding(name)) return false;
+    g_configEncoding = name;
+    return true;
+  }
+};
+
+fs::path PathFromArg(const std::string& arg) {
+#ifdef _WIN32
+  return fs::path(std::u8string(arg.begin(), arg.end()));
+#else
+  return fs::path(arg);
+#endif
+}
+
+// A path as the terminal shows it. POSIX paths already are bytes in the
+// locale's character set.
+std::string PathForTerminal(const fs::path& path) {
+#ifdef _WIN32
+  return TerminalText(path.u16string());
+#else
+  return path.native();
+#endif
+}
+
+// A path as it appears in the "---"/"+++" lines of a diff, which is written
+// in the configuration's character set.
+std::string PathForDiff(const fs::path& path) {
+#ifdef _WIN32
+  try {
+    return EncodeText(path.u16string());
+  } catch (const FileError&) {
+    const std::u8string bytes = path.u8string();
+    return std::string(bytes.begin(), bytes.end());
+  }
+#else
+  return path.native();
+#endif
+}
+
+// A path as text for a question on the terminal.
+std::u16string PathText(const fs::path& path) {
+#ifdef _WIN32
+  return path.u16string();
+#else
+  try {
+    return InTerminalEncoding([&] { return DecodeText(path.native()); });
+  } catch (const FileError&) {
+    return Utf8ToUtf16(path.native());
+  }
+#endif
+}
+
+std::string Text(std::string_view utf8) {
+  return TerminalText(Utf8ToUtf16(utf8));
+}
+
+// Writes one message line, "cnvqdn570conf: " and `bytes`, to `err`.
+void Say(std::ostream& err, const std::string& bytes) {
+  err << kProgram << ": " << bytes << '\n' << std::flush;
+}
+
+std::string ConverterName(int32_t kind) {
+  return kind == kConverterTftp ? "sectioned listing" : "web-GUI save";
+}
+
+// The output path: the default file name in the input's folder when none is
+// given, and the default file name inside a folder that is given.
+fs::path ResolveOutput(const fs::path& input, const std::string& arg) {
+  if (arg.empty()) return input.parent_path() / kDefaultOutputName;
+  fs::path output = PathFromArg(arg);
+  std::error_code ec;
+  if (fs::is_directory(output, ec)) output /= kDefaultOutputName;
+  return output;
+}
+
+bool SameFile(const fs::path& a, const fs::path& b) {
+  std::error_code ec;
+  const bool same = fs::equivalent(a, b, ec);
+  return !ec && same;
+}
+
+bool Exists(const fs::path& path) {
+  std::error_code ec;
+  return fs::exists(fs::symlink_status(path, ec));
+}
+
+// Writes bytes of configuration text to standard output; a failed write is
+// a file error like a failed write of a file.
+void WriteToStdout(std::ostream& out, const std::string& bytes) {
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  out.flush();
+  if (!out) throw FileError(FileError::Kind::DiskFull, {}, "the write failed");
+}
+
+// Encodes lines of configuration text, each followed by `lineEnd`.
+std::string EncodeLines(const std::vector<std::u16string>& lines, std::u16string_view lineEnd) {
+  std::u16string text;
+  for (const std::u16string& line : lines) {
+    text += line;
+    text += lineEnd;
+  }
+  return EncodeText(text);
+}
+
+void ReportEngineFailure(CCnvEngine& engine, const fs::path& input, const fs::path& output,
+                         std::ostream& err) {
+  std::u16string message;
+  engine.GetErrorMessage(message);
+  const CCnvBase* converter = engine.converter();
+  const bool outputFailed = converter && converter->m_error == kCnvOutputOpen;
+  Say(err, PathForTerminal(outputFailed ? output : input) + ": " + TerminalText(message));
+}
+
+void ReportFileError(const FileError& error, std::ostream& err) {
+  const std::string where =
+      error.path().empty() ? std::string("standard output") : PathForTerminal(error.path());
+  const char* what = error.kind() == FileError::Kind::DiskFull ? "cannot write" : "cannot read";
+  Say(err, where + ": " + Text(what) + ": " + Text(error.what()));
+}
+
+int ParseArguments(const std::vector<std::string>& args, Options& options, std::ostream& out,
+                   std::ostream& err) {
+  CLI::App app{
+      "Converts a configuration saved from a VLK250 router (a web-GUI save or a sectioned "
+      "listing) into a configuration for a QDN570 firewall.",
+      kProgram};
+  app.add_option("INPUT", options.input, "Configuration file saved from the VLK250")->required();
+  app.add_option("OUTPUT", options.output,
+                 "Where to write the QDN570 configuration (default: qdn570-config.txt in "
+                 "INPUT's folder; a folder gets that name inside it; - for standard output)");
+  app.add_flag("-f,--force", options.force, "Overwrite an existing OUTPUT without asking");
+  app.add_option("-e,--encoding", options.encoding,
+                 "Character set of INPUT and OUTPUT, e.g. CP932 or UTF-8 (default: the "
+                 "locale's)");
+  app.add_flag("-d,--diff", options.diff,
+               "Print a unified diff from INPUT to the converted configuration on standard "
+               "output");
+  app.add_flag("-n,--dry-run", options.dryRun, "Convert and report, but write no file");
+  app.set_version_flag("-V,--version",
+                       std::string(kProgram) + " Version " +
+                           VersionText(CNV_VERSION_MAJOR, CNV_VERSION_MINOR, CNV_VERSION_PATCH));
+  app.footer(
+      "Exit status: 0 converted, 1 the conversion failed, 2 usage error or OUTPUT not "
+      "overwritten, 3 a file could not be read or written.");
+
+  std::vector<std::string> reversed(args.rbegin(), args.rend());
+  try {
+    app.parse(reversed);
+  } catch (const CLI::ParseError& e) {
+    return app.exit(e, out, err) == 0 ? kExitConverted : kExitUsage;
+  }
+  return -1;
+}
+
+// Asks before an existing output is replaced; false when it must be kept.
+bool MayReplace(const fs::path& output, bool force, const OverwriteQuestion& ask,
+                std::ostream& err) {
+  if (force || !Exists(output)) return true;
+  if (!ask) {
+    Say(err, PathForTerminal(output) +
+                 Text(" already exists; not overwritten (use -f to overwrite it)"));
+    return false;
+  }
+  const std::u16string question = Utf8ToUtf16(std::string(kProgram) + ": ") + PathText(output) +
+                                  u" already exists. Overwrite? [y/N] ";
+  if (ask(question)) return true;
+  Say(err, PathForTerminal(output) + Text(" not overwritten"));
+  return false;
+}
+
+int Convert(const Options& options, const fs::path& input, const fs::path& output,
+            std::ostream& out, std::ostream& err, const OverwriteQuestion& ask) {
+  const bool toStdout = options.output == kStdoutName;
+  CCnvEngine engine(input);
+  if (!engine.converter()) {
+    ReportEngineFailure(engine, input, output, err);
+    return kExitConversionFailed;
+  }
+  const std::vector<std::u16string> loaded = engine.converter()->JoinedLines();
+  if (engine.RunSteps() != 1) {
+    ReportEngineFailure(engine, input, output, err);
+    return kExitConversionFailed;
+  }
+  std::vector<std::u16string> converted{kOutputHeader};
+  for (std::u16string& line : engine.converter()->JoinedLines()) {
+    converted.push_back(std::move(line));
+  }
+  const std::string kind = ConverterName(engine.converterKind());
+
+  if (options.diff) {
+    const std::string head = "--- " + PathForDiff(input) + "\n+++ " + PathForDiff(output) + "\n";
+    WriteToStdout(out, head + EncodeLines(UnifiedDiffHunks(loaded, converted), u"\n"));
+  }
+  if (options.dryRun) {
+    std::string report = Text("dry run: ") + PathForTerminal(input) + " (" + Text(kind) +
+                         "): " + std::to_string(loaded.size()) + Text(" lines in, ") +
+                         std::to_string(converted.size()) + Text(" lines out; nothing written");
+    if (!toStdout && Exists(output)) {
+      report += Text(" (") + PathForTerminal(output) + Text(" exists and was left as it was)");
+    }
+    Say(err, report);
+    return kExitConverted;
+  }
+  if (toStdout) {
+    WriteToStdout(out, EncodeLines(converted, u"\r\n"));
+    Say(err, Text("converted ") + PathForTerminal(input) + " (" + Text(kind) + ")" +
+                 Text(" to standard output"));
+    return kExitConverted;
+  }
+  if (!MayReplace(output, options.force, ask, err)) return kExitUsage;
+  if (engine.converter()->Save(output) != 1) {
+    ReportEngineFailure(engine, input, output, err);
+    return kExitConversionFailed;
+  }
+  Say(err, Text("converted ") + PathForTerminal(input) + " (" + Text(kind) + ")" + Text(" to ") +
+               PathForTerminal(output));
+  return kExitConverted;
+}
+
+}  // namespace
+
+std::string VersionText(int major, int minor, int build) {
+  return std::to_string(major) + "." + std::to_string(minor) + std::to_string(build);
+}
+
+bool IsYesAnswer(const std::u16string& answer) {
+  std::u16string word = Trim(answer);
+  for (char16_t& c : word) {
+    if (c >= u'A' && c <= u'Z') c = static_cast<char16_t>(c - u'A' + u'a');
+  }
+  return word == u"y" || word == u"yes";
+}
+
+std::string TerminalText(const std::u16string& text) {
+  try {
+    return InTerminalEncoding([&] { return EncodeText(text); });
+  } catch (const FileError&) {
+    return Utf16ToUtf8(text);
+  }
+}
+
+int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+           const OverwriteQuestion& ask) {
+  Options options;
+  if (int parsed = ParseArguments(args, options, out, err); parsed >= 0) return parsed;
+
+  EncodingScope encoding;
+  if (!options.encoding.empty() && !encoding.Select(options.encoding)) {
+    Say(err, Text("unknown character set: ") + options.encoding);
+    return kExitUsage;
+  }
+  const bool toStdout = options.output == kStdoutName;
+  if (options.diff && toStdout) {
+    Say(err, Text("-d writes the diff to standard output; give an OUTPUT file or use -n"));
+    return kExitUsage;
+  }
+  if (options.input == kStdoutName) {
+    Say(err, Text("INPUT must be a file; reading standard input is not supported"));
+    return kExitUsage;
+  }
+
+  const fs::path input = PathFromArg(options.input);
+  const fs::path output = toStdout ? fs::path() : ResolveOutput(input, options.output);
+  std::error_code ec;
+  if (fs::is_directory(input, ec)) {
+    Say(err, PathForTerminal(input) + Text(" is a folder, not a configuration file"));
+    return kExitUsage;
+  }
+  if (!toStdout && SameFile(input, output)) {
+    Say(err, PathForTerminal(output) +
+                 Text(" is the input file; choose another OUTPUT so that the input is kept"));
+    return kExitUsage;
+  }
+
+  try {
+    return Convert(options, input, output, out, err, ask);
+  } catch (const FileError& e) {
+    ReportFileError(e, err);
+    return kExitFileError;
+  } catch (const fs::filesystem_error& e) {
+    Say(err, PathForTerminal(e.path1()) + ": " + Text(e.code().message()));
+    return kExitFileError;
+  }
+}

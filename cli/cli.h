@@ -1,0 +1,42 @@
+// The command-line tool: `cnvqdn570conf [options] INPUT [OUTPUT]` converts
+// one configuration file. RunCli holds the whole tool so that tests can run
+// it in-process; main() only wires it to the process's streams.
+#ifndef CNV_CLI_CLI_H_
+#define CNV_CLI_CLI_H_
+
+#include <functional>
+#include <ostream>
+#include <string>
+#include <vector>
+
+// Exit statuses of the tool.
+enum CliExit : int {
+  kExitConverted = 0,         // converted (or help or version shown)
+  kExitConversionFailed = 1,  // the engine reported a failure; its message is shown
+  kExitUsage = 2,             // bad arguments, or an existing output not overwritten
+  kExitFileError = 3,         // reading or writing a file failed
+};
+
+// The question asked before an existing output is replaced; returns the
+// answer. Empty when there is no terminal to ask on.
+using OverwriteQuestion = std::function<bool(const std::u16string& question)>;
+
+// Runs the tool with `args` (the arguments after the program name; on
+// Windows in UTF-8, elsewhere in the locale's character set as given).
+// Converted configuration text and diffs go to `out`, messages to `err`.
+int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+           const OverwriteQuestion& ask = {});
+
+// The product's version text: "%d.%d%d" of the first three numbers of the
+// version (1.0.1.0 is "1.01").
+std::string VersionText(int major, int minor, int build);
+
+// True for the answers that mean yes: "y" or "yes" in any case, with blanks
+// around them allowed.
+bool IsYesAnswer(const std::u16string& answer);
+
+// `text` in the terminal's character set (the locale's, whatever -e chose
+// for configuration files); UTF-8 when the locale cannot represent it.
+std::string TerminalText(const std::u16string& text);
+
+#endif  // CNV_CLI_CLI_H_

@@ -1,0 +1,53 @@
+// Entry point of the command-line tool: wires RunCli to the process's
+// arguments and standard streams.
+#include <clocale>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "cli/cli.h"
+#include "cli/terminal.h"
+
+#ifdef _WIN32
+#include <shellapi.h>
+#include <windows.h>
+
+#include "engine/strutil.h"
+
+namespace {
+
+// The arguments as UTF-8, read from the wide command line so that no path
+// is lost to the ANSI code page.
+std::vector<std::string> Arguments(int, char**) {
+  std::vector<std::string> args;
+  int count = 0;
+  wchar_t** wide = CommandLineToArgvW(GetCommandLineW(), &count);
+  if (!wide) return args;
+  for (int i = 1; i < count; ++i) {
+    args.push_back(Utf16ToUtf8(reinterpret_cast<const char16_t*>(wide[i])));
+  }
+  LocalFree(wide);
+  return args;
+}
+
+}  // namespace
+
+#else
+
+namespace {
+
+std::vector<std::string> Arguments(int argc, char** argv) {
+  return std::vector<std::string>(argv + (argc > 0 ? 1 : 0), argv + argc);
+}
+
+}  // namespace
+
+#endif
+
+int main(int argc, char** argv) {
+  std::setlocale(LC_ALL, "");
+  PrepareStandardStreams();
+  OverwriteQuestion ask;
+  if (StdinIsTerminal()) ask = AskOnTerminal;
+  return RunCli(Arguments(argc, argv), std::cout, std::cerr, ask);
+}
