@@ -536,10 +536,16 @@ class Emitter {
     Patch(exit, Here());
   }
 
-  void EmitLazyStar(int32_t atom) {
+  // Lazy forms try the continuation first and the operand when that fails:
+  // C: PushPos; Call -> end; PopPos; X; [Jump -> C;] end. The position is
+  // saved with the frame, since the continuation may have consumed text
+  // before it failed.
+  void EmitLazy(int32_t atom, bool loop) {
+    int32_t top = Add(Op::PushPos, 0);
     int32_t call = Add(Op::Call, 0);
+    Add(Op::PopPos, 0);
     Emit(atom);
-    Add(Op::Jump, call);
+    if (loop) Add(Op::Jump, top);
     Patch(call, Here());
   }
 
@@ -557,19 +563,15 @@ class Emitter {
         EmitGreedy(atom, true);
         break;
       case Op::LazyStar:
-        EmitLazyStar(atom);
+        EmitLazy(atom, true);
         break;
       case Op::LazyPlus:
         Emit(atom);
-        EmitLazyStar(atom);
+        EmitLazy(atom, true);
         break;
-      case Op::LazyOptional: {
-        // Try the continuation first, the operand when that fails.
-        int32_t call = Add(Op::Call, 0);
-        Emit(atom);
-        Patch(call, Here());
+      case Op::LazyOptional:
+        EmitLazy(atom, false);
         break;
-      }
       default:
         break;
     }
