@@ -355,6 +355,26 @@ ip filter 500000 restrict * * * * *
 )"));
 }
 
+// A PP number must leave room for its DNS selector (the number plus
+// 500000) in an int; a larger one is not a PP this step can convert.
+TEST(PpProviderGui, PpNumberLimit) {
+  auto run = RunConversion(
+      "pp select 2146983647\n description pp PRV/FGA_LAN/2146983646:Big\n pp enable 2146983647\n");
+  ExpectConverted(run, kConverterGui,
+                  ProviderBlock("Big") +
+                      "pp select 2146983647\n pp name \"PRV/2146983647/1/5/0/0/0:Big\"\n"
+                      " pp enable 2146983647\nprovider set 2146983647 \"Big\"\n" +
+                      kFilterLine);
+  ExpectNotConvertible(
+      RunConversion("pp select 2146983648\n description pp PRV/FGA_LAN/2146983647:Big\n"
+                    " pp enable 2146983648\n"),
+      kConverterGui);
+  ExpectNotConvertible(RunConversion("pp select 99999999999999999999\n"
+                                     " description pp PRV/FGA_LAN/99999999999999999998:Big\n"
+                                     " pp enable 99999999999999999999\n"),
+                       kConverterGui);
+}
+
 // With a LAN2/DHCP provider as well, both provider steps write their
 // lines: the LAN step's come first, and the provider LAN1 line and the
 // filter line appear twice.
