@@ -141,6 +141,34 @@ TEST_F(TextFileTest, OutputThatCannotBeCreated) {
   EXPECT_TRUE(std::filesystem::is_empty(Path("folder")));
 }
 
+TEST_F(TextFileTest, ReadOnlyOutputStaysAsItIs) {
+  WriteBytes(Path("out.txt"), "old\r\n");
+  namespace fs = std::filesystem;
+  fs::permissions(Path("out.txt"), fs::perms::owner_read, fs::perm_options::replace);
+  if (std::ofstream(Path("out.txt"), std::ios::app)) {
+    fs::permissions(Path("out.txt"), fs::perms::owner_all, fs::perm_options::replace);
+    GTEST_SKIP() << "this user may write read-only files";
+  }
+  EXPECT_FALSE(WriteTextLines(Path("out.txt"), {u"new"}));
+  fs::permissions(Path("out.txt"), fs::perms::owner_all, fs::perm_options::replace);
+  EXPECT_EQ(ReadBytes(Path("out.txt")), "old\r\n");
+  EXPECT_EQ(FolderNames(dir_), std::vector<std::string>{"out.txt"});
+}
+
+#ifdef _WIN32
+TEST_F(TextFileTest, InputHeldOpenElsewhereCannotBeOpened) {
+  // The input is opened without sharing, so the open fails while another
+  // handle to the file is open.
+  WriteBytes(Path("in.txt"), "ip lan1\r\n");
+  std::ofstream holder(Path("in.txt"), std::ios::app);
+  ASSERT_TRUE(holder);
+  Lines lines;
+  EXPECT_FALSE(ReadTextLines(Path("in.txt"), lines));
+  holder.close();
+  EXPECT_TRUE(ReadTextLines(Path("in.txt"), lines));
+}
+#endif
+
 // A write that fails half-way, or a character the output cannot hold, must
 // leave an existing output as it was and no temporary file behind.
 TEST_F(TextFileTest, FailedWriteKeepsTheOldOutput) {
