@@ -36,19 +36,27 @@ using CCnvMatchList = std::vector<CCnvMatch>;
 // 1 when something was found. Bad range or pattern: error 3, result 0.
 int FindLines(CCnvBase& store, std::u16string_view pattern, CCnvMatchList& list, int first,
               int last, int includeComments);
-// Records every group of every successive match of `pattern` in `text`.
+// Records every group of every successive match of `pattern` in `text`,
+// each search going on where the last group ended. It stops after a match
+// whose last group is empty or took no part (groups without a place give
+// no record); a pattern without a group or that does not compile gives 0.
 int MatchAllInText(std::u16string_view pattern, std::u16string_view text, CCnvMatchList& list);
 // Records the last line of every run of consecutive lines matching the
 // patterns in turn (wholly in command parts or wholly in comment parts).
 int FindLineSequence(CCnvBase& store, const std::vector<std::u16string>& patterns,
                      CCnvMatchList& list);
-// Inserts `lines` at `index` (appends when index >= count); always 1.
+// Inserts `lines` at `index` (appends when index >= count, or negative);
+// always 1.
 int InsertLines(CCnvBase& store, const std::vector<std::u16string>& lines, int index,
                 int asComment);
 // Appends `lines` as comment parts of new lines; always 1.
 int AppendCommentLines(CCnvBase& store, const std::vector<std::u16string>& lines);
 
+// The text before its last double quote: whole when there is none or it
+// follows a backslash, empty when it is the first character.
 std::u16string TextBeforeQuote(std::u16string_view text);
+// The text before the first "syslog", less the one character before it;
+// whole when there is no "syslog".
 std::u16string TextBeforeSyslog(std::u16string_view text);
 
 #endif  // CNV_ENGINE_LINE_OPS_H_
