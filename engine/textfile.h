@@ -9,20 +9,29 @@
 #include <vector>
 
 // Selects the character set of configuration files by name ("CP932",
-// "UTF-8", ...); an empty name selects the user's default. Returns false
-// (and keeps the previous choice) for a name the platform does not know.
+// "UTF-8", ...); an empty name selects the user's default: the ANSI code
+// page on Windows, the locale's character set elsewhere (set by the front
+// end with setlocale), where plain ASCII counts as UTF-8. Shift_JIS names
+// select code page 932. Returns false (and keeps the previous choice) for a
+// name the platform does not know or a set in which line ends, "#" and the
+// double quote are not plain ASCII bytes (UTF-16, for example).
 bool SetFileEncoding(const std::string& name);
 // The name of the character set in use.
 std::string FileEncoding();
 
-// Reads every line of `path` into `lines` (appending). Returns false when
-// the file cannot be opened; throws FileError on a read error, an invalid
-// byte or a NUL byte.
+// Reads every line of `path` into `lines` (appending): LF and CR LF end a
+// line, a lone CR stays in it, text after the last line end is a line.
+// Returns false when the file cannot be opened (missing, a folder, or on
+// Windows held open by another process); throws FileError (generic) on a
+// read error, on bytes not valid in the character set (naming the line; the
+// lines before it are appended) and on a NUL byte (not a text file).
 bool ReadTextLines(const std::filesystem::path& path, std::vector<std::u16string>& lines);
 
 // Writes `lines`, each followed by CR LF, to `path` through a temporary file
-// in the same folder that replaces the target only when complete. Returns
-// false when the output cannot be created; throws FileError (disk full) when
+// in the same folder that replaces the target only when complete and
+// flushed (a device or pipe is written directly). Returns false when the
+// output cannot be created or replaced (missing folder, a folder, a
+// read-only file); throws FileError (disk full) when
 // a write fails or a character cannot be represented. On every failure the
 // old file is left as it was and no temporary file remains.
 bool WriteTextLines(const std::filesystem::path& path, const std::vector<std::u16string>& lines);
