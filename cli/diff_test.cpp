@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -25,7 +26,7 @@ TEST(UnifiedDiffTest, EqualSequencesGiveNoHunks) {
 }
 
 TEST(UnifiedDiffTest, EmptySideStartsAtLineZero) {
-  EXPECT_EQ(UnifiedDiffHunks({}, {u"# header"}), (Lines{u"@@ -0,0 +1,1 @@", u"+# header"}));
+  EXPECT_EQ(UnifiedDiffHunks({}, {u"# header"}), (Lines{u"@@ -0,0 +1 @@", u"+# header"}));
   EXPECT_EQ(UnifiedDiffHunks({u"a", u"b"}, {}), (Lines{u"@@ -1,2 +0,0 @@", u"-a", u"-b"}));
 }
 
@@ -46,6 +47,25 @@ TEST(UnifiedDiffTest, NearbyChangesShareAHunk) {
   EXPECT_EQ(UnifiedDiffHunks(before, after),
             (Lines{u"@@ -1,10 +1,10 @@", u" 1", u" 2", u" 3", u"-4", u" 5", u" 6", u" 7", u" 8",
                    u"+inserted", u" 9", u" 10"}));
+}
+
+TEST(UnifiedDiffTest, ChangesFarApartGetHunksOfTheirOwn) {
+  // Six unchanged lines between two changes still share a hunk; seven do not.
+  for (const int gap : {6, 7}) {
+    Lines before = Numbered(gap + 2);
+    Lines after = before;
+    after.front() = u"first";
+    after.back() = u"last";
+    const Lines hunks = UnifiedDiffHunks(before, after);
+    const auto headers = std::count_if(
+        hunks.begin(), hunks.end(), [](const std::u16string& l) { return l.starts_with(u"@@"); });
+    EXPECT_EQ(headers, gap == 6 ? 1 : 2) << gap;
+  }
+}
+
+TEST(UnifiedDiffTest, ReplacedRunShowsRemovalsBeforeAdditions) {
+  EXPECT_EQ(UnifiedDiffHunks({u"a", u"b", u"c"}, {u"x", u"y", u"c"}),
+            (Lines{u"@@ -1,3 +1,3 @@", u"-a", u"-b", u"+x", u"+y", u" c"}));
 }
 
 }  // namespace
