@@ -521,7 +521,12 @@ bool SetFileEncoding(const std::string& name) {
     g_charset.clear();
     return true;
   }
-  const std::string charset = IsShiftJisName(UpperAscii(name)) ? "CP932" : name;
+  // A bare number names a code page, as on Windows.
+  const bool number =
+      std::all_of(name.begin(), name.end(), [](char c) { return c >= '0' && c <= '9'; });
+  const std::string charset = IsShiftJisName(UpperAscii(name)) ? "CP932"
+                              : number                         ? "CP" + name
+                                                               : name;
   const Codec codec(charset);
   if (!codec.usable() || !IsAsciiCompatible(codec)) return false;
   g_charset = charset;

@@ -114,6 +114,8 @@ TEST_F(TextFileTest, EncodingNames) {
   EXPECT_EQ(FileEncoding(), "CP932");  // the previous choice stays
   // Line ends and "#" would not be plain bytes.
   EXPECT_FALSE(SetFileEncoding("UTF-16LE"));
+  EXPECT_TRUE(SetFileEncoding("1252"));
+  EXPECT_EQ(ReadBack("caf\xe9"), Lines{u"caf\u00e9"});
   EXPECT_TRUE(SetFileEncoding("utf-8"));
   EXPECT_EQ(ReadBack("\xe6\x9d\xb1"), Lines{u"東"});
 }
