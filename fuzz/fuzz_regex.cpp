@@ -1,6 +1,7 @@
 // Fuzzes pattern compilation and matching: the first byte gives the
-// pattern's length, the rest is the text. Bytes map to a small alphabet
-// rich in the pattern syntax so that most inputs compile.
+// pattern's length, the rest is the text. ASCII bytes stand for
+// themselves; the others map to a small alphabet rich in the pattern syntax
+// so that mutations keep producing patterns that compile.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -15,9 +16,8 @@ constexpr char16_t kAlphabet[] = u"ab{}()[]^-|!*+?.\\$ \t019dzqnx";
 std::u16string MapBytes(const uint8_t* data, size_t size) {
   std::u16string out;
   for (size_t i = 0; i < size; ++i) {
-    // The high bit selects a raw code unit, so every character can appear.
-    out += (data[i] & 0x80) ? static_cast<char16_t>(data[i] & 0x7f)
-                            : kAlphabet[data[i] % (sizeof(kAlphabet) / 2 - 1)];
+    out += (data[i] & 0x80) ? kAlphabet[(data[i] & 0x7f) % (sizeof(kAlphabet) / 2 - 1)]
+                            : static_cast<char16_t>(data[i]);
   }
   return out;
 }
