@@ -255,7 +255,7 @@ int NumberBase(CCnvBase& store, int bindingLine, std::u16string_view bindingText
 }
 
 // Puts the removed rule lines back unchanged, once.
-void PutBack(CCnvBase& store, RuleBlock& rules, RuleBlock& categories) {
+void PutBack(CCnvBase& store, const RuleBlock& rules, const RuleBlock& categories) {
   if (rules.pos >= 0) InsertLines(store, rules.lines, rules.pos, 0);
   if (categories.pos >= 0) {
     InsertLines(store, categories.lines, categories.pos + static_cast<int>(rules.lines.size()), 0);
