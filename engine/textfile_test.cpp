@@ -55,35 +55,33 @@ TEST_F(TextFileTest, MissingFileOrFolderCannotBeOpened) {
   EXPECT_EQ(lines, Lines{u"kept"});
 }
 
-TEST_F(TextFileTest, NulByteMeansNotAConfigurationText) {
-  // A UTF-16 file chosen by mistake.
-  WriteBytes(Path("in.txt"), std::string("i\0p\0 \0l\0a\0n\0\r\0\n\0", 16));
+// Reads `bytes` expecting a read error whose text contains `detail`;
+// returns the lines read before it.
+Lines ReadError(const std::filesystem::path& path, const std::string& bytes, const char* detail) {
+  WriteBytes(path, bytes);
   Lines lines;
   try {
-    ReadTextLines(Path("in.txt"), lines);
-    FAIL() << "no error";
+    ReadTextLines(path, lines);
+    ADD_FAILURE() << "no error";
   } catch (const FileError& e) {
     EXPECT_EQ(e.kind(), FileError::Kind::Generic);
-    EXPECT_EQ(e.path(), Path("in.txt"));
-    EXPECT_NE(std::string(e.what()).find("not a configuration text"), std::string::npos);
+    EXPECT_EQ(e.path(), path);
+    EXPECT_NE(std::string(e.what()).find(detail), std::string::npos) << e.what();
   }
-  EXPECT_TRUE(lines.empty());
+  return lines;
+}
+
+TEST_F(TextFileTest, NulByteMeansNotAConfigurationText) {
+  // A UTF-16 file chosen by mistake: nothing of it is read.
+  const std::string utf16("i\0p\0 \0l\0a\0n\0\r\0\n\0", 16);
+  EXPECT_TRUE(ReadError(Path("in.txt"), utf16, "not a configuration text").empty());
 }
 
 TEST_F(TextFileTest, InvalidBytesNameTheLine) {
-  WriteBytes(Path("in.txt"), "ok\r\nfine\r\nbad \xff\xfe here\r\nlater\r\n");
-  Lines lines;
-  try {
-    ReadTextLines(Path("in.txt"), lines);
-    FAIL() << "no error";
-  } catch (const FileError& e) {
-    EXPECT_EQ(e.kind(), FileError::Kind::Generic);
-    EXPECT_EQ(e.path(), Path("in.txt"));
-    EXPECT_NE(std::string(e.what()).find("line 3"), std::string::npos) << e.what();
-  }
   // The lines before the error were read, nothing after it; no line was
   // shortened silently.
-  EXPECT_EQ(lines, (Lines{u"ok", u"fine"}));
+  EXPECT_EQ(ReadError(Path("in.txt"), "ok\r\nfine\r\nbad \xff\xfe here\r\nlater\r\n", "line 3"),
+            (Lines{u"ok", u"fine"}));
 }
 
 TEST_F(TextFileTest, JapaneseRoundTripsInUtf8AndCp932) {
