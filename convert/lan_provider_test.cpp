@@ -1,6 +1,7 @@
 // The LAN2/DHCP provider conversion, run through the engine on files.
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 
 #include "convert/convert_test_support.h"
@@ -78,6 +79,10 @@ struct ProviderNameCase {
   const char* description;
   const char* name;
 };
+
+void PrintTo(const ProviderNameCase& c, std::ostream* os) {
+  *os << c.description;
+}
 
 class LanProviderName : public ::testing::TestWithParam<ProviderNameCase> {};
 
@@ -230,6 +235,10 @@ struct FilterSectionCase {
   const char* section;    // from the IP filter header to the end
   const char* converted;  // the same lines after the conversion
 };
+
+void PrintTo(const FilterSectionCase& c, std::ostream* os) {
+  *os << c.name;
+}
 
 class LanProviderFilterSection : public ::testing::TestWithParam<FilterSectionCase> {};
 

@@ -1,6 +1,7 @@
 // The NTP schedule conversion, run through the engine on files.
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 
 #include "convert/convert_test_support.h"
@@ -101,6 +102,10 @@ struct AnchorCase {
   const char* converted;  // the same lines with the ntpdate line
 };
 
+void PrintTo(const AnchorCase& c, std::ostream* os) {
+  *os << c.name;
+}
+
 class SystemSettingsAnchor : public ::testing::TestWithParam<AnchorCase> {};
 
 TEST_P(SystemSettingsAnchor, ChoosesTheFirstKindFoundAndItsLastLine) {
@@ -151,6 +156,10 @@ struct ServerCase {
   const char* schedule;
   const char* ntpdate;
 };
+
+void PrintTo(const ServerCase& c, std::ostream* os) {
+  *os << c.schedule;
+}
 
 class SystemSettingsServer : public ::testing::TestWithParam<ServerCase> {};
 
