@@ -4,8 +4,9 @@
 #ifndef CNV_UI_MAIN_DIALOG_H_
 #define CNV_UI_MAIN_DIALOG_H_
 
-#include <shellapi.h>
 #include <windows.h>
+// After windows.h, which it needs.
+#include <shellapi.h>
 
 #include <string>
 

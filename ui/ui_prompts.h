@@ -5,8 +5,9 @@
 #ifndef CNV_UI_UI_PROMPTS_H_
 #define CNV_UI_UI_PROMPTS_H_
 
-#include <commdlg.h>
 #include <windows.h>
+// After windows.h, which it needs.
+#include <commdlg.h>
 
 #include <string>
 
