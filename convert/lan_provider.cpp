@@ -55,10 +55,10 @@ std::u16string ProviderLan2Line(const std::u16string& name) {
 }
 
 // Where the catch-all filter goes in the section whose header block closes
-// at `header`: in front of the first line with an empty command part that
-// follows a command of the section, or that is followed by a comment (the
-// next header, or the line after a store that ends is taken as empty). -1
-// when the section runs to the end of the store.
+// at `header`: in front of the first line from there on whose command part
+// is empty and which follows a command or precedes a comment (such as the
+// next header's frame). Past the last line there is no comment to look at.
+// -1 when the section runs to the end of the store.
 int SectionEnd(const CCnvBase& store, int header) {
   const int count = store.LineCount();
   bool content = false;
