@@ -192,6 +192,8 @@ int ParseArguments(const std::vector<std::string>& args, Options& options, std::
       "Converts a configuration saved from a VLK250 router (a web-GUI save or a sectioned "
       "listing) into a configuration for a QDN570 firewall.",
       kProgram};
+  // Paths may begin with "/" on every platform; options are -x and --name.
+  app.allow_windows_style_options(false);
   app.add_option("INPUT", options.input, "Configuration file saved from the VLK250")->required();
   app.add_option("OUTPUT", options.output,
                  "Where to write the QDN570 configuration (default: qdn570-config.txt in "

@@ -23,8 +23,8 @@ namespace fs = std::filesystem;
 namespace {
 
 const std::string kHeader = Utf16ToUtf8(kOutputHeader) + "\r\n";
-const std::string kInputOpenFailed = Utf16ToUtf8(u"入力ファイルのオープンに失敗しました。");
-const std::string kOutputOpenFailed = Utf16ToUtf8(u"出力ファイルのオープンに失敗しました。");
+const std::u16string kInputOpenFailed = u"入力ファイルのオープンに失敗しました。";
+const std::u16string kOutputOpenFailed = u"出力ファイルのオープンに失敗しました。";
 
 // A flat command list with no settings that any conversion touches.
 const std::string kPlainConfig =
@@ -75,10 +75,20 @@ bool Contains(const std::string& text, const std::string& part) {
   return text.find(part) != std::string::npos;
 }
 
+// `message` as the tool writes it to a terminal of the user's default
+// character set (the file tests themselves use UTF-8 files).
+std::string TerminalMessage(const std::u16string& message) {
+  SetFileEncoding("");
+  const std::string bytes = TerminalText(message);
+  SetFileEncoding("UTF-8");
+  return bytes;
+}
+
 class CliTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(SetFileEncoding(""));
+    // UTF-8 files whatever the platform's default, as with -e UTF-8.
+    ASSERT_TRUE(SetFileEncoding("UTF-8"));
     dir_ = TestDir();
     input_ = dir_ / "config.txt";
     WriteBytes(input_, kPlainConfig);
@@ -242,17 +252,23 @@ TEST_F(CliTest, UnknownEncodingIsAUsageError) {
 }
 
 TEST_F(CliTest, MessagesStayInTheTerminalCharacterSet) {
-  // The C locale of the test counts as UTF-8; -e changes only the files.
-  const CliRun run = RunTool({"-e", "CP932", Arg(dir_ / "missing.txt")});
-  EXPECT_EQ(run.status, kExitConversionFailed);
-  EXPECT_TRUE(Contains(run.err, kInputOpenFailed)) << run.err;
-  EXPECT_EQ(FileEncoding(), "UTF-8");
+  // -e changes the files' character set only, and only for the run.
+  ASSERT_TRUE(SetFileEncoding(""));
+  const std::string defaultEncoding = FileEncoding();
+  const CliRun plain = RunTool({Arg(dir_ / "missing.txt")});
+  for (const char* encoding : {"CP932", "UTF-8"}) {
+    const CliRun run = RunTool({"-e", encoding, Arg(dir_ / "missing.txt")});
+    EXPECT_EQ(run.status, kExitConversionFailed);
+    EXPECT_EQ(run.err, plain.err) << encoding;
+    EXPECT_EQ(FileEncoding(), defaultEncoding) << encoding;
+  }
+  EXPECT_TRUE(Contains(plain.err, TerminalMessage(kInputOpenFailed))) << plain.err;
 }
 
 TEST_F(CliTest, MissingInputIsAConversionFailure) {
   const CliRun run = RunTool({Arg(dir_ / "missing.txt")});
   EXPECT_EQ(run.status, kExitConversionFailed);
-  EXPECT_TRUE(Contains(run.err, kInputOpenFailed)) << run.err;
+  EXPECT_TRUE(Contains(run.err, Utf16ToUtf8(kInputOpenFailed))) << run.err;
   EXPECT_TRUE(Contains(run.err, Arg(dir_ / "missing.txt"))) << run.err;
   EXPECT_EQ(FolderNames(dir_), std::vector<std::string>{"config.txt"});
 }
@@ -261,7 +277,7 @@ TEST_F(CliTest, UncreatableOutputIsAConversionFailure) {
   const fs::path output = dir_ / "no-such-folder" / "out.txt";
   const CliRun run = RunTool({Arg(input_), Arg(output)});
   EXPECT_EQ(run.status, kExitConversionFailed);
-  EXPECT_TRUE(Contains(run.err, kOutputOpenFailed)) << run.err;
+  EXPECT_TRUE(Contains(run.err, Utf16ToUtf8(kOutputOpenFailed))) << run.err;
   EXPECT_TRUE(Contains(run.err, Arg(output))) << run.err;
 }
 
@@ -387,7 +403,10 @@ class BinaryTest : public CliTest {
 #endif
   }
   std::string Quoted(const fs::path& path) {
-    return "\"" + Arg(path) + "\"";
+    std::string quoted(1, '"');
+    quoted += Arg(path);
+    quoted += '"';
+    return quoted;
   }
 };
 
@@ -399,20 +418,20 @@ TEST_F(BinaryTest, ExitStatuses) {
   EXPECT_EQ(Shell("-V" + redirect), kExitConverted);
   EXPECT_EQ(ReadBytes(out), "cnvqdn570conf Version 1.01\n");
 
-  EXPECT_EQ(Shell(Quoted(input_) + redirect), kExitConverted);
+  EXPECT_EQ(Shell("-e UTF-8 " + Quoted(input_) + redirect), kExitConverted);
   EXPECT_EQ(ReadBytes(DefaultOutput()), kPlainOutput);
 
   // Standard input is not a terminal: no question, the output is kept.
   WriteBytes(DefaultOutput(), "old");
-  EXPECT_EQ(Shell(Quoted(input_) + redirect), kExitUsage);
+  EXPECT_EQ(Shell("-e UTF-8 " + Quoted(input_) + redirect), kExitUsage);
   EXPECT_EQ(ReadBytes(DefaultOutput()), "old");
   EXPECT_TRUE(Contains(ReadBytes(err), "already exists"));
 
-  EXPECT_EQ(Shell(Quoted(input_) + " -" + redirect), kExitConverted);
+  EXPECT_EQ(Shell("-e UTF-8 " + Quoted(input_) + " -" + redirect), kExitConverted);
   EXPECT_EQ(ReadBytes(out), kPlainOutput);
 
   EXPECT_EQ(Shell(Quoted(dir_ / "missing.txt") + redirect), kExitConversionFailed);
-  EXPECT_TRUE(Contains(ReadBytes(err), kInputOpenFailed)) << ReadBytes(err);
+  EXPECT_TRUE(Contains(ReadBytes(err), TerminalMessage(kInputOpenFailed))) << ReadBytes(err);
 
   EXPECT_EQ(Shell("--bogus" + redirect), kExitUsage);
 }

@@ -9,8 +9,9 @@
 #include "cli/terminal.h"
 
 #ifdef _WIN32
-#include <shellapi.h>
 #include <windows.h>
+
+#include <shellapi.h>
 
 #include "engine/strutil.h"
 
