@@ -6,6 +6,7 @@
 
 #include "convert/cnv_gui.h"
 #include "convert/cnv_tftp.h"
+#include "convert/listing_sections.h"
 #include "engine/line_ops.h"
 #include "engine/strutil.h"
 
@@ -14,25 +15,13 @@ namespace {
 constexpr char16_t kLanDhcpDescription[] = u"{description lan2 [\"]?PRV/DHCP/[0-9]+:}";
 constexpr char16_t kLan2NatBinding[] = u"{ip lan2 nat descriptor}";
 constexpr char16_t kNatDescriptorType[] = u"{nat descriptor type}";
-constexpr char16_t kHeaderFrame[] = u"{#+[ \\t]*}";
-constexpr char16_t kPpTitle[] = u"{#+[ \\t]*PP configuration[ \\t]*}";
-constexpr char16_t kIpFilterTitle[] = u"{#+[ \\t]*IP filter configuration[ \\t]*}";
 
 constexpr char16_t kProviderLan1[] = u"provider lan1 name LAN:";
 constexpr char16_t kProviderLan2Format[] = u"provider lan2 name \"PRV/0/1/5/0/0/0:%s\"";
-constexpr char16_t kCatchAllFilter[] = u"ip filter 500000 restrict * * * * *";
 
 // Searches the command parts of the whole store.
 int FindCommands(CCnvBase& store, std::u16string_view pattern, CCnvMatchList& list) {
   return FindLines(store, pattern, list, 0, -1, 0);
-}
-
-// Index of the closing frame line of the last header block with `title`,
-// or -1 when the listing has none.
-int LastHeaderBlock(CCnvBase& store, const char16_t* title) {
-  CCnvMatchList list;
-  if (!FindLineSequence(store, {kHeaderFrame, title, kHeaderFrame}, list)) return -1;
-  return list.back().m_line;
 }
 
 // The step both converters begin with: finds the last LAN2/DHCP description,
@@ -54,23 +43,6 @@ std::u16string ProviderLan2Line(const std::u16string& name) {
   return Format(kProviderLan2Format, {name});
 }
 
-// Where the catch-all filter goes in the section whose header block closes
-// at `header`: in front of the first line from there on whose command part
-// is empty and which follows a command or precedes a comment (such as the
-// next header's frame). Past the last line there is no comment to look at.
-// -1 when the section runs to the end of the store.
-int SectionEnd(const CCnvBase& store, int header) {
-  const int count = store.LineCount();
-  bool content = false;
-  for (int i = header; i < count; ++i) {
-    const bool command = !store.m_cmdLines[i].empty();
-    const bool nextComment = i + 1 < count && !store.m_commentLines[i + 1].empty();
-    if (command || nextComment) content = true;
-    if (content && !command) return i;
-  }
-  return -1;
-}
-
 }  // namespace
 
 int CCnvGUI::ConvertLanProvider() {
@@ -89,7 +61,7 @@ int CCnvGUI::ConvertLanProvider() {
     SetError(kCnvNotConvertible);
     return 0;
   }
-  InsertLines(*this, {kCatchAllFilter}, list.back().m_line, 0);
+  InsertLines(*this, {kCatchAllFilterLine}, list.back().m_line, 0);
   return 1;
 }
 
@@ -98,7 +70,7 @@ int CCnvTFTP::ConvertLanProvider() {
   const int taken = TakeLanDhcpProvider(*this, name);
   if (taken <= 0) return taken == 0 ? 1 : 0;
 
-  const int ppHeader = LastHeaderBlock(*this, kPpTitle);
+  const int ppHeader = LastSectionHeader(*this, kPpSectionTitle);
   if (ppHeader < 0) {
     SetError(kCnvNotConvertible);
     return 0;
@@ -107,14 +79,14 @@ int CCnvTFTP::ConvertLanProvider() {
   // its lines first, then its own header in front of them.
   const int opening = ppHeader - 2;
   InsertLines(*this, {kProviderLan1, ProviderLan2Line(name), u""}, opening, 0);
-  InsertLines(*this, {u"#", u"# Provider Type configuration", u"#", u""}, opening, 1);
+  InsertLines(*this, ProviderTypeHeader(), opening, 1);
 
-  const int filterHeader = LastHeaderBlock(*this, kIpFilterTitle);
+  const int filterHeader = LastSectionHeader(*this, kIpFilterSectionTitle);
   if (filterHeader < 0) {
     SetError(kCnvNotConvertible);
     return 0;
   }
   const int end = SectionEnd(*this, filterHeader);
-  if (end >= 0) InsertLines(*this, {kCatchAllFilter}, end, 0);
+  if (end >= 0) InsertLines(*this, {kCatchAllFilterLine}, end, 0);
   return 1;
 }

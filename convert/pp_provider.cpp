@@ -5,6 +5,7 @@
 
 #include "convert/cnv_gui.h"
 #include "convert/cnv_tftp.h"
+#include "convert/listing_sections.h"
 #include "engine/line_ops.h"
 #include "engine/strutil.h"
 
@@ -29,11 +30,6 @@ constexpr char16_t kDnsServerPart[] =
 constexpr char16_t kPpEnable[] = uR"re({pp enable %d}![0-9])re";
 constexpr char16_t kPpSelectNumber[] = uR"re({pp select %d}![0-9])re";
 constexpr char16_t kNatDescriptorType[] = u"{nat descriptor type}";
-
-// Section headers of the listing: frame, title, frame.
-constexpr char16_t kHeaderFrame[] = uR"re({#+[ \t]*})re";
-constexpr char16_t kPpSectionTitle[] = uR"re({#+[ \t]*PP configuration[ \t]*})re";
-constexpr char16_t kIpFilterSectionTitle[] = uR"re({#+[ \t]*IP filter configuration[ \t]*})re";
 
 // Lines written.
 constexpr char16_t kPpNameLine[] = u" pp name \"PRV/%d/1/5/0/0/0:%s\"";
@@ -163,26 +159,7 @@ PpResult ConvertPp(CCnvBase& converter, int number, PpInfoBlock infoBlock, PpPro
   return PpResult::kConverted;
 }
 
-// Puts the catch-all filter line at the end of the last IP filter section:
-// in front of the first line from the section header on that has an empty
-// command part and follows a command or precedes a comment. Without such a
-// line nothing is added. 1, or 0 when the insertion fails.
-int PlaceListingFilterLine(CCnvBase& converter, int headerEnd) {
-  const int count = converter.LineCount();
-  bool content = false;
-  for (int i = headerEnd; i < count; ++i) {
-    const bool emptyCommand = converter.m_cmdLines[i].empty();
-    // A missing line after the last one counts as one with an empty comment.
-    const bool commentFollows = i + 1 < count && !converter.m_commentLines[i + 1].empty();
-    if (!emptyCommand || commentFollows) content = true;
-    if (content && emptyCommand) return InsertLines(converter, {kProviderFilterLine}, i, 0);
-  }
-  return 1;
-}
-
 }  // namespace
-
-const char16_t kProviderFilterLine[] = u"ip filter 500000 restrict * * * * *";
 
 std::vector<std::u16string> ProviderBlockLines(const std::u16string& lastProviderName) {
   return {u"provider lan1 name LAN:", u"provider type isdn-terminal",
@@ -238,8 +215,8 @@ int CCnvGUI::ConvertPpProvider() {
   // The filter line goes in front of the NAT descriptors, else at the end.
   CCnvMatch nat;
   const int placed = FindFirstLine(*this, kNatDescriptorType, nat)
-                         ? InsertLines(*this, {kProviderFilterLine}, nat.m_line, 0)
-                         : AppendCommentLines(*this, {kProviderFilterLine});
+                         ? InsertLines(*this, {kCatchAllFilterLine}, nat.m_line, 0)
+                         : AppendCommentLines(*this, {kCatchAllFilterLine});
   if (placed != 1) return Fail(*this, kCnvOperationError);
   return 1;
 }
@@ -257,25 +234,21 @@ int CCnvTFTP::ConvertPpProvider() {
 
   // The provider block, under a header of its own, in front of the first
   // PP section header.
-  CCnvMatchList ppHeaders;
-  if (FindLineSequence(*this, {kHeaderFrame, kPpSectionTitle, kHeaderFrame}, ppHeaders) != 1 ||
-      ppHeaders.empty())
-    return Fail(*this, kCnvNotConvertible);
-  const int ppHeaderStart = ppHeaders.front().m_line - 2;
+  const int ppHeader = FirstSectionHeader(*this, kPpSectionTitle);
+  if (ppHeader < 0) return Fail(*this, kCnvNotConvertible);
+  const int ppHeaderStart = ppHeader - 2;
   std::vector<std::u16string> block = ProviderBlockLines(run.lastProviderName);
   block.push_back(u"");
   if (InsertLines(*this, block, ppHeaderStart, 0) != 1 ||
-      InsertLines(*this, {u"#", u"# Provider Type configuration", u"#", u""}, ppHeaderStart, 1) !=
-          1)
+      InsertLines(*this, ProviderTypeHeader(), ppHeaderStart, 1) != 1)
     return Fail(*this, kCnvOperationError);
 
   // The filter line ends the last IP filter section.
-  CCnvMatchList filterHeaders;
-  if (FindLineSequence(*this, {kHeaderFrame, kIpFilterSectionTitle, kHeaderFrame}, filterHeaders) !=
-          1 ||
-      filterHeaders.empty())
-    return Fail(*this, kCnvNotConvertible);
-  if (PlaceListingFilterLine(*this, filterHeaders.back().m_line) != 1)
+  const int filterHeader = LastSectionHeader(*this, kIpFilterSectionTitle);
+  if (filterHeader < 0) return Fail(*this, kCnvNotConvertible);
+  // Without a place at the end of the section the filter line is not added.
+  const int end = SectionEnd(*this, filterHeader);
+  if (end >= 0 && InsertLines(*this, {kCatchAllFilterLine}, end, 0) != 1)
     return Fail(*this, kCnvOperationError);
   return 1;
 }

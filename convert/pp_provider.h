@@ -38,7 +38,4 @@ PpProviderOutcome ConvertProviderPps(CCnvBase& converter, PpInfoBlock infoBlock,
 // carries `lastProviderName`.
 std::vector<std::u16string> ProviderBlockLines(const std::u16string& lastProviderName);
 
-// The catch-all filter line that goes with the provider definitions.
-extern const char16_t kProviderFilterLine[];
-
 #endif  // CNV_CONVERT_PP_PROVIDER_H_

@@ -8,6 +8,7 @@
 
 #include "convert/cnv_gui.h"
 #include "convert/cnv_tftp.h"
+#include "convert/listing_sections.h"
 #include "engine/line_ops.h"
 #include "engine/strutil.h"
 
@@ -17,8 +18,6 @@ constexpr char16_t kNtpSchedule[] = u"{schedule at [0-9]+.+ntpdate}";
 constexpr char16_t kProviderLan2Name[] = u"{provider lan2 name}";
 constexpr char16_t kRemoteSetup[] = u"{remote setup accept}";
 constexpr char16_t kInterfaceAddress[] = u"{ip ((lan)|(wan)|(bridge))[0-9]+[ \\t]*}";
-constexpr char16_t kHeaderFrame[] = u"{#+[ \\t]*}";
-constexpr char16_t kPpTitle[] = u"{#+[ \\t]*PP configuration[ \\t]*}";
 
 constexpr char16_t kNtpdateFormat[] = u"provider ntpdate%s";
 
@@ -70,8 +69,8 @@ int CCnvTFTP::ConvertSystemSettings() {
 
   if (InsertAfterLast(*this, kProviderLan2Name, line)) return 1;
 
-  CCnvMatchList list;
-  if (!FindLineSequence(*this, {kHeaderFrame, kPpTitle, kHeaderFrame}, list)) {
+  const int ppHeader = LastSectionHeader(*this, kPpSectionTitle);
+  if (ppHeader < 0) {
     SetError(kCnvNotConvertible);
     return 0;
   }
@@ -79,8 +78,10 @@ int CCnvTFTP::ConvertSystemSettings() {
   // PP header (normally the empty line ending the previous section), so that
   // empty lines frame it. A header at the very top of the store has no line
   // before it; the section then opens the store.
-  const int index = std::max(list.back().m_line - 3, 0);
+  const int index = std::max(ppHeader - 3, 0);
   InsertLines(*this, {line}, index, 0);
-  InsertLines(*this, {u"", u"#", u"# Provider Type configuration", u"#", u""}, index, 1);
+  std::vector<std::u16string> header = ProviderTypeHeader();
+  header.insert(header.begin(), u"");
+  InsertLines(*this, header, index, 1);
   return 1;
 }
