@@ -85,7 +85,8 @@ struct CompiledPattern {
   int32_t caseSensitive = 1;
 
   // Rebuilds the program from `pattern`; returns 0 or a ParseError code.
-  // A null pointer gives kParseNullPattern.
+  // A null pointer gives kParseNullPattern. A pattern ends at its first NUL;
+  // a failed compilation leaves no program (MatchPattern then gives false).
   int Compile(const char16_t* pattern);
   int Compile(std::u16string_view pattern);
 
@@ -112,7 +113,10 @@ struct MatchState {
 
 // Runs `pattern` against `text`; true when it matches at some start
 // position (leftmost first), with the spans of every group in `state`.
-// A null text or state gives false.
+// A null text or state gives false, and so does a program that did not
+// compile or a run that runs out of memory. The end of the text is its
+// length (the pointer form measures up to the NUL). A group that took no part
+// is unset, and a back-reference to an unset group does not match.
 bool MatchPattern(const CompiledPattern& pattern, const char16_t* text, MatchState* state);
 bool MatchPattern(const CompiledPattern& pattern, std::u16string_view text, MatchState& state);
 
