@@ -201,7 +201,8 @@ int ParseArguments(const std::vector<std::string>& args, Options& options, std::
   app.add_flag("-f,--force", options.force, "Overwrite an existing OUTPUT without asking");
   app.add_option("-e,--encoding", options.encoding,
                  "Character set of INPUT and OUTPUT, e.g. CP932 or UTF-8 (default: the "
-                 "locale's)");
+                 "locale's)")
+      ->type_name("NAME");
   app.add_flag("-d,--diff", options.diff,
                "Print a unified diff from INPUT to the converted configuration on standard "
                "output");
