@@ -14,7 +14,7 @@ std::string DumpOf(std::u16string_view pattern) {
   return compiled.Dump();
 }
 
-TEST(CompileTest, WorkedExampleGivesThirtySixInstructions) {
+TEST(PatternCompile, WorkedExampleGivesThirtySixInstructions) {
   const char* expected =
       "0 Call 2\n1 Advance 0\n2 PushGroup 0\n3 GroupStart 0\n4 Call 7\n5 PopGroup 0\n"
       "6 Return 0\n7 Char 35\n8 PushSlot 0\n9 SavePos 0\n10 PushPos 0\n11 Call 15\n"
@@ -36,7 +36,7 @@ struct DumpCase {
   const char* program;  // after "0 Call 2" and "1 Advance 0"
 };
 
-TEST(CompileTest, EachTemplateIsEmittedAsWritten) {
+TEST(PatternCompile, EachTemplateIsEmittedAsWritten) {
   const DumpCase cases[] = {
       {u"", "2 Match 0\n"},
       {u"a", "2 Char 97\n3 Match 0\n"},
@@ -98,13 +98,13 @@ TEST(CompileTest, EachTemplateIsEmittedAsWritten) {
   }
 }
 
-TEST(CompileTest, LeadingCaretReplacesAdvanceWithFail) {
+TEST(PatternCompile, LeadingCaretReplacesAdvanceWithFail) {
   EXPECT_EQ(DumpOf(u"^a"), "0 Call 2\n1 Fail 0\n2 Char 97\n3 Match 0\n");
   // Anywhere else a caret is literal.
   EXPECT_EQ(DumpOf(u"a^"), "0 Call 2\n1 Advance 0\n2 Char 97\n3 Char 94\n4 Match 0\n");
 }
 
-TEST(CompileTest, SlotsAreAllocatedInTemplateOrder) {
+TEST(PatternCompile, SlotsAreAllocatedInTemplateOrder) {
   // `?` takes slot 0 before its operand's look-ahead takes 1 and 2; `b*` then 3.
   CompiledPattern compiled;
   ASSERT_EQ(compiled.Compile(u"(!a)?b*"), 0);
@@ -118,7 +118,7 @@ TEST(CompileTest, SlotsAreAllocatedInTemplateOrder) {
             "29 Jump 34\n30 Char 98\n31 ReturnIfEmpty 3\n32 SavePos 3\n33 Jump 23\n34 Match 0\n");
 }
 
-TEST(CompileTest, PlusKeepsFirstCopySlotsAndGivesTheLoopFreshOnes) {
+TEST(PatternCompile, PlusKeepsFirstCopySlotsAndGivesTheLoopFreshOnes) {
   // First copy: look-ahead slots 0, 1; loop slot 2; second copy: 3, 4.
   CompiledPattern compiled;
   ASSERT_EQ(compiled.Compile(u"(!ab)+"), 0);
@@ -133,7 +133,7 @@ TEST(CompileTest, PlusKeepsFirstCopySlotsAndGivesTheLoopFreshOnes) {
             "36 SavePos 2\n37 Jump 15\n38 Match 0\n");
 }
 
-TEST(CompileTest, GroupsAreNumberedByOpeningBraceAndShareNumbersAcrossPlusCopies) {
+TEST(PatternCompile, GroupsAreNumberedByOpeningBraceAndShareNumbersAcrossPlusCopies) {
   CompiledPattern compiled;
   ASSERT_EQ(compiled.Compile(u"{{a}b}{c}+"), 0);
   EXPECT_EQ(compiled.groupCount, 3u);
@@ -152,7 +152,7 @@ struct ErrorCase {
   int error;
 };
 
-TEST(CompileTest, ParseErrors) {
+TEST(PatternCompile, ParseErrors) {
   const ErrorCase cases[] = {
       {u"{ab", kParseMissingBrace},
       {u"{a)", kParseMissingBrace},
@@ -207,7 +207,7 @@ TEST(CompileTest, ParseErrors) {
   }
 }
 
-TEST(CompileTest, NullPatternGivesTen) {
+TEST(PatternCompile, NullPatternGivesTen) {
   CompiledPattern compiled;
   ASSERT_EQ(compiled.Compile(u"{a}"), 0);
   EXPECT_EQ(compiled.Compile(static_cast<const char16_t*>(nullptr)), kParseNullPattern);
@@ -216,7 +216,7 @@ TEST(CompileTest, NullPatternGivesTen) {
   EXPECT_EQ(compiled.groupCount, 0u);
 }
 
-TEST(CompileTest, EachCompilationStartsFromScratch) {
+TEST(PatternCompile, EachCompilationStartsFromScratch) {
   CompiledPattern compiled;
   ASSERT_EQ(compiled.Compile(u"{a}{b}*"), 0);
   ASSERT_EQ(compiled.Compile(u"[]"), kParseEmptyClass);
@@ -227,11 +227,11 @@ TEST(CompileTest, EachCompilationStartsFromScratch) {
   EXPECT_EQ(compiled.Dump(), "0 Call 2\n1 Advance 0\n2 Char 120\n3 Match 0\n");
 }
 
-TEST(CompileTest, AViewEndsAtItsFirstNul) {
+TEST(PatternCompile, AViewEndsAtItsFirstNul) {
   EXPECT_EQ(DumpOf(std::u16string_view(u"a\0b", 3)), DumpOf(u"a"));
 }
 
-TEST(CompileTest, DeepNestingIsRefusedInsteadOfExhaustingTheStack) {
+TEST(PatternCompile, DeepNestingIsRefusedInsteadOfExhaustingTheStack) {
   std::u16string shallow = std::u16string(100, u'(') + u"a" + std::u16string(100, u')');
   std::u16string deep = std::u16string(100000, u'(') + u"a" + std::u16string(100000, u')');
   std::u16string looks(100000, u'!');
@@ -241,14 +241,14 @@ TEST(CompileTest, DeepNestingIsRefusedInsteadOfExhaustingTheStack) {
   EXPECT_EQ(compiled.Compile(looks + u"a"), kParseOutOfMemory);
 }
 
-TEST(CompileTest, LongAlternationChainsNeedNoNesting) {
+TEST(PatternCompile, LongAlternationChainsNeedNoNesting) {
   std::u16string chain = u"a";
   for (int i = 0; i < 5000; ++i) chain += u"|a";
   CompiledPattern compiled;
   EXPECT_EQ(compiled.Compile(chain), 0);
 }
 
-TEST(CompileTest, ProgramsThatOutgrowTheLimitAreRefused) {
+TEST(PatternCompile, ProgramsThatOutgrowTheLimitAreRefused) {
   // Every nested `+` doubles its operand's code.
   std::u16string pattern = u"a";
   for (int i = 0; i < 30; ++i) pattern = u"(" + pattern + u")+";

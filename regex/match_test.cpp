@@ -33,7 +33,7 @@ void ExpectCases(const MatchCase* cases, size_t count) {
   for (size_t i = 0; i < count; ++i) ExpectCase(cases[i], i);
 }
 
-TEST(MatchTest, WorkedRunFindsHashAndBlank) {
+TEST(PatternMatch, WorkedRunFindsHashAndBlank) {
   CompiledPattern compiled;
   ASSERT_EQ(compiled.Compile(u"{#+[ \t]*}"), 0);
   MatchState state;
@@ -43,7 +43,7 @@ TEST(MatchTest, WorkedRunFindsHashAndBlank) {
   EXPECT_EQ(state.groups[0].end, 4);
 }
 
-TEST(MatchTest, RecognitionRulesOfTheConverters) {
+TEST(PatternMatch, RecognitionRulesOfTheConverters) {
   const MatchCase cases[] = {
       {u"{[0-9]+}", u"pp select 12", true, 10, 12},
       {u"{pp select [0-9]+[ \t]*}", u"pp select 1 ", true, 0, 12},
@@ -60,7 +60,7 @@ TEST(MatchTest, RecognitionRulesOfTheConverters) {
   ExpectCases(cases, std::size(cases));
 }
 
-TEST(MatchTest, SyntaxEdgeCases) {
+TEST(PatternMatch, SyntaxEdgeCases) {
   const MatchCase cases[] = {
       // Alternation takes single items: a, then b or c, then d.
       {u"{ab|cd}", u"abd", true, 0, 3},
@@ -114,7 +114,7 @@ TEST(MatchTest, SyntaxEdgeCases) {
   ExpectCases(cases, std::size(cases));
 }
 
-TEST(MatchTest, QuantifiersPreferGreedyOrLazyAsWritten) {
+TEST(PatternMatch, QuantifiersPreferGreedyOrLazyAsWritten) {
   const MatchCase cases[] = {
       {u"{a*}a", u"aaa", true, 0, 2},
       {u"{a+}", u"baaab", true, 1, 4},
@@ -140,7 +140,7 @@ TEST(MatchTest, QuantifiersPreferGreedyOrLazyAsWritten) {
   ExpectCases(cases, std::size(cases));
 }
 
-TEST(MatchTest, GroupsReportThePathThatSucceeded) {
+TEST(PatternMatch, GroupsReportThePathThatSucceeded) {
   const MatchCase cases[] = {
       // The first alternative entered the group, then failed: restored.
       {u"({a}b)|(ac)", u"ac", true, kUnset, kUnset},
@@ -168,7 +168,7 @@ TEST(MatchTest, GroupsReportThePathThatSucceeded) {
   ExpectCases(cases, std::size(cases));
 }
 
-TEST(MatchTest, BackReferences) {
+TEST(PatternMatch, BackReferences) {
   const MatchCase cases[] = {
       {u"{[a-c]}\\0", u"xbb", true, 1, 2},
       {u"{[a-c]}\\0", u"abc", false, 0, 0},
@@ -186,7 +186,7 @@ TEST(MatchTest, BackReferences) {
   ExpectCases(cases, std::size(cases));
 }
 
-TEST(MatchTest, AllGroupSpans) {
+TEST(PatternMatch, AllGroupSpans) {
   CompiledPattern compiled;
   ASSERT_EQ(compiled.Compile(u"{a}{(b)|{c}}{d}"), 0);
   ASSERT_EQ(compiled.groupCount, 4u);
@@ -201,7 +201,7 @@ TEST(MatchTest, AllGroupSpans) {
   EXPECT_EQ(state.groups[3].end, 4);
 }
 
-TEST(MatchTest, NullArgumentsAndUnusablePrograms) {
+TEST(PatternMatch, NullArgumentsAndUnusablePrograms) {
   CompiledPattern compiled;
   MatchState state;
   EXPECT_FALSE(MatchPattern(compiled, u"a", &state));  // never compiled
@@ -224,7 +224,7 @@ TEST(MatchTest, NullArgumentsAndUnusablePrograms) {
   EXPECT_FALSE(MatchPattern(forged, u"a", &state));
 }
 
-TEST(MatchTest, OneStateServesManyRuns) {
+TEST(PatternMatch, OneStateServesManyRuns) {
   CompiledPattern three;
   CompiledPattern one;
   ASSERT_EQ(three.Compile(u"{a}{b}{c}"), 0);
@@ -242,7 +242,7 @@ TEST(MatchTest, OneStateServesManyRuns) {
   EXPECT_EQ(state.groups[2].start, 3);
 }
 
-TEST(MatchTest, TextEndIsTheViewLength) {
+TEST(PatternMatch, TextEndIsTheViewLength) {
   CompiledPattern compiled;
   MatchState state;
   ASSERT_EQ(compiled.Compile(u"{b}"), 0);
@@ -256,7 +256,7 @@ TEST(MatchTest, TextEndIsTheViewLength) {
   EXPECT_TRUE(MatchPattern(compiled, std::u16string_view(u"ba", 2), state));
 }
 
-TEST(MatchTest, LongTextsUseTheHeapNotTheCallStack) {
+TEST(PatternMatch, LongTextsUseTheHeapNotTheCallStack) {
   const std::u16string text(1 << 20, u'a');
   CompiledPattern compiled;
   MatchState state;

@@ -278,7 +278,7 @@ std::u16string RandomText(std::mt19937& rng) {
   return text;
 }
 
-TEST(PcreDiffTest, RandomPatternsAgreeWithPcre2) {
+TEST(PatternPcreDiff, RandomPatternsAgreeWithPcre2) {
   PatternGenerator generator(kSeed);
   std::mt19937 textRng(kSeed ^ 0x5a5a5a5au);
   MatchState state;
