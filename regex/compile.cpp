@@ -5,7 +5,6 @@
 // kept first copy of `+`, the copy inside a loop) is done from the same
 // subtree, so compilation stays linear in the pattern except where the
 // program itself duplicates code.
-#include <cstdio>
 #include <limits>
 #include <new>
 #include <string>
@@ -700,11 +699,13 @@ int CompiledPattern::Compile(std::u16string_view pattern) {
 
 std::string CompiledPattern::Dump() const {
   std::string out;
-  char line[64];
   for (size_t i = 0; i < instructions.size(); ++i) {
-    std::snprintf(line, sizeof line, "%zu %s %d\n", i, OpName(instructions[i].op),
-                  static_cast<int>(instructions[i].operand));
-    out += line;
+    out += std::to_string(i);
+    out += ' ';
+    out += OpName(instructions[i].op);
+    out += ' ';
+    out += std::to_string(instructions[i].operand);
+    out += '\n';
   }
   return out;
 }
