@@ -2,7 +2,6 @@
 
 #include <CLI/CLI.hpp>
 
-#include <cwctype>
 #include <filesystem>
 #include <string_view>
 #include <system_error>
