@@ -208,7 +208,7 @@ void BM_Re2(benchmark::State& state, SearchPattern p) {
 // Registered as search/<pattern>/<engine>; bench/report turns them into
 // the side-by-side table.
 const bool kRegistered = [] {
-  for (const SearchPattern& p : ConverterPatterns()) {
+  for (const SearchPattern& p : BenchPatterns()) {
     const std::string base = std::string("search/") + p.id + "/";
     benchmark::RegisterBenchmark((base + "findlines").c_str(), BM_Ours, p);
     benchmark::RegisterBenchmark((base + "std_regex").c_str(), BM_StdRegex, p);

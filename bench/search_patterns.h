@@ -18,10 +18,9 @@ struct SearchPattern {
   std::string re2;
 };
 
-// Every pattern a conversion step passes to FindLines or FindLineSequence,
-// and the per-rule patterns of the URL filter step, with the numbers of a
-// typical PP and rule filled in.
-std::vector<SearchPattern> ConverterPatterns();
+// Every pattern of the conversion steps (regex/search_test_support.h) with
+// the forms the comparison engines need.
+std::vector<SearchPattern> BenchPatterns();
 
 // The converter syntax as PCRE syntax (covers what the converters use:
 // literals, `.`, `\.`, classes, `{}`, `()`, `!`, `|`, `* + ?`).

@@ -246,14 +246,23 @@ int Convert(const Options& options, const fs::path& input, const fs::path& outpu
     ReportEngineFailure(engine, input, output, err);
     return kExitConversionFailed;
   }
-  const std::vector<std::u16string> loaded = engine.converter()->JoinedLines();
+  // Copies of the lines only where a diff or standard output needs them: a
+  // large configuration would otherwise be held three times over.
+  const std::size_t loadedCount = static_cast<std::size_t>(engine.converter()->LineCount());
+  std::vector<std::u16string> loaded;
+  if (options.diff) loaded = engine.converter()->JoinedLines();
   if (engine.RunSteps() != 1) {
     ReportEngineFailure(engine, input, output, err);
     return kExitConversionFailed;
   }
-  std::vector<std::u16string> converted{kOutputHeader};
-  for (std::u16string& line : engine.converter()->JoinedLines()) {
-    converted.push_back(std::move(line));
+  const std::size_t convertedCount = static_cast<std::size_t>(engine.converter()->LineCount()) + 1;
+  std::vector<std::u16string> converted;
+  if (options.diff || toStdout) {
+    converted.reserve(convertedCount);
+    converted.emplace_back(kOutputHeader);
+    for (std::u16string& line : engine.converter()->JoinedLines()) {
+      converted.push_back(std::move(line));
+    }
   }
   const std::string kind = ConverterName(engine.converterKind());
 
@@ -263,8 +272,8 @@ int Convert(const Options& options, const fs::path& input, const fs::path& outpu
   }
   if (options.dryRun) {
     std::string report = Text("dry run: ") + PathForTerminal(input) + " (" + Text(kind) +
-                         "): " + std::to_string(loaded.size()) + Text(" lines in, ") +
-                         std::to_string(converted.size()) + Text(" lines out; nothing written");
+                         "): " + std::to_string(loadedCount) + Text(" lines in, ") +
+                         std::to_string(convertedCount) + Text(" lines out; nothing written");
     if (!toStdout && Exists(output)) {
       report += Text(" (") + PathForTerminal(output) + Text(" exists and was left as it was)");
     }

@@ -51,7 +51,7 @@ int Fail(CCnvBase& converter, int code) {
 // The first line whose command part matches `pattern`; false when none does.
 bool FindFirstLine(CCnvBase& converter, std::u16string_view pattern, CCnvMatch& match) {
   CCnvMatchList list;
-  if (FindLines(converter, pattern, list, 0, -1, 0) != 1 || list.empty()) return false;
+  if (FindLinesUpTo(converter, pattern, list, 0, -1, 0, 1) != 1 || list.empty()) return false;
   match = list.front();
   return true;
 }
@@ -181,7 +181,7 @@ PpProviderOutcome ConvertProviderPps(CCnvBase& converter, PpInfoBlock infoBlock,
   for (int i = 0; i < iterations; ++i) {
     // Search afresh: the lines inserted so far have moved the PPs down.
     CCnvMatchList selects;
-    FindLines(converter, kPpSelect, selects, 0, -1, 0);
+    FindLinesUpTo(converter, kPpSelect, selects, 0, -1, 0, static_cast<size_t>(i) + 1);
     // A rewritten description can take a match with it; the PPs that were
     // counted past the end of the list are gone.
     if (i >= static_cast<int>(selects.size())) break;

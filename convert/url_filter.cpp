@@ -212,12 +212,12 @@ constexpr int64_t kMaxSelectNumber = 1'000'000'000'000'000;
 // no select line or its number is out of range.
 int GoverningSelectNumber(CCnvBase& store, std::u16string_view pattern, int bindingLine,
                           int64_t& number) {
+  // Only the lines above the binding can hold the last one above it.
   CCnvMatchList selects;
-  if (!FindLines(store, pattern, selects, 0, -1, 0)) return 0;
-  const CCnvMatch* governing = &selects.front();
-  for (const CCnvMatch& select : selects) {
-    if (select.m_line < bindingLine) governing = &select;
+  if (bindingLine <= 0 || !FindLines(store, pattern, selects, 0, bindingLine - 1, 0)) {
+    if (!FindLinesUpTo(store, pattern, selects, 0, -1, 0, 1)) return 0;
   }
+  const CCnvMatch* governing = &selects.back();
   CCnvMatchList digits;
   if (!MatchAllInText(kDigitsPattern, governing->m_text, digits)) return 0;
   const CCnvMatch& first = digits.front();
@@ -309,7 +309,7 @@ int ConvertBindings(CCnvBase& store) {
   bool putBack = false;
   for (std::size_t j = 0; j < count; ++j) {
     // Search again: a put-back may have moved the binding lines.
-    FindLines(store, kBindingPattern, bindings, 0, -1, 0);
+    FindLinesUpTo(store, kBindingPattern, bindings, 0, -1, 0, j + 1);
     // A binding line that was also taken as a rule line is gone.
     if (j >= bindings.size()) break;
     const CCnvMatch& binding = bindings[j];
@@ -344,6 +344,29 @@ int ConvertUrlFilter(CCnvBase& converter) {
 }
 
 int DeleteMatchedLines(CCnvBase& converter, const CCnvMatchList& list) {
+  // Records of distinct lines in ascending order, as FindLines gives them on
+  // command parts: one pass moves every kept line once.
+  bool ascending = true;
+  for (std::size_t i = 0; i < list.size() && ascending; ++i) {
+    ascending = list[i].m_line >= 0 && list[i].m_line < converter.LineCount() &&
+                (i == 0 || list[i - 1].m_line < list[i].m_line);
+  }
+  if (ascending && !list.empty()) {
+    std::size_t to = static_cast<std::size_t>(list.front().m_line);
+    std::size_t next = 0;  // the next record to drop
+    for (std::size_t from = to; from < converter.m_cmdLines.size(); ++from) {
+      if (next < list.size() && static_cast<std::size_t>(list[next].m_line) == from) {
+        ++next;
+        continue;
+      }
+      converter.m_cmdLines[to] = std::move(converter.m_cmdLines[from]);
+      converter.m_commentLines[to] = std::move(converter.m_commentLines[from]);
+      ++to;
+    }
+    converter.m_cmdLines.resize(to);
+    converter.m_commentLines.resize(to);
+    return 1;
+  }
   for (auto it = list.rbegin(); it != list.rend(); ++it) {
     if (it->m_line < 0 || it->m_line >= converter.LineCount()) continue;
     converter.m_cmdLines.erase(converter.m_cmdLines.begin() + it->m_line);

@@ -1,8 +1,10 @@
 #include "engine/line_ops.h"
 
 #include <algorithm>
+#include <limits>
 
 #include "regex/regex.h"
+#include "regex/search.h"
 
 namespace {
 
@@ -15,14 +17,16 @@ bool AppendGroup0(CCnvMatchList& list, const MatchState& state, int line,
   return true;
 }
 
-bool Matches(const CompiledPattern& pattern, const std::u16string& text, MatchState& state) {
-  return MatchPattern(pattern, std::u16string_view(text), state);
-}
-
 }  // namespace
 
 int FindLines(CCnvBase& store, std::u16string_view pattern, CCnvMatchList& list, int first,
               int last, int includeComments) {
+  return FindLinesUpTo(store, pattern, list, first, last, includeComments,
+                       std::numeric_limits<size_t>::max());
+}
+
+int FindLinesUpTo(CCnvBase& store, std::u16string_view pattern, CCnvMatchList& list, int first,
+                  int last, int includeComments, size_t limit) {
   list.clear();
   const int count = store.LineCount();
   if (first < 0 || last > count - 1 || (last >= 0 && last < first)) {
@@ -35,13 +39,13 @@ int FindLines(CCnvBase& store, std::u16string_view pattern, CCnvMatchList& list,
     return 0;
   }
   if (last < 0) last = count - 1;
-  MatchState state;  // one working memory for every line of the search
-  for (int i = first; i <= last; ++i) {
+  PatternSearcher searcher(compiled);  // one working memory for every line of the search
+  for (int i = first; i <= last && list.size() < limit; ++i) {
     const std::u16string& cmd = store.m_cmdLines[static_cast<size_t>(i)];
-    if (Matches(compiled, cmd, state)) AppendGroup0(list, state, i, cmd, 0);
-    if (includeComments != 0) {
+    if (searcher.Match(cmd)) AppendGroup0(list, searcher.state(), i, cmd, 0);
+    if (includeComments != 0 && list.size() < limit) {
       const std::u16string& comment = store.m_commentLines[static_cast<size_t>(i)];
-      if (Matches(compiled, comment, state)) AppendGroup0(list, state, i, comment, 1);
+      if (searcher.Match(comment)) AppendGroup0(list, searcher.state(), i, comment, 1);
     }
   }
   return list.empty() ? 0 : 1;
@@ -52,11 +56,12 @@ int MatchAllInText(std::u16string_view pattern, std::u16string_view text, CCnvMa
   CompiledPattern compiled;
   if (compiled.Compile(pattern) != kParseOk || compiled.groupCount == 0) return 0;
   const std::u16string whole(text);
-  MatchState state;
+  PatternSearcher searcher(compiled);
+  const MatchState& state = searcher.state();
   size_t offset = 0;  // where the rest begins in the whole text
   while (offset < whole.size()) {
     const std::u16string_view rest = std::u16string_view(whole).substr(offset);
-    if (!MatchPattern(compiled, rest, state)) break;
+    if (!searcher.Match(rest)) break;
     const size_t groups = std::min<size_t>(state.groups.size(), compiled.groupCount);
     for (size_t g = 0; g < groups; ++g) {
       const GroupSpan& span = state.groups[g];
@@ -87,24 +92,27 @@ int FindLineSequence(CCnvBase& store, const std::vector<std::u16string>& pattern
   const int n = static_cast<int>(patterns.size());
   const int count = store.LineCount();
   if (n == 0) return 0;
-  MatchState state;
+  std::vector<PatternSearcher> searchers;
+  searchers.reserve(compiled.size());
+  for (const CompiledPattern& pattern : compiled) searchers.emplace_back(pattern);
   // A run lies wholly in command parts or wholly in comment parts.
   const auto runMatches = [&](const std::vector<std::u16string>& parts, int s) {
     for (int k = 0; k < n; ++k) {
       if (compiled[static_cast<size_t>(k)].groupCount == 0 ||
-          !Matches(compiled[static_cast<size_t>(k)], parts[static_cast<size_t>(s + k)], state)) {
+          !searchers[static_cast<size_t>(k)].Match(parts[static_cast<size_t>(s + k)])) {
         return false;
       }
     }
     return true;
   };
+  const MatchState& last = searchers[static_cast<size_t>(n - 1)].state();
   for (int s = 0; s + n <= count; ++s) {
     const int line = s + n - 1;
     if (runMatches(store.m_cmdLines, s)) {
-      AppendGroup0(list, state, line, store.m_cmdLines[static_cast<size_t>(line)], 0);
+      AppendGroup0(list, last, line, store.m_cmdLines[static_cast<size_t>(line)], 0);
     }
     if (runMatches(store.m_commentLines, s)) {
-      AppendGroup0(list, state, line, store.m_commentLines[static_cast<size_t>(line)], 1);
+      AppendGroup0(list, last, line, store.m_commentLines[static_cast<size_t>(line)], 1);
     }
   }
   return list.empty() ? 0 : 1;

@@ -36,6 +36,11 @@ using CCnvMatchList = std::vector<CCnvMatch>;
 // 1 when something was found. Bad range or pattern: error 3, result 0.
 int FindLines(CCnvBase& store, std::u16string_view pattern, CCnvMatchList& list, int first,
               int last, int includeComments);
+// FindLines that stops once `limit` records are in the list: they are the
+// first `limit` records FindLines would give. For steps that use the first
+// matching lines only.
+int FindLinesUpTo(CCnvBase& store, std::u16string_view pattern, CCnvMatchList& list, int first,
+                  int last, int includeComments, size_t limit);
 // Records every group of every successive match of `pattern` in `text`,
 // each search going on where the last group ended. It stops after a match
 // whose last group is empty or took no part (groups without a place give

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "regex/regex.h"
+#include "regex/search.h"
 
 namespace {
 
@@ -13,12 +14,6 @@ constexpr uint32_t kInitialRoom = 256;
 constexpr size_t kMaxRoom = static_cast<size_t>(std::numeric_limits<int32_t>::max());
 
 struct StackFull {};
-
-// A group's saved span on the backtrack stack: where PushGroup put it.
-struct GroupSave {
-  uint32_t height;  // stack index of the saved start; the end is one above
-  int32_t group;
-};
 
 // Checks the operands that index the state, so that a hand-built or
 // damaged program cannot make a run read or write out of bounds.
@@ -89,6 +84,48 @@ inline bool InText(int32_t pos, int32_t len) {
   return static_cast<uint32_t>(pos) < static_cast<uint32_t>(len);
 }
 
+// Whether the single code unit test `in` (Char, AnyChar or a class) accepts
+// the unit at `pos`, as the instruction does when executed.
+inline bool UnitMatches(const Instruction* prog, uint32_t ip, const char16_t* text, int32_t pos,
+                        int32_t len) {
+  const Instruction in = prog[ip];
+  if (!InText(pos, len)) return false;
+  if (in.op == Op::Char) return text[pos] == in.operand;
+  if (in.op == Op::AnyChar) return true;
+  const int32_t c = text[pos];
+  bool inside = false;
+  for (uint32_t k = ip + 1; k + 1 < static_cast<uint32_t>(in.operand); k += 2) {
+    if (c >= prog[k].operand && c <= prog[k + 1].operand) {
+      inside = true;
+      break;
+    }
+  }
+  return inside == (in.op == Op::InClass);
+}
+
+// Runs a greedy loop over one unit test from its top as its instructions
+// would: each iteration pushes the outer slot value, the position and the
+// frame that resumes after the loop; the failing test backtracks into the
+// last frame, which restores position and slot. Returns where to go on.
+template <typename StackT>
+uint32_t RunUnitLoop(const Instruction* prog, const UnitLoop& loop, const char16_t* text,
+                     int32_t len, StackT& stack, int32_t* slots, int32_t& pos) {
+  int32_t& slot = slots[loop.slot];
+  for (;;) {
+    stack.Push(slot);                               // PushSlot
+    slot = pos;                                     // SavePos
+    stack.Push(pos);                                // PushPos
+    stack.Push(static_cast<int32_t>(loop.resume));  // Call
+    if (!UnitMatches(prog, loop.unit, text, pos, len)) break;
+    ++pos;
+    slot = pos;  // ReturnIfEmpty passes (one unit was taken); SavePos
+  }
+  stack.Pop();         // backtrack to the resume frame
+  pos = stack.Pop();   // PopPos
+  slot = stack.Pop();  // PopSlot
+  return loop.end;     // Jump past the loop
+}
+
 void ResetState(const CompiledPattern& pattern, MatchState& state) {
   state.groupCount = pattern.groupCount;
   state.groups.assign(pattern.groupCount, GroupSpan{});
@@ -97,16 +134,24 @@ void ResetState(const CompiledPattern& pattern, MatchState& state) {
   state.height = 0;
 }
 
-bool Run(const CompiledPattern& pattern, const char16_t* text, int32_t len, MatchState& state) {
+// Runs the program. With `hints`, start positions that cannot begin a
+// match are passed over; every other step is the same.
+bool Run(const CompiledPattern& pattern, const char16_t* text, int32_t len, MatchState& state,
+         const SearchHints* hints) {
   const Instruction* prog = pattern.instructions.data();
   const uint32_t size = static_cast<uint32_t>(pattern.instructions.size());
   Stack stack(state.stack, state.height);
-  std::vector<GroupSave> saves;  // PushGroup frames, to undo when a look-ahead drops them
+  std::vector<GroupSave>& saves = state.saves;  // to undo when a look-ahead drops frames
+  saves.clear();
+  const bool skipStarts = hints != nullptr && hints->skipStarts;
+  const int32_t* unitLoopAt =
+      hints != nullptr && !hints->unitLoopAt.empty() ? hints->unitLoopAt.data() : nullptr;
   GroupSpan* groups = state.groups.data();
   int32_t* slots = state.slots.data();
   uint32_t ip = 0;
-  int32_t pos = 0;
-  int32_t attempt = 0;
+  int32_t attempt = skipStarts ? NextStart(*hints, text, len, 0) : 0;
+  if (skipStarts && attempt >= len) return false;
+  int32_t pos = attempt;
 
   for (;;) {
     if (ip >= size) return false;
@@ -173,6 +218,11 @@ bool Run(const CompiledPattern& pattern, const char16_t* text, int32_t len, Matc
         ok = false;
         break;
       case Op::PushSlot:
+        if (unitLoopAt != nullptr && unitLoopAt[ip] >= 0) {
+          ip = RunUnitLoop(prog, hints->unitLoops[static_cast<size_t>(unitLoopAt[ip])], text, len,
+                           stack, slots, pos);
+          break;
+        }
         stack.Push(slots[in.operand]);
         ++ip;
         break;
@@ -223,6 +273,7 @@ bool Run(const CompiledPattern& pattern, const char16_t* text, int32_t len, Matc
         return false;
       case Op::Advance:
         ++attempt;
+        if (skipStarts) attempt = NextStart(*hints, text, len, attempt);
         if (attempt >= len) return false;
         pos = attempt;
         stack.SetHeight(0);
@@ -252,17 +303,27 @@ bool Run(const CompiledPattern& pattern, const char16_t* text, int32_t len, Matc
 
 }  // namespace
 
-bool MatchPattern(const CompiledPattern& pattern, std::u16string_view text, MatchState& state) {
+bool IsRunnableProgram(const CompiledPattern& pattern) {
+  return IsRunnable(pattern);
+}
+
+bool RunProgram(const CompiledPattern& pattern, std::u16string_view text, MatchState& state,
+                const SearchHints* hints) {
   if (text.size() > static_cast<size_t>(std::numeric_limits<int32_t>::max())) return false;
-  if (!IsRunnable(pattern)) return false;
   try {
     ResetState(pattern, state);
-    return Run(pattern, text.data(), static_cast<int32_t>(text.size()), state);
+    return Run(pattern, text.data(), static_cast<int32_t>(text.size()), state, hints);
   } catch (const std::bad_alloc&) {
     return false;
   } catch (const StackFull&) {
     return false;
   }
+}
+
+bool MatchPattern(const CompiledPattern& pattern, std::u16string_view text, MatchState& state) {
+  if (text.size() > static_cast<size_t>(std::numeric_limits<int32_t>::max())) return false;
+  if (!IsRunnable(pattern)) return false;
+  return RunProgram(pattern, text, state, nullptr);
 }
 
 bool MatchPattern(const CompiledPattern& pattern, const char16_t* text, MatchState* state) {

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "regex/regex.h"
+#include "regex/search.h"
 
 namespace {
 
@@ -258,9 +259,9 @@ Outcome RunPcre(pcre2_code* code, pcre2_match_data* data, pcre2_match_context* c
   return out;
 }
 
-Outcome RunOurs(const CompiledPattern& compiled, std::u16string_view text, MatchState& state) {
+Outcome Collect(const CompiledPattern& compiled, bool matched, const MatchState& state) {
   Outcome out;
-  out.matched = MatchPattern(compiled, text, state);
+  out.matched = matched;
   if (!out.matched) return out;
   for (uint32_t g = 0; g < compiled.groupCount; ++g) {
     GroupSpan span = state.groups[g];
@@ -268,6 +269,17 @@ Outcome RunOurs(const CompiledPattern& compiled, std::u16string_view text, Match
     out.groups.push_back(span);
   }
   return out;
+}
+
+Outcome RunOurs(const CompiledPattern& compiled, std::u16string_view text, MatchState& state) {
+  return Collect(compiled, MatchPattern(compiled, text, state), state);
+}
+
+// The accelerated search: skips start positions and texts by the program's
+// hints, with one searcher serving every text of a pattern.
+Outcome RunAccelerated(const CompiledPattern& compiled, std::u16string_view text,
+                       PatternSearcher& searcher) {
+  return Collect(compiled, searcher.Match(text), searcher.state());
 }
 
 std::u16string RandomText(std::mt19937& rng) {
@@ -308,9 +320,11 @@ TEST(PatternPcreDiff, RandomPatternsAgreeWithPcre2) {
                       PCRE2_DOTALL, &errorCode, &errorOffset, nullptr));
     ASSERT_TRUE(code) << "PCRE2 refused " << Narrow(pattern.pcre) << " (" << errorCode << ")";
 
+    PatternSearcher searcher(compiled);
     for (int t = 0; t < kTextsPerPattern; ++t) {
       std::u16string text = RandomText(textRng);
       Outcome ours = RunOurs(compiled, text, state);
+      Outcome fast = RunAccelerated(compiled, text, searcher);
       Outcome peer = RunPcre(code.get(), data.get(), context.get(), text, groupCount);
       ++compared;
       if (peer.undecided) {
@@ -318,10 +332,12 @@ TEST(PatternPcreDiff, RandomPatternsAgreeWithPcre2) {
         continue;
       }
       if (ours.matched) ++matches;
-      bool same = ours.matched == peer.matched;
+      bool same = ours.matched == peer.matched && fast.matched == peer.matched;
       for (uint32_t g = 0; same && ours.matched && g < groupCount; ++g) {
         same = ours.groups[g].start == peer.groups[g].start &&
-               ours.groups[g].end == peer.groups[g].end;
+               ours.groups[g].end == peer.groups[g].end &&
+               fast.groups[g].start == peer.groups[g].start &&
+               fast.groups[g].end == peer.groups[g].end;
       }
       if (same) continue;
       ++failures;
@@ -333,7 +349,8 @@ TEST(PatternPcreDiff, RandomPatternsAgreeWithPcre2) {
       }
       ADD_FAILURE() << "pattern #" << i << " " << Narrow(pattern.ours) << " (PCRE2 "
                     << Narrow(pattern.pcre) << ") text \"" << Narrow(text) << "\": ours "
-                    << ours.matched << ", PCRE2 " << peer.matched << detail;
+                    << ours.matched << ", accelerated " << fast.matched << ", PCRE2 "
+                    << peer.matched << detail;
     }
   }
   EXPECT_EQ(compared, static_cast<long>(kPatterns) * kTextsPerPattern);

@@ -103,12 +103,20 @@ struct GroupSpan {
 
 // Working memory of a run; one state can serve many runs (it is reset at
 // the start of each) so that a search over many lines allocates once.
+// Where PushGroup saved a group's span on the backtrack stack, so that a
+// look-ahead that drops stack entries can put the span back.
+struct GroupSave {
+  uint32_t height;  // stack index of the saved start; the end is one above
+  int32_t group;
+};
+
 struct MatchState {
   uint32_t groupCount = 0;
   std::vector<int32_t> slots;
   std::vector<GroupSpan> groups;
   std::vector<int32_t> stack;  // entry 0 is never used
   uint32_t height = 0;
+  std::vector<GroupSave> saves;  // PushGroup frames still on the stack
 };
 
 // Runs `pattern` against `text`; true when it matches at some start

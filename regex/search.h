@@ -1,0 +1,118 @@
+// Searching many texts with one compiled pattern, fast and with exactly the
+// results of MatchPattern. What a search may skip is derived from the
+// program itself, not from the pattern text: the code units a match can
+// begin with, a literal every match begins with, and literals every match
+// contains. A start position that cannot begin a match, or a text that
+// lacks a required literal, is skipped without running the program.
+#ifndef CNV_REGEX_SEARCH_H_
+#define CNV_REGEX_SEARCH_H_
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "regex/regex.h"
+
+// A literal that every match contains, with the index of the code unit that
+// a scan looks for first (the one least likely to occur in a configuration).
+struct RequiredLiteral {
+  std::u16string text;
+  size_t probe = 0;
+};
+
+// A greedy loop over a single code unit test (`[0-9]*`, `[ \t]+`, `.*`):
+// the instructions at `top` are PushSlot slot; SavePos slot; PushPos;
+// Call unit; PopPos (= resume); PopSlot slot; Jump end; unit;
+// ReturnIfEmpty slot; SavePos slot; Jump top. The searcher runs it in a
+// tight loop that leaves the stack, the slot and the position exactly as
+// the instructions would.
+struct UnitLoop {
+  int32_t slot = 0;
+  uint32_t resume = 0;
+  uint32_t unit = 0;
+  uint32_t end = 0;
+};
+
+// A set of code units: those below 256 one by one, the others as a whole.
+struct UnitSet {
+  uint64_t low[4] = {0, 0, 0, 0};
+  bool high = false;  // every code unit of 256 or more
+
+  bool Has(char16_t unit) const {
+    if (unit >= 256) return high;
+    return ((low[unit >> 6] >> (unit & 63)) & 1) != 0;
+  }
+  void AddRange(int32_t first, int32_t last);
+};
+
+// What a search may skip, and the loops it may run without dispatching each
+// instruction. With nothing known, every start position is tried.
+struct SearchHints {
+  // Start positions may be skipped: a match must consume its first code
+  // unit, which is one of `first`.
+  bool skipStarts = false;
+  UnitSet first;
+  // With skipStarts: every match also consumes a second code unit, one of
+  // `second`, right after the first.
+  bool secondKnown = false;
+  UnitSet second;
+  // Every match begins with this literal (empty: none known).
+  RequiredLiteral prefix;
+  // Every match contains each of these; the most selective comes first.
+  std::vector<RequiredLiteral> required;
+  // For each instruction, the index of the unit loop it begins, or -1;
+  // empty when the program has none.
+  std::vector<int32_t> unitLoopAt;
+  std::vector<UnitLoop> unitLoops;
+
+  bool MayStartWith(char16_t unit) const { return first.Has(unit); }
+};
+
+// Derives the hints of a compiled program. A program the analysis does not
+// understand gets empty hints, which skip nothing.
+SearchHints AnalyzeProgram(const CompiledPattern& pattern);
+
+// The first start position at or after `from` at which a match may begin,
+// or `len` when there is none.
+int32_t NextStart(const SearchHints& hints, const char16_t* text, int32_t len, int32_t from);
+
+// Whether `text` contains every required literal (the prefix included).
+bool HasRequiredLiterals(const SearchHints& hints, std::u16string_view text);
+
+// Position of `literal` in text[from, len), or -1. The scan looks for the
+// literal's probe unit, four code units at a time.
+int32_t FindLiteral(const RequiredLiteral& literal, const char16_t* text, int32_t len,
+                    int32_t from);
+
+// Whether MatchPattern would run the program (its operands are in range).
+bool IsRunnableProgram(const CompiledPattern& pattern);
+
+// Runs the program like MatchPattern, without checking it and trying only
+// the start positions that NextStart gives when `hints` is not null.
+bool RunProgram(const CompiledPattern& pattern, std::u16string_view text, MatchState& state,
+                const SearchHints* hints);
+
+// One pattern run over many texts: the program is checked and analysed
+// once, and one working state serves every text. Match gives the result
+// and the group spans of MatchPattern for the same pattern and text; after
+// a false result the spans are not to be used.
+class PatternSearcher {
+ public:
+  // With `accelerate` false nothing is skipped: the plain interpreter.
+  explicit PatternSearcher(const CompiledPattern& pattern, bool accelerate = true);
+
+  bool Match(std::u16string_view text);
+  const MatchState& state() const { return state_; }
+  const SearchHints& hints() const { return hints_; }
+
+ private:
+  const CompiledPattern& pattern_;
+  bool runnable_;
+  bool accelerate_;
+  SearchHints hints_;
+  MatchState state_;
+};
+
+#endif  // CNV_REGEX_SEARCH_H_

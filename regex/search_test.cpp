@@ -1,0 +1,324 @@
+// The search hints, the literal scan, and the searcher built on them: with
+// acceleration every result and every group span must be those of the
+// plain interpreter, and so must every record of the line searches.
+#include "regex/search.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "engine/cnv_base.h"
+#include "engine/line_ops.h"
+#include "regex/search_test_support.h"
+
+namespace {
+
+std::string Narrow(std::u16string_view text) {
+  std::string out;
+  for (char16_t c : text) out += c < 0x80 ? static_cast<char>(c) : '?';
+  return out;
+}
+
+SearchHints HintsOf(std::u16string_view pattern) {
+  CompiledPattern compiled;
+  EXPECT_EQ(compiled.Compile(pattern), 0) << Narrow(pattern);
+  return AnalyzeProgram(compiled);
+}
+
+std::vector<std::u16string> RequiredTexts(const SearchHints& hints) {
+  std::vector<std::u16string> texts;
+  for (const RequiredLiteral& literal : hints.required) texts.push_back(literal.text);
+  return texts;
+}
+
+struct HintCase {
+  const char16_t* pattern;
+  bool skipStarts;
+  std::u16string prefix;
+  std::vector<std::u16string> required;  // in the order they are checked
+};
+
+TEST(SearchHintsTest, DerivedFromTheProgram) {
+  const HintCase cases[] = {
+      {u"{pp select [0-9]+[ \t]*}", true, u"pp select ", {u"pp select "}},
+      // The letters of a look-ahead are read but not consumed: not required.
+      {u"{reputation !(off)}", true, u"reputation ", {u"reputation "}},
+      {u"{pp enable 5}![0-9]", true, u"pp enable 5", {u"pp enable 5"}},
+      // Optional leading blanks: no prefix, but the literal is required.
+      {u"{[ \t]*url filter[ \t]*[0-9]+}", true, u"", {u"url filter"}},
+      // Each branch of an alternation is required by neither.
+      {u"((lan)|(wan))1", true, u"", {u"1"}},
+      // `|` binds single items: a, then b or c, then d.
+      {u"ab|cd", true, u"a", {u"d", u"a"}},
+      {u"a*b", true, u"", {u"b"}},
+      {u"a$", true, u"a", {u"a"}},
+      // Any code unit may begin these, so no start is skipped.
+      {u".b", false, u"", {u"b"}},
+      {u"[^a]b", false, u"", {u"b"}},
+      // Anchored: only the first position is tried anyway.
+      {u"^abc", false, u"", {u"abc"}},
+      // A match may be empty: nothing can be skipped or required.
+      {u"{x*}", false, u"", {}},
+      {u"", false, u"", {}},
+      {u"(a)?", false, u"", {}},
+  };
+  for (const HintCase& c : cases) {
+    const SearchHints hints = HintsOf(c.pattern);
+    SCOPED_TRACE(Narrow(c.pattern));
+    EXPECT_EQ(hints.skipStarts, c.skipStarts);
+    EXPECT_EQ(hints.prefix.text, c.prefix);
+    EXPECT_EQ(RequiredTexts(hints), c.required);
+  }
+}
+
+TEST(SearchHintsTest, FirstCodeUnitsOfClassesAndAlternatives) {
+  const SearchHints hints = HintsOf(u"{[ \t]*url}|x");
+  ASSERT_TRUE(hints.skipStarts);
+  for (char16_t unit : std::u16string(u" \tux"))
+    EXPECT_TRUE(hints.MayStartWith(unit)) << static_cast<int>(unit);
+  for (char16_t unit : std::u16string(u"rlaU#"))
+    EXPECT_FALSE(hints.MayStartWith(unit)) << static_cast<int>(unit);
+  EXPECT_FALSE(hints.MayStartWith(u'\u3042'));
+  // A class that reaches past the first 256 code units admits all of those.
+  const SearchHints wide = HintsOf(u"[a\u3000-\u30ff]b");
+  EXPECT_TRUE(wide.MayStartWith(u'a'));
+  EXPECT_TRUE(wide.MayStartWith(u'\u3042'));
+  EXPECT_FALSE(wide.MayStartWith(u'b'));
+}
+
+TEST(SearchHintsTest, SecondCodeUnit) {
+  // A blank-led number: a blank, then more blanks or a digit.
+  const SearchHints number = HintsOf(u"{[ \t]+[0-9]+}");
+  ASSERT_TRUE(number.secondKnown);
+  for (char16_t unit : std::u16string(u" \t09")) EXPECT_TRUE(number.second.Has(unit));
+  EXPECT_FALSE(number.second.Has(u'a'));
+  // A match that may end after its first unit leaves the second open.
+  EXPECT_FALSE(HintsOf(u"{[0-9]+}").secondKnown);
+  EXPECT_FALSE(HintsOf(u"a$").secondKnown);
+  // Whatever follows a look-ahead is read at the same place: its letters
+  // and those after it both count.
+  const SearchHints look = HintsOf(u"[ab]!(x)y");
+  ASSERT_TRUE(look.secondKnown);
+  EXPECT_TRUE(look.second.Has(u'x'));
+  EXPECT_TRUE(look.second.Has(u'y'));
+  EXPECT_FALSE(look.second.Has(u'a'));
+}
+
+TEST(SearchHintsTest, GreedyLoopsOverOneUnitAreFound) {
+  // Each `*` and the loop of each `+` over one unit test, none other.
+  EXPECT_EQ(HintsOf(u"{[ \t]*url filter[ \t]*[0-9]+}").unitLoops.size(), 3u);
+  EXPECT_EQ(HintsOf(u"{.+x}").unitLoops.size(), 1u);
+  EXPECT_TRUE(HintsOf(u"{(ab)*c}").unitLoops.empty());
+  EXPECT_TRUE(HintsOf(u"{a?b}").unitLoops.empty());
+}
+
+TEST(SearchHintsTest, ProbeIsTheRarestCodeUnit) {
+  const SearchHints hints = HintsOf(u"{nat descriptor type}");
+  ASSERT_EQ(hints.required.size(), 1u);
+  // Blanks are the commonest units of a configuration, letters like y rare.
+  EXPECT_EQ(hints.required[0].text[hints.required[0].probe], u'y');
+}
+
+TEST(FindLiteralTest, FindsTheFirstOccurrenceFromEveryOffset) {
+  const std::u16string needle = u"select";
+  for (size_t probe = 0; probe < needle.size(); ++probe) {
+    const RequiredLiteral literal{needle, probe};
+    for (int before = 0; before <= 20; ++before) {
+      for (int after = 0; after <= 9; after += 3) {
+        // Near misses on both sides of the occurrence.
+        std::u16string text = std::u16string(static_cast<size_t>(before), u's') + needle +
+                              std::u16string(static_cast<size_t>(after), u't') + u"selec";
+        const int32_t len = static_cast<int32_t>(text.size());
+        SCOPED_TRACE("probe " + std::to_string(probe) + " before " + std::to_string(before));
+        EXPECT_EQ(FindLiteral(literal, text.data(), len, 0), before);
+        EXPECT_EQ(FindLiteral(literal, text.data(), len, before), before);
+        EXPECT_EQ(FindLiteral(literal, text.data(), len, before + 1), -1);
+      }
+    }
+  }
+}
+
+TEST(FindLiteralTest, EdgesOfTheText) {
+  const RequiredLiteral aab{u"aab", 2};
+  const std::u16string overlapping = u"aaab";
+  EXPECT_EQ(FindLiteral(aab, overlapping.data(), 4, 0), 1);
+  EXPECT_EQ(FindLiteral(aab, u"aa", 2, 0), -1);  // shorter than the literal
+  EXPECT_EQ(FindLiteral(aab, u"", 0, 0), -1);
+  const std::u16string atEnd = std::u16string(13, u'a') + u"b";
+  EXPECT_EQ(FindLiteral(aab, atEnd.data(), 14, 0), 11);
+  const RequiredLiteral high{u"\u3042\uffff", 1};
+  const std::u16string text = u"xx\u3042\uffff";
+  EXPECT_EQ(FindLiteral(high, text.data(), 4, 0), 2);
+}
+
+TEST(PatternSearcherTest, WithoutAccelerationNothingIsSkipped) {
+  CompiledPattern compiled;
+  ASSERT_EQ(compiled.Compile(u"{pp select [0-9]+}"), 0);
+  PatternSearcher plain(compiled, false);
+  EXPECT_FALSE(plain.hints().skipStarts);
+  EXPECT_TRUE(plain.hints().required.empty());
+  ASSERT_TRUE(plain.Match(u"x pp select 12"));
+  EXPECT_EQ(plain.state().groups[0].start, 2);
+  EXPECT_EQ(plain.state().groups[0].end, 14);
+}
+
+TEST(PatternSearcherTest, RejectsWhatMatchPatternRejects) {
+  CompiledPattern damaged;
+  ASSERT_EQ(damaged.Compile(u"{ab}"), 0);
+  damaged.instructions[3].operand = 7;  // a group that does not exist
+  PatternSearcher searcher(damaged);
+  MatchState state;
+  EXPECT_FALSE(MatchPattern(damaged, std::u16string_view(u"ab"), state));
+  EXPECT_FALSE(searcher.Match(u"ab"));
+}
+
+// The generated configurations the build wrote for these tests.
+std::vector<std::string> GeneratedConfigurations() {
+  const std::string dir = CNV_GENERATED_CONFIGS;
+  return {dir + "/gui-3000-s7.txt", dir + "/tftp-3000-s8.txt", dir + "/gui-2000-s9-plain.txt",
+          dir + "/tftp-2000-s10-reputation.txt"};
+}
+
+// Line parts as the store holds them: command part and comment part.
+std::vector<std::u16string> LineParts(const std::string& path) {
+  std::vector<std::u16string> parts;
+  for (const std::u16string& line : ReadGeneratedLines(path)) {
+    std::u16string cmd, comment;
+    SplitComment(line, cmd, comment);
+    parts.push_back(std::move(cmd));
+    parts.push_back(std::move(comment));
+  }
+  return parts;
+}
+
+TEST(PatternSearcherTest, ConverterPatternsGiveTheSpansOfThePlainInterpreter) {
+  for (const std::string& path : GeneratedConfigurations()) {
+    const std::vector<std::u16string> parts = LineParts(path);
+    ASSERT_GT(parts.size(), 3000u) << path;
+    for (const ConverterPattern& p : ConverterPatterns()) {
+      SCOPED_TRACE(path + " " + p.id);
+      CompiledPattern compiled;
+      ASSERT_EQ(compiled.Compile(p.text), 0);
+      PatternSearcher searcher(compiled);
+      MatchState plain;
+      int mismatches = 0;
+      for (const std::u16string& part : parts) {
+        const bool expected = MatchPattern(compiled, std::u16string_view(part), plain);
+        const bool got = searcher.Match(part);
+        bool same = expected == got;
+        for (uint32_t g = 0; same && expected && g < compiled.groupCount; ++g) {
+          same = plain.groups[g].start == searcher.state().groups[g].start &&
+                 plain.groups[g].end == searcher.state().groups[g].end;
+        }
+        if (!same && ++mismatches <= 3) ADD_FAILURE() << "differs on: " << Narrow(part);
+      }
+      EXPECT_EQ(mismatches, 0);
+    }
+  }
+}
+
+class Store : public CCnvBase {
+ public:
+  explicit Store(const std::string& path) {
+    for (const std::u16string& line : ReadGeneratedLines(path)) {
+      std::u16string cmd, comment;
+      SplitComment(line, cmd, comment);
+      m_cmdLines.push_back(std::move(cmd));
+      m_commentLines.push_back(std::move(comment));
+    }
+  }
+  int ConvertLanProvider() override { return 1; }
+  int ConvertPpProvider() override { return 1; }
+  int ConvertSystemSettings() override { return 1; }
+};
+
+// What FindLines gives, computed with the plain interpreter line by line.
+CCnvMatchList PlainFindLines(const CCnvBase& store, std::u16string_view pattern,
+                             int includeComments) {
+  CCnvMatchList list;
+  CompiledPattern compiled;
+  EXPECT_EQ(compiled.Compile(pattern), 0);
+  MatchState state;
+  auto record = [&](int line, const std::u16string& text, int inComment) {
+    if (MatchPattern(compiled, std::u16string_view(text), state) && compiled.groupCount > 0 &&
+        state.groups[0].matched()) {
+      list.emplace_back(line, text, state.groups[0].start, state.groups[0].end, inComment);
+    }
+  };
+  for (int i = 0; i < store.LineCount(); ++i) {
+    record(i, store.m_cmdLines[static_cast<size_t>(i)], 0);
+    if (includeComments != 0) record(i, store.m_commentLines[static_cast<size_t>(i)], 1);
+  }
+  return list;
+}
+
+void ExpectSameRecords(const CCnvMatchList& got, const CCnvMatchList& expected) {
+  ASSERT_EQ(got.size(), expected.size());
+  for (size_t i = 0; i < got.size(); ++i) {
+    EXPECT_EQ(got[i].m_line, expected[i].m_line) << i;
+    EXPECT_EQ(got[i].m_text, expected[i].m_text) << i;
+    EXPECT_EQ(got[i].m_start, expected[i].m_start) << i;
+    EXPECT_EQ(got[i].m_end, expected[i].m_end) << i;
+    EXPECT_EQ(got[i].m_inComment, expected[i].m_inComment) << i;
+  }
+}
+
+TEST(AcceleratedLineSearchTest, FindLinesGivesTheRecordsOfThePlainInterpreter) {
+  for (const std::string& path : GeneratedConfigurations()) {
+    Store store(path);
+    ASSERT_GT(store.LineCount(), 1000) << path;
+    for (const ConverterPattern& p : ConverterPatterns()) {
+      for (int includeComments : {0, 1}) {
+        SCOPED_TRACE(path + " " + p.id + (includeComments ? " with comments" : ""));
+        CCnvMatchList list;
+        FindLines(store, p.text, list, 0, -1, includeComments);
+        const CCnvMatchList expected = PlainFindLines(store, p.text, includeComments);
+        ExpectSameRecords(list, expected);
+        // A search that stops early gives the first records of the whole one.
+        const size_t limit = expected.size() / 2 + 1;
+        FindLinesUpTo(store, p.text, list, 0, -1, includeComments, limit);
+        ExpectSameRecords(list, CCnvMatchList(expected.begin(),
+                                              expected.begin() + static_cast<ptrdiff_t>(std::min(
+                                                                     limit, expected.size()))));
+      }
+    }
+    EXPECT_EQ(store.m_error, 0);
+  }
+}
+
+TEST(AcceleratedLineSearchTest, SectionHeadersAreFoundAsByThePlainInterpreter) {
+  const std::vector<std::u16string> header = {u"{#+[ \t]*}", u"{#+[ \t]*PP configuration[ \t]*}",
+                                              u"{#+[ \t]*}"};
+  for (const std::string& path : GeneratedConfigurations()) {
+    Store store(path);
+    CCnvMatchList list;
+    FindLineSequence(store, header, list);
+    // Plain: every start line, command parts and comment parts apart.
+    CCnvMatchList expected;
+    std::vector<CompiledPattern> compiled(header.size());
+    for (size_t k = 0; k < header.size(); ++k) ASSERT_EQ(compiled[k].Compile(header[k]), 0);
+    MatchState state;
+    for (int s = 0; s + 3 <= store.LineCount(); ++s) {
+      for (int inComment : {0, 1}) {
+        const std::vector<std::u16string>& parts =
+            inComment ? store.m_commentLines : store.m_cmdLines;
+        bool all = true;
+        for (int k = 0; k < 3 && all; ++k) {
+          all = MatchPattern(compiled[static_cast<size_t>(k)],
+                             std::u16string_view(parts[static_cast<size_t>(s + k)]), state);
+        }
+        if (all) {
+          const std::u16string& text = parts[static_cast<size_t>(s + 2)];
+          expected.emplace_back(s + 2, text, state.groups[0].start, state.groups[0].end, inComment);
+        }
+      }
+    }
+    SCOPED_TRACE(path);
+    ExpectSameRecords(list, expected);
+    const bool sectioned = path.find("tftp") != std::string::npos;
+    EXPECT_EQ(list.size(), sectioned ? 1u : 0u);
+  }
+}
+
+}  // namespace
