@@ -68,4 +68,36 @@ inline std::string ExpectedOutput(const std::string& lines) {
   return out;
 }
 
+// The message of error code 2, in UTF-8.
+inline const char kNotConvertible[] =
+    "configを変換できませんでした。\nVLK250のGUIで生成されたconfigではない可能性があります。";
+
+// The opening of a sectioned listing: both markers of the listing.
+inline const char kListingStart[] =
+    "clear configuration\n"
+    "#\n"
+    "# System configuration\n"
+    "#\n";
+
+// Converts `input` and expects success with the converter of `kind` and an
+// output file holding the header and `expected`.
+inline void ExpectConverted(const std::string& input, const std::string& expected, int kind) {
+  const ConversionRun run = RunConversion(input);
+  EXPECT_EQ(run.converterKind, kind);
+  EXPECT_EQ(run.result, 1) << Utf16ToUtf8(run.message);
+  EXPECT_EQ(run.error, 0);
+  EXPECT_EQ(run.output, ExpectedOutput(expected));
+}
+
+// Converts `input` and expects the failure of a missing line: code 2, its
+// message, and no output file.
+inline void ExpectNotConvertible(const std::string& input, int kind) {
+  const ConversionRun run = RunConversion(input);
+  EXPECT_EQ(run.converterKind, kind);
+  EXPECT_EQ(run.result, 0);
+  EXPECT_EQ(run.error, 2);
+  EXPECT_EQ(Utf16ToUtf8(run.message), kNotConvertible);
+  EXPECT_FALSE(run.written);
+}
+
 #endif  // CNV_CONVERT_CONVERT_TEST_SUPPORT_H_

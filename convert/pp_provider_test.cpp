@@ -441,7 +441,6 @@ TEST(PpProviderGui, FailuresReportNotConvertibleAndWriteNothing) {
 // ---- sectioned listings ----
 
 // The markers that make a file a sectioned listing.
-const char kListingStart[] = "clear configuration\n#\n# System configuration\n#\n";
 
 // The provider type block in front of the PP header.
 std::string ProviderTypeBlock(const std::string& lastName) {
