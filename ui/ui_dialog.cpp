@@ -172,12 +172,41 @@ INT_PTR CUiDialog::OnMessage(UINT, WPARAM, LPARAM, bool& handled) {
   return FALSE;
 }
 
+namespace {
+
+// Centres a dialog over its owner, or over the work area of its monitor when
+// it has no visible owner.
+void CenterWindow(HWND hwnd) {
+  RECT area;
+  HWND owner = GetWindow(hwnd, GW_OWNER);
+  if (owner != nullptr && IsWindowVisible(owner) && !IsIconic(owner)) {
+    GetWindowRect(owner, &area);
+  } else {
+    MONITORINFO monitor{};
+    monitor.cbSize = sizeof(monitor);
+    GetMonitorInfoW(MonitorFromWindow(hwnd, MONITOR_DEFAULTTOPRIMARY), &monitor);
+    area = monitor.rcWork;
+  }
+  RECT rect;
+  GetWindowRect(hwnd, &rect);
+  int width = rect.right - rect.left;
+  int height = rect.bottom - rect.top;
+  int x = area.left + (area.right - area.left - width) / 2;
+  int y = area.top + (area.bottom - area.top - height) / 2;
+  SetWindowPos(hwnd, nullptr, x > 0 ? x : 0, y > 0 ? y : 0, 0, 0,
+               SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+}  // namespace
+
 INT_PTR CALLBACK CUiDialog::DialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == WM_INITDIALOG) {
     auto* dialog = reinterpret_cast<CUiDialog*>(lParam);
     SetWindowLongPtrW(hwnd, DWLP_USER, lParam);
     dialog->m_hWnd = hwnd;
-    return dialog->OnInitDialog();
+    BOOL result = dialog->OnInitDialog();
+    CenterWindow(hwnd);
+    return result;
   }
   auto* dialog = reinterpret_cast<CUiDialog*>(GetWindowLongPtrW(hwnd, DWLP_USER));
   if (dialog == nullptr) return FALSE;
