@@ -39,10 +39,24 @@ void CheckProgramNamed(const std::wstring& name) {
   HWND main = WaitForDialog(process.dwProcessId, name);
   ASSERT_NE(main, nullptr) << "no main dialog captioned " << name;
 
-  // A conversion that fails: the message box carries the name too.
+  // The program's own modal loop: the convert button follows the input field
+  // at idle time, and Enter and Escape do not close the dialog.
+  HWND convert = GetDlgItem(main, IDC_BUTTON_CONVERT);
+  EXPECT_FALSE(IsWindowEnabled(convert));
   auto missing = dir / "missing.txt";
   SendMessageW(GetDlgItem(main, IDC_EDIT_INPUT), WM_SETTEXT, 0,
                reinterpret_cast<LPARAM>(missing.wstring().c_str()));
+  PostMessageW(main, WM_NULL, 0, 0);
+  for (int i = 0; i < 200 && !IsWindowEnabled(convert); ++i) Sleep(50);
+  EXPECT_TRUE(IsWindowEnabled(convert));
+  PostMessageW(main, WM_KEYDOWN, VK_ESCAPE, 0);
+  PostMessageW(convert, WM_KEYDOWN, VK_ESCAPE, 0);
+  PostMessageW(convert, WM_KEYDOWN, VK_RETURN, 0);
+  Sleep(500);
+  EXPECT_TRUE(IsWindowVisible(main));
+  EXPECT_EQ(WaitForDialog(process.dwProcessId, L"", main, 200), nullptr) << "no message box";
+
+  // A conversion that fails: the message box carries the name too.
   PostMessageW(main, WM_COMMAND, MAKEWPARAM(IDC_BUTTON_CONVERT, BN_CLICKED),
                reinterpret_cast<LPARAM>(GetDlgItem(main, IDC_BUTTON_CONVERT)));
   HWND box = WaitForDialog(process.dwProcessId, name, main);

@@ -66,6 +66,7 @@ bool CUiDialog::Create() {
                                  m_hParent, &CUiDialog::DialogProc, reinterpret_cast<LPARAM>(this));
   if (hwnd == nullptr) return false;
   m_hWnd = hwnd;
+  OnKickIdle();  // the controls show their state from the first paint on
   ShowWindow(m_hWnd, SW_SHOW);
   UpdateWindow(m_hWnd);
   return true;
