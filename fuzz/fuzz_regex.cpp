@@ -28,11 +28,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size == 0) return 0;
   // Short patterns and texts: nested quantifiers backtrack exponentially by
   // design, and the converters' patterns are fixed, not user input.
-  size_t patternLength = data[0] % 24;
+  size_t patternLength = data[0] % 16;
   if (patternLength > size - 1) patternLength = size - 1;
   std::u16string pattern = MapBytes(data + 1, patternLength);
   size_t textLength = size - 1 - patternLength;
-  if (textLength > 16) textLength = 16;
+  if (textLength > 12) textLength = 12;
   std::u16string text = MapBytes(data + 1 + patternLength, textLength);
 
   CompiledPattern compiled;
