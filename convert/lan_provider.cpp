@@ -19,17 +19,12 @@ constexpr char16_t kNatDescriptorType[] = u"{nat descriptor type}";
 constexpr char16_t kProviderLan1[] = u"provider lan1 name LAN:";
 constexpr char16_t kProviderLan2Format[] = u"provider lan2 name \"PRV/0/1/5/0/0/0:%s\"";
 
-// Searches the command parts of the whole store.
-int FindCommands(CCnvBase& store, std::u16string_view pattern, CCnvMatchList& list) {
-  return FindLines(store, pattern, list, 0, -1, 0);
-}
-
 // The step both converters begin with: finds the last LAN2/DHCP description,
 // takes its provider name and removes the line. 1 when a description was
 // taken, 0 when there is none, -1 when the search itself failed.
 int TakeLanDhcpProvider(CCnvBase& store, std::u16string& name) {
   CCnvMatchList list;
-  if (!FindCommands(store, kLanDhcpDescription, list)) {
+  if (!FindCommandLines(store, kLanDhcpDescription, list)) {
     return store.m_error == kCnvOperationError ? -1 : 0;
   }
   const CCnvMatch& description = list.back();
@@ -51,13 +46,13 @@ int CCnvGUI::ConvertLanProvider() {
   if (taken <= 0) return taken == 0 ? 1 : 0;
 
   CCnvMatchList list;
-  if (!FindCommands(*this, kLan2NatBinding, list)) {
+  if (!FindCommandLines(*this, kLan2NatBinding, list)) {
     SetError(kCnvNotConvertible);
     return 0;
   }
   InsertLines(*this, {kProviderLan1, ProviderLan2Line(name)}, list.back().m_line + 1, 0);
 
-  if (!FindCommands(*this, kNatDescriptorType, list)) {
+  if (!FindCommandLines(*this, kNatDescriptorType, list)) {
     SetError(kCnvNotConvertible);
     return 0;
   }

@@ -21,17 +21,12 @@ constexpr char16_t kInterfaceAddress[] = u"{ip ((lan)|(wan)|(bridge))[0-9]+[ \\t
 
 constexpr char16_t kNtpdateFormat[] = u"provider ntpdate%s";
 
-// Searches the command parts of the whole store.
-int FindCommands(CCnvBase& store, std::u16string_view pattern, CCnvMatchList& list) {
-  return FindLines(store, pattern, list, 0, -1, 0);
-}
-
 // The step both converters begin with: builds the provider ntpdate line from
 // the first NTP schedule. 1 when there is a schedule, 0 when there is none,
 // -1 when the search itself failed.
 int NtpdateLine(CCnvBase& store, std::u16string& line) {
   CCnvMatchList list;
-  if (!FindCommands(store, kNtpSchedule, list)) {
+  if (!FindCommandLines(store, kNtpSchedule, list)) {
     return store.m_error == kCnvOperationError ? -1 : 0;
   }
   const CCnvMatch& schedule = list.front();
@@ -43,7 +38,7 @@ int NtpdateLine(CCnvBase& store, std::u16string& line) {
 // Inserts `line` after the last line matching `anchor`; 0 when none matches.
 int InsertAfterLast(CCnvBase& store, const char16_t* anchor, const std::u16string& line) {
   CCnvMatchList list;
-  if (!FindCommands(store, anchor, list)) return 0;
+  if (!FindCommandLines(store, anchor, list)) return 0;
   InsertLines(store, {line}, list.back().m_line + 1, 0);
   return 1;
 }

@@ -151,3 +151,7 @@ std::u16string TextBeforeSyslog(std::u16string_view text) {
   if (p <= 1) return {};
   return std::u16string(text.substr(0, p - 1));
 }
+
+int FindCommandLines(CCnvBase& store, std::u16string_view pattern, CCnvMatchList& list) {
+  return FindLines(store, pattern, list, 0, -1, 0);
+}

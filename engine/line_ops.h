@@ -41,6 +41,9 @@ int FindLines(CCnvBase& store, std::u16string_view pattern, CCnvMatchList& list,
 // matching lines only.
 int FindLinesUpTo(CCnvBase& store, std::u16string_view pattern, CCnvMatchList& list, int first,
                   int last, int includeComments, size_t limit);
+// FindLines over the command parts of the whole store, the search most
+// conversion steps make.
+int FindCommandLines(CCnvBase& store, std::u16string_view pattern, CCnvMatchList& list);
 // Records every group of every successive match of `pattern` in `text`,
 // each search going on where the last group ended. It stops after a match
 // whose last group is empty or took no part (groups without a place give
