@@ -103,27 +103,93 @@ inline bool UnitMatches(const Instruction* prog, uint32_t ip, const char16_t* te
   return inside == (in.op == Op::InClass);
 }
 
-// Runs a greedy loop over one unit test from its top as its instructions
-// would: each iteration pushes the outer slot value, the position and the
-// frame that resumes after the loop; the failing test backtracks into the
-// last frame, which restores position and slot. Returns where to go on.
-template <typename StackT>
-uint32_t RunUnitLoop(const Instruction* prog, const UnitLoop& loop, const char16_t* text,
-                     int32_t len, StackT& stack, int32_t* slots, int32_t& pos) {
-  int32_t& slot = slots[loop.slot];
-  for (;;) {
-    stack.Push(slot);                               // PushSlot
-    slot = pos;                                     // SavePos
-    stack.Push(pos);                                // PushPos
-    stack.Push(static_cast<int32_t>(loop.resume));  // Call
-    if (!UnitMatches(prog, loop.unit, text, pos, len)) break;
-    ++pos;
-    slot = pos;  // ReturnIfEmpty passes (one unit was taken); SavePos
+// The highest position at or below `q` after which the rest of the pattern
+// is not known to fail (-1 when there is none); -1 <= q <= len.
+int32_t HighestUntried(LoopMemo& memo, int32_t q) {
+  if (!memo.failuresKnown) return q;
+  std::vector<int32_t>& below = memo.below;
+  int32_t i = q + 1;
+  while (below[static_cast<size_t>(i)] != i) {
+    below[static_cast<size_t>(i)] = below[static_cast<size_t>(below[static_cast<size_t>(i)])];
+    i = below[static_cast<size_t>(i)];
   }
-  stack.Pop();         // backtrack to the resume frame
-  pos = stack.Pop();   // PopPos
-  slot = stack.Pop();  // PopSlot
-  return loop.end;     // Jump past the loop
+  return i - 1;
+}
+
+// Records that the rest of the pattern failed after position q (0 <= q <= len).
+void MarkFailed(LoopMemo& memo, int32_t q, int32_t len) {
+  if (!memo.failuresKnown) {
+    memo.below.resize(static_cast<size_t>(len) + 2);
+    for (size_t i = 0; i < memo.below.size(); ++i) memo.below[i] = static_cast<int32_t>(i);
+    memo.failuresKnown = true;
+  }
+  memo.below[static_cast<size_t>(q) + 1] = q;
+}
+
+// The single frame that stands for the backtrack frames of a unit loop's
+// iterations: the slot's value before the loop, the position the loop
+// began at, the next (shorter) way out to try, and the resume code, which
+// is the program size plus one plus the loop's index.
+template <typename StackT>
+void LeaveUnitLoop(const UnitLoop& loop, uint32_t resume, int32_t outer, int32_t from, int32_t at,
+                   StackT& stack, int32_t* slots, int32_t& pos, uint32_t& ip) {
+  stack.Push(outer);
+  stack.Push(from);
+  stack.Push(at - 1);
+  stack.Push(static_cast<int32_t>(resume));
+  pos = at;
+  // Leaving after n > 0 iterations, the slot holds where the last began.
+  slots[loop.slot] = at == from ? outer : at;
+  ip = loop.end;
+}
+
+// Enters a greedy unit loop at `pos`: the run of units is scanned (or
+// known from an earlier entry into the same run) and the loop is left by the
+// longest way out. False when every way out is known to fail, which leaves
+// the state as the loop's failure would.
+template <typename StackT>
+bool EnterUnitLoop(const Instruction* prog, const UnitLoop& loop, uint32_t resume, LoopMemo& memo,
+                   const char16_t* text, int32_t len, StackT& stack, int32_t* slots, int32_t& pos,
+                   uint32_t& ip) {
+  const int32_t from = pos;
+  int32_t end = memo.runEnd;
+  if (memo.runFrom < 0 || from < memo.runFrom || from > memo.runEnd) {
+    end = from;
+    while (UnitMatches(prog, loop.unit, text, end, len)) ++end;
+    memo.runFrom = from;
+    memo.runEnd = end;
+  }
+  const int32_t at = loop.positionDecides ? HighestUntried(memo, end) : end;
+  if (at < from) return false;
+  LeaveUnitLoop(loop, resume, slots[loop.slot], from, at, stack, slots, pos, ip);
+  return true;
+}
+
+// Backtracks into a unit loop's frame (its resume code already popped):
+// the way out just tried failed, so the next shorter one is taken. Returns
+// 1 when the loop was left again, 0 when its ways out are exhausted (the
+// caller backtracks further) and -1 for a frame that is not one.
+template <typename StackT>
+int ResumeUnitLoop(const UnitLoop& loop, uint32_t resume, LoopMemo& memo, int32_t len,
+                   StackT& stack, int32_t* slots, int32_t& pos, uint32_t& ip) {
+  const uint32_t h = stack.height();
+  if (h < 3) return -1;
+  int32_t next = stack.At(h);
+  const int32_t from = stack.At(h - 1);
+  const int32_t outer = stack.At(h - 2);
+  if (from < 0 || from > len || next < from - 1 || next >= len) return -1;
+  stack.SetHeight(h - 3);
+  if (loop.positionDecides) {
+    MarkFailed(memo, next + 1, len);
+    next = HighestUntried(memo, next);
+  }
+  if (next < from) {
+    slots[loop.slot] = outer;
+    pos = from;
+    return 0;
+  }
+  LeaveUnitLoop(loop, resume, outer, from, next, stack, slots, pos, ip);
+  return 1;
 }
 
 void ResetState(const CompiledPattern& pattern, MatchState& state) {
@@ -148,13 +214,30 @@ bool Run(const CompiledPattern& pattern, const char16_t* text, int32_t len, Matc
       hints != nullptr && !hints->unitLoopAt.empty() ? hints->unitLoopAt.data() : nullptr;
   GroupSpan* groups = state.groups.data();
   int32_t* slots = state.slots.data();
+  const UnitLoop* unitLoops = unitLoopAt != nullptr ? hints->unitLoops.data() : nullptr;
+  const uint32_t loopCount =
+      unitLoopAt != nullptr ? static_cast<uint32_t>(hints->unitLoops.size()) : 0;
+  state.loops.resize(loopCount);
+  for (LoopMemo& memo : state.loops) {
+    memo.runFrom = -1;
+    memo.failuresKnown = false;
+  }
   uint32_t ip = 0;
   int32_t attempt = skipStarts ? NextStart(*hints, text, len, 0) : 0;
   if (skipStarts && attempt >= len) return false;
   int32_t pos = attempt;
 
   for (;;) {
-    if (ip >= size) return false;
+    if (ip >= size) {
+      // Only a unit loop's frame resumes beyond the program (and past the
+      // index a final Call would push).
+      const uint32_t k = ip - size - 1;
+      if (ip == size || k >= loopCount) return false;
+      const int left = ResumeUnitLoop(unitLoops[k], ip, state.loops[k], len, stack, slots, pos, ip);
+      if (left < 0) return false;
+      if (left == 0) ip = static_cast<uint32_t>(stack.Pop());
+      continue;
+    }
     const Instruction in = prog[ip];
     bool ok = true;
     switch (in.op) {
@@ -219,8 +302,9 @@ bool Run(const CompiledPattern& pattern, const char16_t* text, int32_t len, Matc
         break;
       case Op::PushSlot:
         if (unitLoopAt != nullptr && unitLoopAt[ip] >= 0) {
-          ip = RunUnitLoop(prog, hints->unitLoops[static_cast<size_t>(unitLoopAt[ip])], text, len,
-                           stack, slots, pos);
+          const uint32_t k = static_cast<uint32_t>(unitLoopAt[ip]);
+          ok = EnterUnitLoop(prog, unitLoops[k], size + 1 + k, state.loops[k], text, len, stack,
+                             slots, pos, ip);
           break;
         }
         stack.Push(slots[in.operand]);

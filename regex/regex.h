@@ -110,6 +110,20 @@ struct GroupSave {
   int32_t group;
 };
 
+// What the accelerated search remembers of one greedy single-unit loop
+// during a run over one text.
+struct LoopMemo {
+  // text[runFrom, runEnd) all pass the loop's unit test and runEnd does not
+  // (or is the end): the run last scanned. runFrom < 0: none yet.
+  int32_t runFrom = -1;
+  int32_t runEnd = -1;
+  // Positions after which the rest of the pattern is known to fail, as
+  // skip links over index position + 1 (a root is a position not known to
+  // fail; index 0 stands for -1). Valid only while `failuresKnown`.
+  bool failuresKnown = false;
+  std::vector<int32_t> below;
+};
+
 struct MatchState {
   uint32_t groupCount = 0;
   std::vector<int32_t> slots;
@@ -117,6 +131,7 @@ struct MatchState {
   std::vector<int32_t> stack;  // entry 0 is never used
   uint32_t height = 0;
   std::vector<GroupSave> saves;  // PushGroup frames still on the stack
+  std::vector<LoopMemo> loops;   // accelerated search only: one per unit loop
 };
 
 // Runs `pattern` against `text`; true when it matches at some start

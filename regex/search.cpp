@@ -386,6 +386,100 @@ void FindUnitLoops(const std::vector<Instruction>& prog, SearchHints& h) {
   }
 }
 
+// The slot an instruction reads, if any (-1: none).
+int32_t SlotRead(const Instruction& in) {
+  switch (in.op) {
+    case Op::ReturnIfEmpty:
+    case Op::LoadPos:
+    case Op::LoadStack:
+      return in.operand;
+    default:
+      return kNone;
+  }
+}
+
+// Whether every path from `end` writes each slot it reads before reading
+// it (SavePos or SaveStack after `end`): a must-analysis over the graph. A
+// PopSlot may put back an older value, so it unwrites its slot. The edge
+// from a Call to the next instruction, taken after the entered code failed,
+// keeps what held at the Call: the entered code could only put back values
+// it pushed itself, which were written after `end` if the slot was.
+bool SlotsWrittenBeforeRead(const std::vector<Instruction>& prog, const Graph& g, size_t end,
+                            uint32_t slotCount) {
+  const size_t n = prog.size();
+  const size_t words = (slotCount + 63) / 64;
+  std::vector<uint64_t> in(n * words, ~uint64_t{0});
+  std::vector<bool> reached(n, false);
+  std::fill(in.begin() + end * words, in.begin() + (end + 1) * words, 0);
+  reached[end] = true;
+  std::vector<size_t> work{end};
+  std::vector<bool> queued(n, false);
+  queued[end] = true;
+  std::vector<uint64_t> out(words);
+  while (!work.empty()) {
+    const size_t i = work.back();
+    work.pop_back();
+    queued[i] = false;
+    const Instruction ins = prog[i];
+    const uint64_t* row = in.data() + i * words;
+    const int32_t read = SlotRead(ins);
+    if (read >= 0 && ((row[read / 64] >> (read % 64)) & 1) == 0) return false;
+    for (int k = 0; k < 2; ++k) {
+      const int32_t t = g.succ[i][static_cast<size_t>(k)];
+      if (t == kNone) continue;
+      std::copy(row, row + words, out.begin());
+      if (ins.op == Op::SavePos || ins.op == Op::SaveStack) {
+        out[static_cast<size_t>(ins.operand) / 64] |= uint64_t{1} << (ins.operand % 64);
+      } else if (ins.op == Op::PopSlot) {
+        out[static_cast<size_t>(ins.operand) / 64] &= ~(uint64_t{1} << (ins.operand % 64));
+      }
+      uint64_t* target = in.data() + static_cast<size_t>(t) * words;
+      bool changed = !reached[static_cast<size_t>(t)];
+      reached[static_cast<size_t>(t)] = true;
+      for (size_t w = 0; w < words; ++w) {
+        const uint64_t next = target[w] & out[w];
+        if (next != target[w]) changed = true;
+        target[w] = next;
+      }
+      if (changed && !queued[static_cast<size_t>(t)]) {
+        queued[static_cast<size_t>(t)] = true;
+        work.push_back(static_cast<size_t>(t));
+      }
+    }
+  }
+  return true;
+}
+
+// Marks the unit loops after which the position alone decides the rest.
+void FindPositionDecidedLoops(const CompiledPattern& pattern, const Graph& g, SearchHints& h) {
+  const std::vector<Instruction>& prog = pattern.instructions;
+  if (h.unitLoops.empty() || !g.ok) return;
+  const bool hasBackRef = std::any_of(prog.begin(), prog.end(),
+                                      [](const Instruction& in) { return in.op == Op::BackRef; });
+  if (hasBackRef) return;
+  // Bounded like the rest of the analysis: loops times program size.
+  if (h.unitLoops.size() * prog.size() > kMaxAnalysedProgram * 64) return;
+  const auto slotOutOfRange = [&](const Instruction& in) {
+    switch (in.op) {
+      case Op::PushSlot:
+      case Op::PopSlot:
+      case Op::SavePos:
+      case Op::SaveStack:
+      case Op::ReturnIfEmpty:
+      case Op::LoadPos:
+      case Op::LoadStack:
+        return in.operand < 0 || static_cast<uint32_t>(in.operand) >= pattern.slotCount;
+      default:
+        return false;
+    }
+  };
+  if (std::any_of(prog.begin(), prog.end(), slotOutOfRange)) return;
+  for (UnitLoop& loop : h.unitLoops) {
+    loop.positionDecides =
+        loop.end < prog.size() && SlotsWrittenBeforeRead(prog, g, loop.end, pattern.slotCount);
+  }
+}
+
 }  // namespace
 
 void UnitSet::AddRange(int32_t first, int32_t last) {
@@ -401,10 +495,11 @@ SearchHints AnalyzeProgram(const CompiledPattern& pattern) {
   const size_t n = prog.size();
   if (pattern.lastError != kParseOk || n < 3 || n > kMaxAnalysedProgram) return h;
   FindUnitLoops(prog, h);
+  const Graph g = BuildGraph(prog);
+  FindPositionDecidedLoops(pattern, g, h);
   if (prog[0].op != Op::Call || prog[0].operand != 2) return h;
   const bool anchored = prog[1].op == Op::Fail;
   if (!anchored && prog[1].op != Op::Advance) return h;
-  const Graph g = BuildGraph(prog);
   if (!g.ok) return h;
 
   // Reachability, and the consuming instructions met first.

@@ -25,14 +25,21 @@ struct RequiredLiteral {
 // A greedy loop over a single code unit test (`[0-9]*`, `[ \t]+`, `.*`):
 // the instructions at `top` are PushSlot slot; SavePos slot; PushPos;
 // Call unit; PopPos (= resume); PopSlot slot; Jump end; unit;
-// ReturnIfEmpty slot; SavePos slot; Jump top. The searcher runs it in a
-// tight loop that leaves the stack, the slot and the position exactly as
-// the instructions would.
+// ReturnIfEmpty slot; SavePos slot; Jump top. The searcher scans the run of
+// units in one go and keeps the iterations' backtrack frames as a single
+// frame; each way out of the loop (at every position of the run, longest
+// first) leaves the position and the slot as the instructions would.
 struct UnitLoop {
   int32_t slot = 0;
   uint32_t resume = 0;
   uint32_t unit = 0;
   uint32_t end = 0;
+  // Whether what follows the loop succeeds or fails by the position alone:
+  // no back-references in the program, and every slot read after `end` is
+  // written after `end` first. Then a position where the rest failed once
+  // is not tried again in the same text, which keeps a search over a long
+  // run of units linear instead of quadratic.
+  bool positionDecides = false;
 };
 
 // A set of code units: those below 256 one by one, the others as a whole.
