@@ -32,6 +32,27 @@ bool PathEntryExists(const std::wstring& path) {
   return true;
 }
 
+// Whether two paths name the same existing file, however they are spelled
+// (case, short names, "..", hard links): by the file's volume and index.
+bool IsSameFile(const std::wstring& a, const std::wstring& b) {
+  auto identify = [](const std::wstring& path, BY_HANDLE_FILE_INFORMATION& info) {
+    // No access asked: a file that another program holds open still answers.
+    HANDLE file =
+        CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    const bool known = GetFileInformationByHandle(file, &info) != 0;
+    CloseHandle(file);
+    return known;
+  };
+  BY_HANDLE_FILE_INFORMATION first{};
+  BY_HANDLE_FILE_INFORMATION second{};
+  return identify(a, first) && identify(b, second) &&
+         first.dwVolumeSerialNumber == second.dwVolumeSerialNumber &&
+         first.nFileIndexHigh == second.nFileIndexHigh &&
+         first.nFileIndexLow == second.nFileIndexLow;
+}
+
 // The filter string of the file dialogs, with its "|" separators turned
 // into the NULs that OPENFILENAME expects.
 std::wstring FileDialogFilter() {
@@ -212,7 +233,13 @@ void CCnvQDN570ConfDlg::OnConvert() {
   std::wstring outputPath = ResolveOutputPath(inputPath, m_editOutput.GetText());
 
   bool go = true;
-  if (PathEntryExists(outputPath)) {
+  if (IsSameFile(inputPath, outputPath)) {
+    // The input is never replaced by its own conversion: it is often the
+    // only copy of the router's settings. Nothing is asked or written.
+    m_prompts->ShowMessageBox(m_hWnd, LoadUiString(kIdsErrorOutputOpen), m_strModuleName,
+                              MB_OK | MB_ICONINFORMATION);
+    go = false;
+  } else if (PathEntryExists(outputPath)) {
     PathParts output = SplitPath(outputPath);
     std::wstring question = ToWide(
         Format(ToU16(LoadUiString(kIdsOverwriteQuestion)), {ToU16(output.fname + output.ext)}));
