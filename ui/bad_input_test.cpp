@@ -251,6 +251,12 @@ const Row kRows[] = {
        c.outputText = c.input;
      },
      false, Outcome::kOutputOpen},
+    {"OutputIsTheInputSpelledOtherwise",
+     [](Case& c) {
+       GoodInput(c);
+       c.outputText = (c.dir / "sub" / ".." / "ROUTER.TXT").wstring();
+     },
+     false, Outcome::kOutputOpen},
     {"OutputHeldOpenWithoutSharing",
      [](Case& c) {
        GoodInput(c);

@@ -33,7 +33,8 @@ bool PathEntryExists(const std::wstring& path) {
 }
 
 // Whether two paths name the same existing file, however they are spelled
-// (case, short names, "..", hard links): by the file's volume and index.
+// (case, "..", short names, another drive letter for the same folder): by
+// the file's volume and index.
 bool IsSameFile(const std::wstring& a, const std::wstring& b) {
   auto identify = [](const std::wstring& path, BY_HANDLE_FILE_INFORMATION& info) {
     // No access asked: a file that another program holds open still answers.
