@@ -134,7 +134,7 @@ struct Case {
 enum class Outcome {
   kSucceeded,   // "変換が正常に終了しました。"
   kInputOpen,   // the engine could not open the input
-  kOutputOpen,  // the output could not be created or replaced
+  kOutputOpen,  // the output could not be created or replaced, or is the input
   kReadError,   // a file error naming the input
   kDiskFull,    // a write that failed, naming the output
 };
@@ -312,7 +312,7 @@ std::vector<Box> ExpectedBoxes(const Row& row, const Case& c) {
 }
 
 // Converts with the two fields set and every question answered Yes;
-// returns the message boxes shown (with `typeMask` of their types known).
+// returns the message boxes shown (of their types, the bits in TypeMask()).
 class Driver {
  public:
   virtual ~Driver() = default;
