@@ -1,6 +1,7 @@
 // The URL filter step: rewrites the external-database settings and gives
 // every interface binding of the URL filters a range of rule numbers of its
 // own, copying the rules it names under the new numbers.
+#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -344,33 +345,30 @@ int ConvertUrlFilter(CCnvBase& converter) {
 }
 
 int DeleteMatchedLines(CCnvBase& converter, const CCnvMatchList& list) {
-  // Records of distinct lines in ascending order, as FindLines gives them on
-  // command parts: one pass moves every kept line once.
-  bool ascending = true;
-  for (std::size_t i = 0; i < list.size() && ascending; ++i) {
-    ascending = list[i].m_line >= 0 && list[i].m_line < converter.LineCount() &&
-                (i == 0 || list[i - 1].m_line < list[i].m_line);
+  // The distinct lines the records name, in ascending order: a line found in
+  // both of its parts, or records out of order, must not remove a line no
+  // record names. One pass then moves every kept line once.
+  std::vector<std::size_t> drop;
+  drop.reserve(list.size());
+  for (const CCnvMatch& record : list) {
+    if (record.m_line >= 0 && record.m_line < converter.LineCount())
+      drop.push_back(static_cast<std::size_t>(record.m_line));
   }
-  if (ascending && !list.empty()) {
-    std::size_t to = static_cast<std::size_t>(list.front().m_line);
-    std::size_t next = 0;  // the next record to drop
-    for (std::size_t from = to; from < converter.m_cmdLines.size(); ++from) {
-      if (next < list.size() && static_cast<std::size_t>(list[next].m_line) == from) {
-        ++next;
-        continue;
-      }
-      converter.m_cmdLines[to] = std::move(converter.m_cmdLines[from]);
-      converter.m_commentLines[to] = std::move(converter.m_commentLines[from]);
-      ++to;
+  std::sort(drop.begin(), drop.end());
+  drop.erase(std::unique(drop.begin(), drop.end()), drop.end());
+  if (drop.empty()) return 1;
+  std::size_t to = drop.front();
+  std::size_t next = 0;  // the next line to drop
+  for (std::size_t from = to; from < converter.m_cmdLines.size(); ++from) {
+    if (next < drop.size() && drop[next] == from) {
+      ++next;
+      continue;
     }
-    converter.m_cmdLines.resize(to);
-    converter.m_commentLines.resize(to);
-    return 1;
+    converter.m_cmdLines[to] = std::move(converter.m_cmdLines[from]);
+    converter.m_commentLines[to] = std::move(converter.m_commentLines[from]);
+    ++to;
   }
-  for (auto it = list.rbegin(); it != list.rend(); ++it) {
-    if (it->m_line < 0 || it->m_line >= converter.LineCount()) continue;
-    converter.m_cmdLines.erase(converter.m_cmdLines.begin() + it->m_line);
-    converter.m_commentLines.erase(converter.m_commentLines.begin() + it->m_line);
-  }
+  converter.m_cmdLines.resize(to);
+  converter.m_commentLines.resize(to);
   return 1;
 }

@@ -416,4 +416,41 @@ TEST(UrlFilterTest, BindingLineTakenAsARuleLineEndsTheLoop) {
                    "url lan2 filter in 10400"});
 }
 
+// ---- Removing the lines of a match list ----
+
+// The records of `lines` in the given order, each on the command part.
+CCnvMatchList RecordsOn(std::initializer_list<int> lines) {
+  CCnvMatchList list;
+  for (int line : lines) list.emplace_back(line, u"", 0, 0, 0);
+  return list;
+}
+
+TEST(UrlFilterTest, DeleteMatchedLinesRemovesEachNamedLineOnce) {
+  const Lines store = {u"l0 # c0", u"l1", u"l2 # c2", u"l3", u"l4 # c4"};
+  const struct {
+    const char* name;
+    CCnvMatchList records;
+    Lines kept;
+  } cases[] = {
+      {"ascending, as FindLines gives them", RecordsOn({1, 2}), {u"l0 # c0", u"l3", u"l4 # c4"}},
+      {"last line", RecordsOn({4}), {u"l0 # c0", u"l1", u"l2 # c2", u"l3"}},
+      {"every line", RecordsOn({0, 1, 2, 3, 4}), {}},
+      {"none", RecordsOn({}), store},
+      // A line found in both of its parts, and records in any order, still
+      // remove only the lines they name.
+      {"one line twice", RecordsOn({2, 2}), {u"l0 # c0", u"l1", u"l3", u"l4 # c4"}},
+      {"descending", RecordsOn({3, 0}), {u"l1", u"l2 # c2", u"l4 # c4"}},
+      {"mixed order", RecordsOn({2, 0, 4, 0}), {u"l1", u"l3"}},
+      {"out of range", RecordsOn({-1, 1, 5}), {u"l0 # c0", u"l2 # c2", u"l3", u"l4 # c4"}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    Store converter(store);
+    const Store expected(c.kept);
+    EXPECT_EQ(DeleteMatchedLines(converter, c.records), 1);
+    EXPECT_EQ(converter.m_cmdLines, expected.m_cmdLines);
+    EXPECT_EQ(converter.m_commentLines, expected.m_commentLines);
+  }
+}
+
 }  // namespace
