@@ -129,6 +129,16 @@ TEST(MatchAllInText, EveryGroupOfEveryMatch) {
           {0, u"a=1", 0, 3, 0}, {0, u"1", 2, 3, 0}, {0, u"bc=22", 4, 9, 0}, {0, u"22", 7, 9, 0}}));
 }
 
+TEST(MatchAllInText, GroupThatTookNoPartHasNoRecord) {
+  CCnvMatchList list;
+  ASSERT_EQ(MatchAllInText(u"({x})?{y}", u"y xy", list), 1);
+  EXPECT_EQ(Records(list),
+            (std::vector<Record>{{0, u"y", 0, 1, 0}, {0, u"x", 2, 3, 0}, {0, u"y", 3, 4, 0}}));
+  // With the last group unset there is no place to go on from.
+  ASSERT_EQ(MatchAllInText(u"{y}({x})?", u"y yx", list), 1);
+  EXPECT_EQ(Records(list), (std::vector<Record>{{0, u"y", 0, 1, 0}}));
+}
+
 TEST(MatchAllInText, EndsForPatternsItCannotGoOnWith) {
   const struct {
     const char16_t* pattern;

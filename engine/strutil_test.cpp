@@ -98,4 +98,33 @@ TEST(StrUtil, Utf8Conversions) {
   EXPECT_EQ(Utf16ToUtf8(std::u16string(1, u'\xd800')), "\xef\xbf\xbd");
 }
 
+// Paths and messages pass through these conversions: each sequence length
+// must give the exact bytes at both ends of its range, and back.
+TEST(StrUtil, Utf8SequenceLengthBoundaries) {
+  const struct {
+    std::u16string text;
+    std::string bytes;
+  } cases[] = {
+      {u"\u007f", "\x7f"},
+      {u"\u0080", "\xc2\x80"},
+      {u"caf\u00e9", "caf\xc3\xa9"},
+      {u"\u07ff", "\xdf\xbf"},
+      {u"\u0800", "\xe0\xa0\x80"},
+      {u"\uffff", "\xef\xbf\xbf"},
+      {u"\U00010000", "\xf0\x90\x80\x80"},
+      {u"\U0010ffff", "\xf4\x8f\xbf\xbf"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(Utf16ToUtf8(c.text), c.bytes) << c.bytes;
+    EXPECT_EQ(Utf8ToUtf16(c.bytes), c.text) << c.bytes;
+  }
+  // A two-byte sequence cut short or broken by a plain byte: one
+  // replacement, and the plain byte is kept.
+  EXPECT_EQ(Utf8ToUtf16("a\xc3"), u"a\ufffd");
+  EXPECT_EQ(Utf8ToUtf16("\xc3("), u"\ufffd(");
+  // Past the last code point, and an encoded surrogate.
+  EXPECT_EQ(Utf8ToUtf16("\xf4\x90\x80\x80"), u"\ufffd");
+  EXPECT_EQ(Utf8ToUtf16("\xed\xa0\x80"), u"\ufffd");
+}
+
 }  // namespace
