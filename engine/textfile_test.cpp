@@ -223,6 +223,41 @@ TEST_F(TextFileTest, FullDeviceIsADiskFullError) {
   if (!std::filesystem::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
   EXPECT_THROW(WriteTextLines("/dev/full", {u"x"}), FileError);
 }
+
+// A read that fails after the open is an error naming the file, never a
+// configuration cut short.
+TEST_F(TextFileTest, ReadErrorIsNotAShortFile) {
+  // Reading a process's own memory from offset 0 fails with an I/O error.
+  const std::filesystem::path memory = "/proc/self/mem";
+  if (!std::filesystem::exists(memory)) GTEST_SKIP() << "no " << memory;
+  Lines lines;
+  try {
+    ReadTextLines(memory, lines);
+    ADD_FAILURE() << "no error";
+  } catch (const FileError& e) {
+    EXPECT_EQ(e.kind(), FileError::Kind::Generic);
+    EXPECT_EQ(e.path(), memory);
+    EXPECT_NE(std::string(e.what()).find("read error after 0 bytes"), std::string::npos)
+        << e.what();
+  }
+  EXPECT_TRUE(lines.empty());
+}
+#endif
+
+#ifndef _WIN32
+// An output named by a symbolic link is replaced where the link points, so
+// the link stays and the file it names gets the new content.
+TEST_F(TextFileTest, OutputThroughASymbolicLinkKeepsTheLink) {
+  namespace fs = std::filesystem;
+  fs::create_directory(Path("real"));
+  WriteBytes(dir_ / "real" / "config.txt", "old\r\n");
+  fs::create_symlink(fs::path("real") / "config.txt", Path("link.txt"));
+  ASSERT_TRUE(WriteTextLines(Path("link.txt"), {u"new"}));
+  EXPECT_TRUE(fs::is_symlink(Path("link.txt")));
+  EXPECT_EQ(ReadBytes(dir_ / "real" / "config.txt"), "new\r\n");
+  EXPECT_EQ(FolderNames(dir_), (std::vector<std::string>{"link.txt", "real"}));
+  EXPECT_EQ(FolderNames(dir_ / "real"), std::vector<std::string>{"config.txt"});
+}
 #endif
 
 TEST_F(TextFileTest, TextForStandardStreams) {
