@@ -225,7 +225,10 @@ int ParseArguments(const std::vector<std::string>& args, Options& options, std::
 // Asks before an existing output is replaced; false when it must be kept.
 bool MayReplace(const fs::path& output, bool force, const OverwriteQuestion& ask,
                 std::ostream& err) {
-  if (force || !Exists(output)) return true;
+  // A folder in the output's place is no file to replace, and -f would not
+  // help: saving reports that the output cannot be created.
+  std::error_code ec;
+  if (force || !Exists(output) || fs::is_directory(output, ec)) return true;
   if (!ask) {
     Say(err, PathForTerminal(output) +
                  Text(" already exists; not overwritten (use -f to overwrite it)"));

@@ -1,6 +1,7 @@
 // Entry point of the command-line tool: wires RunCli to the process's
 // arguments and standard streams.
 #include <clocale>
+#include <csignal>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -31,6 +32,8 @@ std::vector<std::string> Arguments(int, char**) {
   return args;
 }
 
+void HandleSignals() {}
+
 }  // namespace
 
 #else
@@ -41,12 +44,20 @@ std::vector<std::string> Arguments(int argc, char** argv) {
   return std::vector<std::string>(argv + (argc > 0 ? 1 : 0), argv + argc);
 }
 
+// A write past the file-size limit (ulimit -f) then fails like a full disk
+// and is reported, with the temporary file removed, instead of ending the
+// process and leaving the temporary file behind.
+void HandleSignals() {
+  std::signal(SIGXFSZ, SIG_IGN);
+}
+
 }  // namespace
 
 #endif
 
 int main(int argc, char** argv) {
   std::setlocale(LC_ALL, "");
+  HandleSignals();
   PrepareStandardStreams();
   OverwriteQuestion ask;
   if (StdinIsTerminal()) ask = AskOnTerminal;
