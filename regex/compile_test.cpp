@@ -168,6 +168,9 @@ TEST(PatternCompile, ParseErrors) {
       {u"\\1", kParseBadBackReference},
       {u"{a}\\1", kParseBadBackReference},
       {u"\\0{a}", kParseBadBackReference},
+      // A number too large for any group must not wrap round to a small one.
+      {u"{a}\\18446744073709551616", kParseBadBackReference},
+      {u"{a}\\4294967296", kParseBadBackReference},
       {u"[b-a]", kParseBadRange},
       {u"(a*)*", kParseEmptyLoopOperand},
       {u"(a?)+", kParseEmptyLoopOperand},
