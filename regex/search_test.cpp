@@ -113,6 +113,71 @@ TEST(SearchHintsTest, GreedyLoopsOverOneUnitAreFound) {
   EXPECT_TRUE(HintsOf(u"{a?b}").unitLoops.empty());
 }
 
+TEST(SearchHintsTest, LoopsAfterWhichThePositionAloneDecides) {
+  struct Case {
+    const char16_t* pattern;
+    std::vector<bool> decides;  // per unit loop, in program order
+  };
+  const Case cases[] = {
+      {u"{#+[ \t]*PP configuration[ \t]*}", {true, true, true}},
+      {u"{schedule at [0-9]+.+ntpdate}", {true, true}},
+      // Inside alternatives, and after a look-ahead, the position decides.
+      {u"((a*b)|(c*d))!x[0-9]*e", {true, true, true}},
+      // A back-reference reads a group the loop's way in set.
+      {u"{{a*}x\\1}", {false}},
+      // The rest of an enclosing loop's operand reads that loop's slot,
+      // written before the inner loop was entered.
+      {u"(b[0-9]*c)*d", {false}},
+      {u"(b[0-9]*)?d", {false}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(Narrow(c.pattern));
+    const SearchHints hints = HintsOf(c.pattern);
+    std::vector<bool> decides;
+    for (const UnitLoop& loop : hints.unitLoops) decides.push_back(loop.positionDecides);
+    EXPECT_EQ(decides, c.decides);
+  }
+}
+
+TEST(PatternSearcherTest, LoopShortcutsKeepTheResults) {
+  struct Case {
+    const char16_t* pattern;
+    const char16_t* text;
+    int32_t start, end;  // of group 0, or -1: no match
+  };
+  const Case cases[] = {
+      // The rest after a* failed at 2 for the match tried from 0; from 1 the
+      // back-reference wants a different text, and the match exists.
+      {u"{{a*}x\\1}", u"aaxa", 1, 4},
+      // Ways out known to fail are skipped, the first that succeeds is kept.
+      {u"{#+[ \t]*PP}", u"####X ## PP", 6, 11},
+      {u"{[ \t]+[0-9]+}", u"      x  12", 7, 11},
+      {u"{a*ab}", u"aaaaaaaaab", 0, 10},
+      {u"{x*y}", u"xxxxxxxxxxxxxxxxxxxz", -1, -1},
+      // A loop entered again inside the same run knows where the run ends.
+      {u"{.?a*b}", u"caaab", 0, 5},
+      {u"{(b[0-9]*c)*d}", u"b1cb22cb3d", 9, 10},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(Narrow(c.pattern) + " on " + Narrow(c.text));
+    CompiledPattern compiled;
+    ASSERT_EQ(compiled.Compile(c.pattern), 0);
+    MatchState plain;
+    const bool expected = MatchPattern(compiled, std::u16string_view(c.text), plain);
+    PatternSearcher searcher(compiled);
+    const bool got = searcher.Match(c.text);
+    EXPECT_EQ(expected, c.start >= 0);
+    ASSERT_EQ(got, expected);
+    if (!got) continue;
+    for (uint32_t g = 0; g < compiled.groupCount; ++g) {
+      EXPECT_EQ(searcher.state().groups[g].start, plain.groups[g].start) << "group " << g;
+      EXPECT_EQ(searcher.state().groups[g].end, plain.groups[g].end) << "group " << g;
+    }
+    EXPECT_EQ(searcher.state().groups[0].start, c.start);
+    EXPECT_EQ(searcher.state().groups[0].end, c.end);
+  }
+}
+
 TEST(SearchHintsTest, ProbeIsTheRarestCodeUnit) {
   const SearchHints hints = HintsOf(u"{nat descriptor type}");
   ASSERT_EQ(hints.required.size(), 1u);
