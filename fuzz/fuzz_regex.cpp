@@ -1,13 +1,19 @@
 // Fuzzes pattern compilation and matching: the first byte gives the
 // pattern's length, the rest is the text. ASCII bytes stand for
 // themselves; the others map to a small alphabet rich in the pattern syntax
-// so that mutations keep producing patterns that compile.
+// so that mutations keep producing patterns that compile. Every compiled
+// pattern is also run through the accelerated searcher, which must give
+// the plain interpreter's result and group spans on the text and on parts
+// of it searched one after another with the same working state.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <string>
+#include <string_view>
 
 #include "regex/regex.h"
+#include "regex/search.h"
 
 namespace {
 
@@ -22,28 +28,72 @@ std::u16string MapBytes(const uint8_t* data, size_t size) {
   return out;
 }
 
+// Nested or alternated loops backtrack exponentially by design (the
+// converters' patterns are fixed, not user input), so texts stay short
+// unless the pattern has at most one loop and no choice besides it: no
+// `?`, no `|`, and none of the abbreviations that hold either or a loop.
+// Such a pattern backtracks at most quadratically in the text's length (two
+// loops may nest, as in `{.+x}*`, and then backtrack exponentially).
+size_t TextCap(std::u16string_view pattern) {
+  constexpr size_t kShort = 12;
+  constexpr size_t kLong = 64;
+  int loops = 0;
+  for (size_t i = 0; i < pattern.size(); ++i) {
+    const char16_t c = pattern[i];
+    if (c == u'?' || c == u'|') return kShort;
+    if (c == u'*' || c == u'+') ++loops;
+    if (c == u'\\' && i + 1 < pattern.size() &&
+        std::u16string_view(u"nqwz").find(pattern[i + 1]) != std::u16string_view::npos) {
+      return kShort;
+    }
+  }
+  return loops <= 1 ? kLong : kShort;
+}
+
+bool SameSpans(const MatchState& a, const MatchState& b, uint32_t groupCount) {
+  for (uint32_t g = 0; g < groupCount; ++g) {
+    if (a.groups[g].start != b.groups[g].start || a.groups[g].end != b.groups[g].end) {
+      return false;
+    }
+  }
+  return true;
+}
+
+// Runs the plain interpreter on `text`; checks its spans and that the
+// searcher agrees with it.
+void Check(const CompiledPattern& compiled, PatternSearcher& searcher, std::u16string_view text) {
+  MatchState plain;
+  const bool matched = MatchPattern(compiled, text, plain);
+  if (searcher.Match(text) != matched) std::abort();
+  if (!matched) return;
+  const auto size = static_cast<int32_t>(text.size());
+  for (const GroupSpan& g : plain.groups) {
+    // Spans are positions of the text (a group inside a failed look-ahead
+    // may keep a stale span, so start <= end is not an invariant).
+    if (g.start > size || g.end > size) std::abort();
+  }
+  if (!SameSpans(plain, searcher.state(), compiled.groupCount)) std::abort();
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size == 0) return 0;
-  // Short patterns and texts: nested quantifiers backtrack exponentially by
-  // design, and the converters' patterns are fixed, not user input.
   size_t patternLength = data[0] % 16;
   if (patternLength > size - 1) patternLength = size - 1;
-  std::u16string pattern = MapBytes(data + 1, patternLength);
-  size_t textLength = size - 1 - patternLength;
-  if (textLength > 12) textLength = 12;
-  std::u16string text = MapBytes(data + 1 + patternLength, textLength);
+  const std::u16string pattern = MapBytes(data + 1, patternLength);
+  const size_t textLength = std::min(size - 1 - patternLength, TextCap(pattern));
+  const std::u16string text = MapBytes(data + 1 + patternLength, textLength);
 
   CompiledPattern compiled;
   if (compiled.Compile(pattern) != 0) return 0;
-  MatchState state;
-  if (!MatchPattern(compiled, text, state)) return 0;
-  for (const GroupSpan& g : state.groups) {
-    // Spans are positions of the text (a group inside a failed look-ahead
-    // may keep a stale span, so start <= end is not an invariant).
-    const auto size = static_cast<int32_t>(text.size());
-    if (g.start > size || g.end > size) std::abort();
-  }
+  PatternSearcher searcher(compiled);
+  const std::u16string_view view(text);
+  // The same searcher over several texts: nothing of one run may leak
+  // into the next.
+  Check(compiled, searcher, view);
+  Check(compiled, searcher, view.substr(0, view.size() / 2));
+  Check(compiled, searcher, view.substr(std::min<size_t>(1, view.size())));
+  Check(compiled, searcher, std::u16string_view());
   return 0;
 }
