@@ -3,6 +3,7 @@
 #include <CLI/CLI.hpp>
 
 #include <filesystem>
+#include <new>
 #include <string_view>
 #include <system_error>
 
@@ -361,6 +362,10 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
     return kExitFileError;
   } catch (const fs::filesystem_error& e) {
     Say(err, PathForTerminal(e.path1()) + ": " + Text(e.code().message()));
+    return kExitFileError;
+  } catch (const std::bad_alloc&) {
+    // The whole file is held in memory; by now the unwinding has freed it.
+    Say(err, PathForTerminal(input) + Text(": not enough memory to convert this file"));
     return kExitFileError;
   }
 }

@@ -144,7 +144,8 @@ std::vector<char*> Pointers(std::vector<std::string>& texts) {
 
 // In the child between fork and exec: only async-signal-safe calls.
 [[noreturn]] void BecomeChild(const char* program, char** argv, char** envp, const char* workDir,
-                              const char* outPath, const char* errPath, long long sizeLimit) {
+                              const char* outPath, const char* errPath, long long sizeLimit,
+                              long long memoryLimit) {
   const int in = open("/dev/null", O_RDONLY);
   const int out = open(outPath, O_WRONLY | O_CREAT | O_TRUNC, 0644);
   const int err = open(errPath, O_WRONLY | O_CREAT | O_TRUNC, 0644);
@@ -159,6 +160,11 @@ std::vector<char*> Pointers(std::vector<std::string>& texts) {
     struct rlimit limit;
     limit.rlim_cur = limit.rlim_max = static_cast<rlim_t>(sizeLimit);
     if (setrlimit(RLIMIT_FSIZE, &limit) != 0) _exit(127);
+  }
+  if (memoryLimit >= 0) {
+    struct rlimit limit;
+    limit.rlim_cur = limit.rlim_max = static_cast<rlim_t>(memoryLimit);
+    if (setrlimit(RLIMIT_AS, &limit) != 0) _exit(127);
   }
   execve(program, argv, envp);
   _exit(127);
@@ -182,7 +188,7 @@ void StartAndWait(const fs::path& program, const std::vector<std::string>& args,
   }
   if (pid == 0) {
     BecomeChild(argv[0], argv.data(), envp.data(), workDir.c_str(), outPath.c_str(),
-                errPath.c_str(), options.fileSizeLimit);
+                errPath.c_str(), options.fileSizeLimit, options.memoryLimit);
   }
   const auto deadline = Clock::now() + std::chrono::seconds(options.timeoutSeconds);
   int status = 0;

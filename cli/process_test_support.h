@@ -13,6 +13,7 @@ struct ChildOptions {
   std::filesystem::path captureDir;  // where its standard output and error are collected
   std::string locale = "C.UTF-8";    // POSIX: LC_ALL of the child (LANG and LC_* are dropped)
   long long fileSizeLimit = -1;      // POSIX: largest file the child may write, -1 no limit
+  long long memoryLimit = -1;        // POSIX: largest address space of the child, -1 no limit
   int timeoutSeconds = 120;          // the child is killed after this long
 };
 

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <new>
 #include <vector>
 
 #include "engine/engine.h"
@@ -272,6 +273,12 @@ void CCnvQDN570ConfDlg::RunConversion(const std::wstring& inputPath,
     UINT id =
         error.kind() == FileError::Kind::DiskFull ? kIdsFileErrorDiskFull : kIdsFileErrorGeneric;
     message = ReplacePlaceholder(LoadUiString(id), L"%1", error.path().wstring());
+    icon = MB_ICONEXCLAMATION;
+  } catch (const std::bad_alloc&) {
+    // A file too big for memory (it is read whole); the unwinding has
+    // freed what was taken, so the dialog can say so and carry on.
+    engine.reset();
+    message = ReplacePlaceholder(LoadUiString(kIdsFileErrorGeneric), L"%1", inputPath);
     icon = MB_ICONEXCLAMATION;
   }
   m_prompts->ShowMessageBox(m_hWnd, message, m_strModuleName, MB_OK | icon);
