@@ -287,10 +287,13 @@ class Parser {
     }
     if (number >= tree_.groupsOpened) throw CompileFailure{kParseBadBackReference};
     int32_t node = Simple(Kind::BackRef, static_cast<int32_t>(number));
-    // A reference to an unfinished group never matches (the group is unset
-    // inside itself); one to a finished group is empty when the group can be.
+    // A reference to a finished group is empty when the group can be. One
+    // to an unfinished group counts as possibly empty too: the group is
+    // unset on the way in, but once a failed continuation has passed its
+    // end it holds a span, maybe an empty one, when the run backtracks
+    // into it (`{\0*?}x` looped for ever).
     bool closed = tree_.groupClosed[number];
-    bool emptyOk = closed && CanBeEmpty(tree_.groupNodes[number]);
+    bool emptyOk = !closed || CanBeEmpty(tree_.groupNodes[number]);
     tree_.nodes[node].emptyOk = emptyOk;
     return node;
   }

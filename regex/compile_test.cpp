@@ -184,6 +184,9 @@ TEST(PatternCompile, ParseErrors) {
       // that matched empty: as loop operands both could repeat forever.
       {u"(!a)*", kParseEmptyLoopOperand},
       {u"{a*}\\0*?", kParseEmptyLoopOperand},
+      // Inside itself a group may hold the empty span a failed way left.
+      {u"{\\0*?}x", kParseEmptyLoopOperand},
+      {u"{a\\0+}", kParseEmptyLoopOperand},
       // These compile.
       {u"x)y", kParseOk},
       {u"(a|b)*", kParseOk},
