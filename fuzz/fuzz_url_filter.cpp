@@ -1,6 +1,7 @@
 // Fuzzes the URL filter step over structured random configurations: each
 // input byte picks a line shape, the following bytes its numbers and
-// separators. Checks the store's invariants and the step's result codes.
+// separators. Checks the store's invariants, the step's result codes, and
+// that every line that is not about URL filters stays as it was, in order.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -73,6 +74,17 @@ std::string Line(Reader& r) {
   }
 }
 
+// The lines, command and comment part, whose command part does not
+// mention URLs: the step must leave them alone.
+std::vector<std::u16string> OtherLines(const CCnvBase& cnv) {
+  std::vector<std::u16string> lines;
+  for (size_t i = 0; i < cnv.m_cmdLines.size(); ++i) {
+    if (cnv.m_cmdLines[i].find(u"url") != std::u16string::npos) continue;
+    lines.push_back(cnv.m_cmdLines[i] + u'\n' + cnv.m_commentLines[i]);
+  }
+  return lines;
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -84,8 +96,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     cnv.m_cmdLines.push_back(cmd);
     cnv.m_commentLines.push_back(comment);
   }
+  const std::vector<std::u16string> others = OtherLines(cnv);
   const int result = ConvertUrlFilter(cnv);
   if (cnv.m_cmdLines.size() != cnv.m_commentLines.size()) std::abort();
+  if (OtherLines(cnv) != others) std::abort();
   if (result != 1 && !(result == 0 && cnv.m_error == 2)) std::abort();
   return 0;
 }
