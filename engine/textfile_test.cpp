@@ -119,6 +119,21 @@ TEST_F(TextFileTest, EncodingNames) {
 }
 
 #ifndef _WIN32
+// In ISO-2022-JP every switch between kanji and ASCII costs an escape
+// sequence, so a line can take more than twice the bytes of its UTF-16
+// units: the conversion must grow its buffer and lose nothing.
+TEST_F(TextFileTest, StatefulCharacterSetOutgrowsTheFirstBuffer) {
+  if (!SetFileEncoding("ISO-2022-JP")) GTEST_SKIP() << "no ISO-2022-JP";
+  std::u16string line;
+  for (int i = 0; i < 200; ++i) line += u"東a";
+  ASSERT_TRUE(WriteTextLines(Path("out.txt"), {line}));
+  const std::string bytes = ReadBytes(Path("out.txt"));
+  EXPECT_EQ(bytes.size(), 200 * 9 + 2u);
+  EXPECT_EQ(bytes.substr(0, 18), "\x1b$BEl\x1b(Ba\x1b$BEl\x1b(Ba");
+  EXPECT_EQ(bytes.substr(bytes.size() - 2), "\r\n");
+  EXPECT_EQ(ReadBack(bytes), Lines{line});
+}
+
 TEST_F(TextFileTest, PlainAsciiLocaleCountsAsUtf8) {
   // The tests run in the C locale, whose character set is plain ASCII.
   ASSERT_TRUE(SetFileEncoding(""));
