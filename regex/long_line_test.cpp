@@ -22,7 +22,7 @@ std::vector<std::u16string> HostileLines(const SearchHints& hints, size_t size) 
   std::u16string literals;
   for (const RequiredLiteral& r : hints.required) literals += u" " + r.text;
   std::vector<std::u16string> lines;
-  for (char16_t unit : std::u16string(u"# \t0.a\"")) {
+  for (char16_t unit : std::u16string(u"# \t0.a")) {
     const std::u16string run(size, unit);
     lines.push_back(run);
     lines.push_back(run + u"X" + literals);
@@ -32,7 +32,7 @@ std::vector<std::u16string> HostileLines(const SearchHints& hints, size_t size) 
   for (const RequiredLiteral& r : hints.required) pieces.push_back(r.text);
   if (!hints.prefix.text.empty()) pieces.push_back(hints.prefix.text);
   for (const std::u16string& piece : pieces) {
-    for (const std::u16string tail : {u"1 ", u" ", u"1.", u"a"}) {
+    for (const std::u16string tail : {u"1 ", u" "}) {
       std::u16string line = literals + u" ";
       while (line.size() < size) line += piece + tail;
       lines.push_back(line);
