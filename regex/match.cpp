@@ -267,21 +267,10 @@ bool Run(const CompiledPattern& pattern, const char16_t* text, int32_t len, Matc
         if (ok) ++pos, ++ip;
         break;
       case Op::InClass:
-      case Op::NotInClass: {
-        ok = InText(pos, len);
-        if (!ok) break;
-        const int32_t c = text[pos];
-        bool inside = false;
-        for (uint32_t k = ip + 1; k + 1 < static_cast<uint32_t>(in.operand); k += 2) {
-          if (c >= prog[k].operand && c <= prog[k + 1].operand) {
-            inside = true;
-            break;
-          }
-        }
-        ok = inside == (in.op == Op::InClass);
+      case Op::NotInClass:
+        ok = UnitMatches(prog, ip, text, pos, len);
         if (ok) ++pos, ip = static_cast<uint32_t>(in.operand);
         break;
-      }
       case Op::Jump:
         ip = static_cast<uint32_t>(in.operand);
         break;

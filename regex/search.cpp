@@ -459,21 +459,9 @@ void FindPositionDecidedLoops(const CompiledPattern& pattern, const Graph& g, Se
   if (hasBackRef) return;
   // Bounded like the rest of the analysis: loops times program size.
   if (h.unitLoops.size() * prog.size() > kMaxAnalysedProgram * 64) return;
-  const auto slotOutOfRange = [&](const Instruction& in) {
-    switch (in.op) {
-      case Op::PushSlot:
-      case Op::PopSlot:
-      case Op::SavePos:
-      case Op::SaveStack:
-      case Op::ReturnIfEmpty:
-      case Op::LoadPos:
-      case Op::LoadStack:
-        return in.operand < 0 || static_cast<uint32_t>(in.operand) >= pattern.slotCount;
-      default:
-        return false;
-    }
-  };
-  if (std::any_of(prog.begin(), prog.end(), slotOutOfRange)) return;
+  // The analysis indexes slots by operand: only a program whose operands
+  // are in range (one MatchPattern would run) is looked at.
+  if (!IsRunnableProgram(pattern)) return;
   for (UnitLoop& loop : h.unitLoops) {
     loop.positionDecides =
         loop.end < prog.size() && SlotsWrittenBeforeRead(prog, g, loop.end, pattern.slotCount);
