@@ -81,7 +81,9 @@ void StartAndWait(const fs::path& program, const std::vector<std::string>& args,
   std::wstring commandLine = QuoteArg(program.wstring());
   for (const std::string& arg : args) commandLine += L" " + QuoteArg(Wide(arg));
 
-  HANDLE in = InheritableFile(L"NUL", GENERIC_READ, OPEN_EXISTING);
+  HANDLE in = InheritableFile(
+      options.stdinFile.empty() ? std::wstring(L"NUL") : options.stdinFile.wstring(), GENERIC_READ,
+      OPEN_EXISTING);
   HANDLE out = InheritableFile(OutPath(options), GENERIC_WRITE, CREATE_ALWAYS);
   HANDLE err = InheritableFile(ErrPath(options), GENERIC_WRITE, CREATE_ALWAYS);
   STARTUPINFOW startup{};
@@ -144,9 +146,9 @@ std::vector<char*> Pointers(std::vector<std::string>& texts) {
 
 // In the child between fork and exec: only async-signal-safe calls.
 [[noreturn]] void BecomeChild(const char* program, char** argv, char** envp, const char* workDir,
-                              const char* outPath, const char* errPath, long long sizeLimit,
-                              long long memoryLimit) {
-  const int in = open("/dev/null", O_RDONLY);
+                              const char* inPath, const char* outPath, const char* errPath,
+                              long long sizeLimit, long long memoryLimit) {
+  const int in = open(inPath, O_RDONLY);
   const int out = open(outPath, O_WRONLY | O_CREAT | O_TRUNC, 0644);
   const int err = open(errPath, O_WRONLY | O_CREAT | O_TRUNC, 0644);
   if (in < 0 || out < 0 || err < 0 || dup2(in, 0) < 0 || dup2(out, 1) < 0 || dup2(err, 2) < 0 ||
@@ -178,6 +180,8 @@ void StartAndWait(const fs::path& program, const std::vector<std::string>& args,
   std::vector<char*> argv = Pointers(argTexts);
   std::vector<char*> envp = Pointers(envTexts);
   const std::string workDir = options.workDir.native();
+  const std::string inPath =
+      options.stdinFile.empty() ? std::string("/dev/null") : options.stdinFile.native();
   const std::string outPath = OutPath(options).native();
   const std::string errPath = ErrPath(options).native();
 
@@ -187,7 +191,7 @@ void StartAndWait(const fs::path& program, const std::vector<std::string>& args,
     return;
   }
   if (pid == 0) {
-    BecomeChild(argv[0], argv.data(), envp.data(), workDir.c_str(), outPath.c_str(),
+    BecomeChild(argv[0], argv.data(), envp.data(), workDir.c_str(), inPath.c_str(), outPath.c_str(),
                 errPath.c_str(), options.fileSizeLimit, options.memoryLimit);
   }
   const auto deadline = Clock::now() + std::chrono::seconds(options.timeoutSeconds);

@@ -9,12 +9,13 @@
 #include <vector>
 
 struct ChildOptions {
-  std::filesystem::path workDir;     // the child's current folder
-  std::filesystem::path captureDir;  // where its standard output and error are collected
-  std::string locale = "C.UTF-8";    // POSIX: LC_ALL of the child (LANG and LC_* are dropped)
-  long long fileSizeLimit = -1;      // POSIX: largest file the child may write, -1 no limit
-  long long memoryLimit = -1;        // POSIX: largest address space of the child, -1 no limit
-  int timeoutSeconds = 120;          // the child is killed after this long
+  std::filesystem::path workDir;      // the child's current folder
+  std::filesystem::path captureDir;   // where its standard output and error are collected
+  std::string locale = "C.UTF-8";     // POSIX: LC_ALL of the child (LANG and LC_* are dropped)
+  long long fileSizeLimit = -1;       // POSIX: largest file the child may write, -1 no limit
+  long long memoryLimit = -1;         // POSIX: largest address space of the child, -1 no limit
+  int timeoutSeconds = 120;           // the child is killed after this long
+  std::filesystem::path stdinFile{};  // read as standard input; empty: the null device
 };
 
 struct ChildRun {
@@ -28,7 +29,8 @@ struct ChildRun {
 };
 
 // Runs `program` with `args` (UTF-8) and standard input from the null
-// device, so that it has no terminal; returns when it has ended.
+// device (or ChildOptions::stdinFile), so that it has no terminal; returns
+// when it has ended.
 ChildRun RunChild(const std::filesystem::path& program, const std::vector<std::string>& args,
                   const ChildOptions& options);
 

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <string>
+#include <string_view>
 #include <vector>
 
 // Error codes of a conversion; each selects one message of the string table.
@@ -36,6 +37,10 @@ class CCnvBase {
   virtual int ConvertLanProvider() = 0;
   virtual int ConvertPpProvider() = 0;
   virtual int ConvertSystemSettings() = 0;
+  // Load for input already read: appends the lines decoded from `bytes`,
+  // the whole of the input named `name`; 1 when taken. Bytes that do not
+  // decode throw FileError, after the lines before them were appended.
+  virtual int LoadBytes(std::string_view bytes, const std::filesystem::path& name);
 
   // Number of lines in the store.
   int LineCount() const { return static_cast<int>(m_cmdLines.size()); }

@@ -29,6 +29,18 @@ namespace {
 
 namespace fs = std::filesystem;
 
+// Why the last WriteTextLines of this thread could not create its output.
+thread_local std::error_code t_lastOutputOpenError;
+
+// The system's reason for the failure that has just happened.
+std::error_code LastSystemError() {
+#ifdef _WIN32
+  return std::error_code(static_cast<int>(GetLastError()), std::system_category());
+#else
+  return std::error_code(errno, std::generic_category());
+#endif
+}
+
 // Test seam: total of bytes a write may reach before it fails (negative:
 // no fault), and the bytes written so far by the current WriteTextLines.
 long long g_writeFaultAfter = -1;
@@ -77,6 +89,9 @@ class Codec {
   explicit Codec(UINT cp) : cp_(cp) {}
 
   std::string Name() const { return cp_ == CP_UTF8 ? "UTF-8" : "CP" + std::to_string(cp_); }
+  bool IsUtf8() const { return cp_ == CP_UTF8; }
+  // The other character set configuration files commonly come in.
+  UINT OtherCommon() const { return IsUtf8() ? 932 : CP_UTF8; }
 
   bool Decode(std::string_view bytes, std::u16string& out) const {
     out.clear();
@@ -160,15 +175,20 @@ UINT CodePageOfName(const std::string& name) {
   return cp != 0 && IsValidCodePage(cp) ? cp : 0;
 }
 
-bool ReadFileBytes(const fs::path& path, std::string& bytes) {
+bool ReadAllBytes(const fs::path& path, std::string& bytes, std::error_code& why) {
   // No sharing: the open fails while another process holds the file.
   HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
                             FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return false;
+  if (file == INVALID_HANDLE_VALUE) {
+    why = std::error_code(static_cast<int>(GetLastError()), std::system_category());
+    return false;
+  }
   char buffer[65536];
   for (;;) {
     DWORD got = 0;
     if (!ReadFile(file, buffer, sizeof buffer, &got, nullptr)) {
+      // A pipe whose writer has closed its end is at its end.
+      if (GetLastError() == ERROR_BROKEN_PIPE) break;
       CloseHandle(file);
       throw FileError(FileError::Kind::Generic, path,
                       "read error after " + std::to_string(bytes.size()) + " bytes");
@@ -312,6 +332,12 @@ class Codec {
 
   bool usable() const { return valid(decode_) && valid(encode_); }
   const std::string& Name() const { return charset_; }
+  bool IsUtf8() const {
+    const std::string upper = UpperAscii(charset_);
+    return upper == "UTF-8" || upper == "UTF8";
+  }
+  // The other character set configuration files commonly come in.
+  std::string OtherCommon() const { return IsUtf8() ? "CP932" : "UTF-8"; }
 
   bool Decode(std::string_view bytes, std::u16string& out) const {
     out.clear();
@@ -347,14 +373,22 @@ class Codec {
   iconv_t encode_;
 };
 
-bool ReadFileBytes(const fs::path& path, std::string& bytes) {
+bool ReadAllBytes(const fs::path& path, std::string& bytes, std::error_code& why) {
   const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return false;
+  if (fd < 0) {
+    why = std::error_code(errno, std::generic_category());
+    return false;
+  }
   struct stat st;
-  if (fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+  const bool statted = fstat(fd, &st) == 0;
+  if (!statted || S_ISDIR(st.st_mode)) {
+    why = std::error_code(statted ? EISDIR : errno, std::generic_category());
     close(fd);
     return false;
   }
+  // A regular file is read in one piece of its own size.
+  if (S_ISREG(st.st_mode) && st.st_size > 0)
+    bytes.reserve(bytes.size() + static_cast<size_t>(st.st_size));
   char buffer[65536];
   for (;;) {
     const ssize_t got = read(fd, buffer, sizeof buffer);
@@ -525,8 +559,8 @@ bool SetFileEncoding(const std::string& name) {
   const bool number =
       std::all_of(name.begin(), name.end(), [](char c) { return c >= '0' && c <= '9'; });
   const std::string charset = IsShiftJisName(UpperAscii(name)) ? "CP932"
-                              : number                         ? "CP" + name
-                                                               : name;
+                              : number ? "CP" + name
+                                       : name;
   const Codec codec(charset);
   if (!codec.usable() || !IsAsciiCompatible(codec)) return false;
   g_charset = charset;
@@ -546,42 +580,83 @@ void SetWriteFaultAfterBytes(long long bytes) {
   g_writeFaultAfter = bytes < 0 ? -1 : bytes;
 }
 
-bool ReadTextLines(const fs::path& path, std::vector<std::u16string>& lines) {
-  std::string bytes;
-  if (!ReadFileBytes(path, bytes)) return false;
-  if (bytes.find('\0') != std::string::npos) {
-    throw FileError(FileError::Kind::Generic, path,
+bool ReadFileBytes(const fs::path& path, std::string& bytes, std::error_code& why) {
+  why.clear();
+  return ReadAllBytes(path, bytes, why);
+}
+
+void DecodeTextLines(std::string_view bytes, const fs::path& name,
+                     const std::function<void(std::u16string& line)>& sink) {
+  if (bytes.find('\0') != std::string_view::npos) {
+    throw FileError(FileError::Kind::Generic, name,
                     "not a configuration text: the file contains a NUL byte (a binary or UTF-16 "
                     "file?)");
   }
   const Codec codec;
 #ifndef _WIN32
   if (!codec.usable()) {
-    throw FileError(FileError::Kind::Generic, path,
+    throw FileError(FileError::Kind::Generic, name,
                     "the character set " + codec.Name() + " is not supported");
   }
 #endif
+  const Codec other(codec.OtherCommon());
+  // Whether the other common character set reads every byte of `text`.
+  const auto otherReads = [&other](std::string_view text) {
+    std::u16string ignored;
+#ifndef _WIN32
+    if (!other.usable()) return false;
+#endif
+    return other.Decode(text, ignored);
+  };
+  constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
+  if (bytes.substr(0, kUtf8Bom.size()) == kUtf8Bom) {
+    if (codec.IsUtf8()) {
+      bytes.remove_prefix(kUtf8Bom.size());
+    } else if (other.IsUtf8() && otherReads(bytes.substr(kUtf8Bom.size()))) {
+      // Read as it stands, the mark would become characters in front of
+      // the first command.
+      FileError error(FileError::Kind::Generic, name,
+                      LineText(1) +
+                          ": begins with a UTF-8 byte-order mark: the file looks like "
+                          "UTF-8, not " +
+                          codec.Name());
+      error.setReadsAs(other.Name());
+      throw error;
+    }
+  }
   // LF and CR LF end a line; a lone CR stays in the line. Text after the
   // last line feed is a last line of its own.
   size_t start = 0;
   size_t lineNumber = 0;
+  std::u16string line;
   while (start < bytes.size()) {
     size_t end = bytes.find('\n', start);
-    const size_t next = end == std::string::npos ? bytes.size() : end + 1;
-    if (end == std::string::npos) {
+    const size_t next = end == std::string_view::npos ? bytes.size() : end + 1;
+    if (end == std::string_view::npos) {
       end = bytes.size();
     } else if (end > start && bytes[end - 1] == '\r') {
       --end;
     }
     ++lineNumber;
-    std::u16string line;
-    if (!codec.Decode(std::string_view(bytes).substr(start, end - start), line)) {
-      throw FileError(FileError::Kind::Generic, path,
-                      LineText(lineNumber) + ": bytes that are not valid " + codec.Name());
+    if (!codec.Decode(bytes.substr(start, end - start), line)) {
+      const bool readsAsOther = otherReads(bytes);
+      FileError error(FileError::Kind::Generic, name,
+                      LineText(lineNumber) + ": bytes that are not valid " + codec.Name() +
+                          (readsAsOther ? "; the whole file reads as " + other.Name() : ""));
+      if (readsAsOther) error.setReadsAs(other.Name());
+      throw error;
     }
-    lines.push_back(std::move(line));
+    sink(line);
     start = next;
   }
+}
+
+bool ReadTextLines(const fs::path& path, std::vector<std::u16string>& lines) {
+  std::string bytes;
+  std::error_code why;
+  if (!ReadFileBytes(path, bytes, why)) return false;
+  DecodeTextLines(bytes, path,
+                  [&lines](std::u16string& line) { lines.push_back(std::move(line)); });
   return true;
 }
 
@@ -590,8 +665,18 @@ bool WriteTextLines(const fs::path& path, const std::vector<std::u16string>& lin
 #ifndef _WIN32
   if (!codec.usable()) return false;
 #endif
+  t_lastOutputOpenError.clear();
   OutputFile file;
-  if (!file.Create(path)) return false;
+  if (!file.Create(path)) {
+    const std::error_code reason = LastSystemError();
+    std::error_code ec;
+    if (fs::is_directory(path, ec)) {
+      t_lastOutputOpenError = std::make_error_code(std::errc::is_a_directory);
+    } else {
+      t_lastOutputOpenError = reason ? reason : std::make_error_code(std::errc::permission_denied);
+    }
+    return false;
+  }
   g_bytesWritten = 0;
   ByteSink sink(file, path);
   std::string bytes;
@@ -612,7 +697,15 @@ bool WriteTextLines(const fs::path& path, const std::vector<std::u16string>& lin
   }
   sink.Flush();
   if (!file.Finish()) throw FileError(FileError::Kind::DiskFull, path, "write failed (disk full?)");
-  return file.Commit();
+  if (!file.Commit()) {
+    t_lastOutputOpenError = LastSystemError();
+    return false;
+  }
+  return true;
+}
+
+std::error_code LastOutputOpenError() {
+  return t_lastOutputOpenError;
 }
 
 std::string EncodeText(const std::u16string& text) {

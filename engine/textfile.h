@@ -5,7 +5,10 @@
 #define CNV_ENGINE_TEXTFILE_H_
 
 #include <filesystem>
+#include <functional>
 #include <string>
+#include <string_view>
+#include <system_error>
 #include <vector>
 
 // Selects the character set of configuration files by name ("CP932",
@@ -19,12 +22,28 @@ bool SetFileEncoding(const std::string& name);
 // The name of the character set in use.
 std::string FileEncoding();
 
-// Reads every line of `path` into `lines` (appending): LF and CR LF end a
-// line, a lone CR stays in it, text after the last line end is a line.
-// Returns false when the file cannot be opened (missing, a folder, or on
-// Windows held open by another process); throws FileError (generic) on a
-// read error, on bytes not valid in the character set (naming the line; the
-// lines before it are appended) and on a NUL byte (not a text file).
+// Reads every byte of `path` into `bytes` (appending), once and to its
+// end, so that a pipe, a device or a process substitution reads like a
+// regular file. Returns false when it cannot be opened (missing, a folder,
+// or on Windows held open by another process), with the system's reason in
+// `why`; throws FileError (generic) on a read error.
+bool ReadFileBytes(const std::filesystem::path& path, std::string& bytes, std::error_code& why);
+
+// Decodes `bytes`, the whole of the input named `name`, line by line in
+// the character set in use and passes each line to `sink` in order: LF and
+// CR LF end a line, a lone CR stays in it, text after the last line end is
+// a line. A UTF-8 byte-order mark at the very start is not part of line 1
+// when the character set is UTF-8. Throws FileError (generic, naming `name`)
+// on a NUL byte (not a text file), on bytes not valid in the character set
+// (naming the line, after the lines before it were passed on; with
+// readsAs() set when another common character set reads the whole input),
+// and, in any other set, on input that begins with a UTF-8 byte-order mark
+// and reads as UTF-8 (readsAs() "UTF-8").
+void DecodeTextLines(std::string_view bytes, const std::filesystem::path& name,
+                     const std::function<void(std::u16string& line)>& sink);
+
+// ReadFileBytes followed by DecodeTextLines, appending the lines to
+// `lines`: false when the file cannot be opened.
 bool ReadTextLines(const std::filesystem::path& path, std::vector<std::u16string>& lines);
 
 // Writes `lines`, each followed by CR LF, to `path` through a temporary file
@@ -35,6 +54,9 @@ bool ReadTextLines(const std::filesystem::path& path, std::vector<std::u16string
 // a write fails or a character cannot be represented. On every failure the
 // old file is left as it was and no temporary file remains.
 bool WriteTextLines(const std::filesystem::path& path, const std::vector<std::u16string>& lines);
+// The system's reason why the last WriteTextLines on this thread could not
+// create or replace its output; empty after one that could.
+std::error_code LastOutputOpenError();
 
 // Test seam: makes the WriteTextLines calls that follow fail as on a full
 // disk once their output would pass `bytes` bytes (the bytes up to that
