@@ -5,6 +5,7 @@
 #define CNV_CLI_PROCESS_TEST_SUPPORT_H_
 
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -15,6 +16,10 @@ struct ChildOptions {
   long long fileSizeLimit = -1;      // POSIX: largest file the child may write, -1 no limit
   long long memoryLimit = -1;        // POSIX: largest address space of the child, -1 no limit
   int timeoutSeconds = 120;          // the child is killed after this long
+  // POSIX: the signal sent to the child, once, as soon as `interruptWhen`
+  // (polled while it runs) returns true; 0 for none.
+  int interruptSignal = 0;
+  std::function<bool()> interruptWhen = nullptr;
 };
 
 struct ChildRun {
