@@ -267,10 +267,9 @@ class OutputFile {
       fs::path temp = target;
       temp += L".~" + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(++counter) +
               L".tmp";
-      // Shared for deletion, so that an interrupt handler on another thread
-      // can delete it while it is open (it goes when the process ends).
-      // Only other programs could use that: none knows the name.
       pending_ = RegisterPending(temp);
+      // Shared for deletion, so that an interrupt handler on another thread
+      // can delete it while it is open: it goes when the process ends.
       file_ = CreateFileW(temp.c_str(), GENERIC_WRITE, FILE_SHARE_DELETE, nullptr, CREATE_NEW,
                           FILE_ATTRIBUTE_NORMAL, nullptr);
       if (file_ != INVALID_HANDLE_VALUE) {
