@@ -1,8 +1,8 @@
-// The tool against every kind of wrong file a user can hand it, run as a
-// child process the way a shell runs it. Each row gives the exit status and
-// the exact standard error the tool must answer with; every row also shows
-// that no existing file changed and that nothing was left behind (no
-// temporary file) in the folder of the run.
+// The tool against every kind of wrong file a user can hand it, and against
+// interrupts, run as a child process the way a shell runs it. Each row gives
+// the exit status and the exact standard error the tool must answer with;
+// every row also shows that no existing file changed and that nothing was
+// left behind (no temporary file) in the folder of the run.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -15,6 +15,7 @@
 #include <optional>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "cli/cli.h"
@@ -27,6 +28,7 @@
 #ifdef _WIN32
 #include <windows.h>
 #else
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -293,6 +295,12 @@ struct Row {
     stdinFile = std::move(file);
     return *this;
   }
+  // The tool is sent `sig` once its temporary file exists, and says nothing.
+  Row& InterruptedBy(int sig) {
+    interrupt = sig;
+    err.clear();
+    return *this;
+  }
 
   std::string name;
   Make make;
@@ -307,6 +315,7 @@ struct Row {
   long long memoryLimit = -1;    // POSIX: the child's address-space limit
   std::string held;              // Windows: a file another program holds open during the run
   std::string stdinFile;         // the child's standard input, a file of the work folder
+  int interrupt = 0;             // POSIX: the signal sent during the write, 0 for none
 };
 
 void PrintTo(const Row& row, std::ostream* os) {
@@ -533,6 +542,20 @@ std::vector<Row> Rows() {
                      {"huge.txt", "out.txt"}, kExitFileError,
                      u"huge.txt: not enough memory to convert this file")
                      .MemoryLimit(256ll << 20));
+  // Interrupted while it writes a million lines over an older output.
+  const std::pair<int, const char*> interrupts[] = {
+      {SIGINT, "Sigint"}, {SIGTERM, "Sigterm"}, {SIGHUP, "Sighup"}};
+  for (const auto& [sig, name] : interrupts) {
+    rows.push_back(Row(std::string("InterruptedBy") + name,
+                       All({[](const Folders& f) {
+                              WriteBytes(f.work / "big.txt",
+                                         InsertAfter(Example("gui-config.txt"), kAnchor,
+                                                     FillerLines(1000000 - 107)));
+                            },
+                            File("out.txt", Converted("old\n"))}),
+                       {"-f", "big.txt", "out.txt"}, 128 + sig, u"")
+                       .InterruptedBy(sig));
+  }
 #endif
   return rows;
 }
@@ -578,6 +601,13 @@ TEST_P(BadInputTest, AnswersAndKeepsEveryFile) {
   if (!row.stdinFile.empty()) options.stdinFile = folders_.work / row.stdinFile;
   options.fileSizeLimit = row.fileSizeLimit;
   options.memoryLimit = row.memoryLimit;
+  options.interruptSignal = row.interrupt;
+  options.interruptWhen = [&] {
+    for (const fs::directory_entry& entry : fs::directory_iterator(folders_.work)) {
+      if (entry.path().extension() == ".tmp") return true;
+    }
+    return false;
+  };
   ChildRun run;
   {
 #ifdef _WIN32

@@ -155,9 +155,13 @@ std::vector<char*> Pointers(std::vector<std::string>& texts) {
       chdir(workDir) != 0) {
     _exit(127);
   }
-  // The disposition a login shell gives: a write past the limit raises
-  // SIGXFSZ, which ends the process unless the program handles it.
-  signal(SIGXFSZ, SIG_DFL);
+  // The dispositions a login shell gives: a write past the limit raises
+  // SIGXFSZ, which ends the process unless the program handles it; no
+  // interrupt is ignored or blocked.
+  sigset_t none;
+  sigemptyset(&none);
+  sigprocmask(SIG_SETMASK, &none, nullptr);
+  for (int sig : {SIGXFSZ, SIGINT, SIGTERM, SIGHUP}) signal(sig, SIG_DFL);
   if (sizeLimit >= 0) {
     struct rlimit limit;
     limit.rlim_cur = limit.rlim_max = static_cast<rlim_t>(sizeLimit);
@@ -196,9 +200,14 @@ void StartAndWait(const fs::path& program, const std::vector<std::string>& args,
   }
   const auto deadline = Clock::now() + std::chrono::seconds(options.timeoutSeconds);
   int status = 0;
+  bool interrupted = false;
   for (;;) {
     const pid_t done = waitpid(pid, &status, WNOHANG);
     if (done == pid) break;
+    if (options.interruptSignal != 0 && !interrupted && options.interruptWhen()) {
+      kill(pid, options.interruptSignal);
+      interrupted = true;
+    }
     if (done < 0 && errno != EINTR) {
       run.failure = std::string("waitpid failed: ") + std::strerror(errno);
       return;

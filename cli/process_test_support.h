@@ -5,16 +5,21 @@
 #define CNV_CLI_PROCESS_TEST_SUPPORT_H_
 
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
 struct ChildOptions {
-  std::filesystem::path workDir;      // the child's current folder
-  std::filesystem::path captureDir;   // where its standard output and error are collected
-  std::string locale = "C.UTF-8";     // POSIX: LC_ALL of the child (LANG and LC_* are dropped)
-  long long fileSizeLimit = -1;       // POSIX: largest file the child may write, -1 no limit
-  long long memoryLimit = -1;         // POSIX: largest address space of the child, -1 no limit
-  int timeoutSeconds = 120;           // the child is killed after this long
+  std::filesystem::path workDir;     // the child's current folder
+  std::filesystem::path captureDir;  // where its standard output and error are collected
+  std::string locale = "C.UTF-8";    // POSIX: LC_ALL of the child (LANG and LC_* are dropped)
+  long long fileSizeLimit = -1;      // POSIX: largest file the child may write, -1 no limit
+  long long memoryLimit = -1;        // POSIX: largest address space of the child, -1 no limit
+  int timeoutSeconds = 120;          // the child is killed after this long
+  // POSIX: the signal sent to the child, once, as soon as `interruptWhen`
+  // (polled while it runs) returns true; 0 for none.
+  int interruptSignal = 0;
+  std::function<bool()> interruptWhen = nullptr;
   std::filesystem::path stdinFile{};  // read as standard input; empty: the null device
 };
 

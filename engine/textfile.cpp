@@ -1,10 +1,12 @@
 #include "engine/textfile.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cctype>
 #include <cstdint>
 #include <cstring>
 #include <string_view>
+#include <thread>
 
 #include "engine/file_error.h"
 
@@ -65,6 +67,66 @@ bool IsShiftJisName(const std::string& upper) {
 
 std::string LineText(size_t lineNumber) {
   return "line " + std::to_string(lineNumber);
+}
+
+// ------------------------------------------------- temporary files now open
+
+// The temporary files of the writes under way, for interrupt handlers to
+// remove: a fixed table, so that a handler reads it without allocating or
+// locking. A slot is claimed (Filling), gets its path, and is published
+// (Ready); a handler takes a Ready slot (Removing) while it removes the file
+// and gives it back. A path too long for a slot, or a write beyond the
+// table's size, goes unregistered: it is still removed on every other path.
+#ifdef _WIN32
+using PathChar = wchar_t;
+#else
+using PathChar = char;
+#endif
+constexpr int kPendingSlots = 64;
+constexpr size_t kPendingPathSize = 4096;  // with the NUL; PATH_MAX on Linux
+
+enum PendingState : int { kFree, kFilling, kReady, kRemoving };
+
+struct PendingFile {
+  std::atomic<int> state{kFree};
+  PathChar path[kPendingPathSize];
+};
+static_assert(std::atomic<int>::is_always_lock_free, "signal handlers need lock-free atomics");
+
+PendingFile g_pending[kPendingSlots];
+
+// Registers `path` before the file is created, so that no interrupt falls
+// between the two; returns the slot, or -1 when it cannot be registered.
+int RegisterPending(const fs::path& path) {
+  const fs::path::string_type& native = path.native();
+  if (native.size() >= kPendingPathSize) return -1;
+  for (int i = 0; i < kPendingSlots; ++i) {
+    PendingFile& slot = g_pending[i];
+    int expected = kFree;
+    if (!slot.state.compare_exchange_strong(expected, kFilling, std::memory_order_acquire)) {
+      continue;
+    }
+    std::copy(native.begin(), native.end(), slot.path);
+    slot.path[native.size()] = 0;
+    slot.state.store(kReady, std::memory_order_release);
+    return i;
+  }
+  return -1;
+}
+
+// Frees a slot once its file is renamed or removed. While a handler on
+// another thread removes the file, waits for it to finish.
+void UnregisterPending(int index) {
+  if (index < 0) return;
+  std::atomic<int>& state = g_pending[index].state;
+  for (;;) {
+    int expected = kReady;
+    if (state.compare_exchange_strong(expected, kFree, std::memory_order_acq_rel) ||
+        expected != kRemoving) {
+      return;
+    }
+    std::this_thread::yield();
+  }
 }
 
 #ifdef _WIN32
@@ -207,7 +269,11 @@ class OutputFile {
   ~OutputFile() {
     if (file_ != INVALID_HANDLE_VALUE) CloseHandle(file_);
     if (!temp_.empty()) DeleteFileW(temp_.c_str());
+    UnregisterPending(pending_);
   }
+  OutputFile() = default;
+  OutputFile(const OutputFile&) = delete;
+  OutputFile& operator=(const OutputFile&) = delete;
 
   bool Create(const fs::path& target) {
     target_ = target;
@@ -216,18 +282,24 @@ class OutputFile {
         (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)) != 0) {
       return false;
     }
-    static unsigned counter = 0;
+    static std::atomic<unsigned> counter = 0;
     for (int attempt = 0; attempt < 100; ++attempt) {
       fs::path temp = target;
       temp += L".~" + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(++counter) +
               L".tmp";
-      file_ = CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+      pending_ = RegisterPending(temp);
+      // Shared for deletion, so that an interrupt handler on another thread
+      // can delete it while it is open: it goes when the process ends.
+      file_ = CreateFileW(temp.c_str(), GENERIC_WRITE, FILE_SHARE_DELETE, nullptr, CREATE_NEW,
                           FILE_ATTRIBUTE_NORMAL, nullptr);
       if (file_ != INVALID_HANDLE_VALUE) {
         temp_ = temp;
         return true;
       }
-      if (GetLastError() != ERROR_FILE_EXISTS && GetLastError() != ERROR_ALREADY_EXISTS) break;
+      const DWORD error = GetLastError();
+      UnregisterPending(pending_);
+      pending_ = -1;
+      if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) break;
     }
     return false;
   }
@@ -251,13 +323,16 @@ class OutputFile {
     return flushed && closed;
   }
 
-  // Replaces the target; false when it cannot be replaced.
+  // Replaces the target (the temporary file is closed by now, so that no
+  // handle stands in the way); false when it cannot be replaced.
   bool Commit() {
     if (!MoveFileExW(temp_.c_str(), target_.c_str(),
                      MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
       return false;
     }
     temp_.clear();
+    UnregisterPending(pending_);
+    pending_ = -1;
     return true;
   }
 
@@ -265,6 +340,7 @@ class OutputFile {
   HANDLE file_ = INVALID_HANDLE_VALUE;
   fs::path target_;
   fs::path temp_;
+  int pending_ = -1;  // the temporary file's slot in the table of open ones
 };
 
 #else
@@ -414,7 +490,11 @@ class OutputFile {
   ~OutputFile() {
     if (fd_ >= 0) close(fd_);
     if (!temp_.empty()) unlink(temp_.c_str());
+    UnregisterPending(pending_);
   }
+  OutputFile() = default;
+  OutputFile(const OutputFile&) = delete;
+  OutputFile& operator=(const OutputFile&) = delete;
 
   bool Create(const fs::path& path) {
     target_ = path;
@@ -434,17 +514,21 @@ class OutputFile {
     // A file the user may not write stays as it is, as an open for writing
     // would fail on it.
     if (exists && access(target_.c_str(), W_OK) != 0) return false;
-    static unsigned counter = 0;
+    static std::atomic<unsigned> counter = 0;
     for (int attempt = 0; attempt < 100; ++attempt) {
       fs::path temp = target_;
       temp += ".~" + std::to_string(getpid()) + "-" + std::to_string(++counter) + ".tmp";
+      pending_ = RegisterPending(temp);
       fd_ = open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
       if (fd_ >= 0) {
         temp_ = temp;
         if (exists) fchmod(fd_, st.st_mode & 07777);
         return true;
       }
-      if (errno != EEXIST) break;
+      const int error = errno;
+      UnregisterPending(pending_);
+      pending_ = -1;
+      if (error != EEXIST) break;
     }
     return false;
   }
@@ -474,6 +558,8 @@ class OutputFile {
     if (temp_.empty()) return true;  // written directly
     if (rename(temp_.c_str(), target_.c_str()) != 0) return false;
     temp_.clear();
+    UnregisterPending(pending_);
+    pending_ = -1;
     // Make the new directory entry durable too; a failure here loses nothing.
     const int dir = open(target_.parent_path().empty() ? "." : target_.parent_path().c_str(),
                          O_RDONLY | O_CLOEXEC);
@@ -488,6 +574,7 @@ class OutputFile {
   int fd_ = -1;
   fs::path target_;
   fs::path temp_;
+  int pending_ = -1;  // the temporary file's slot in the table of open ones
 };
 
 #endif
@@ -574,6 +661,23 @@ std::string FileEncoding() {
 #else
   return ActiveCharset();
 #endif
+}
+
+void RemovePendingOutputFiles() {
+  for (PendingFile& slot : g_pending) {
+    int expected = kReady;
+    if (!slot.state.compare_exchange_strong(expected, kRemoving, std::memory_order_acquire)) {
+      continue;
+    }
+#ifdef _WIN32
+    DeleteFileW(slot.path);
+#else
+    const int saved = errno;  // a handler leaves errno as it found it
+    unlink(slot.path);
+    errno = saved;
+#endif
+    slot.state.store(kReady, std::memory_order_release);
+  }
 }
 
 void SetWriteFaultAfterBytes(long long bytes) {

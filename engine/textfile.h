@@ -58,6 +58,12 @@ bool WriteTextLines(const std::filesystem::path& path, const std::vector<std::u1
 // create or replace its output; empty after one that could.
 std::error_code LastOutputOpenError();
 
+// Removes the temporary files of the writes now under way (their targets
+// stay as they were), for interrupt handlers that end the process next. On
+// POSIX it is async-signal-safe: it calls only unlink and lock-free atomics
+// and keeps errno. A write it interrupts fails if the process goes on.
+void RemovePendingOutputFiles();
+
 // Test seam: makes the WriteTextLines calls that follow fail as on a full
 // disk once their output would pass `bytes` bytes (the bytes up to that
 // point are written first). A negative value switches the fault off.
