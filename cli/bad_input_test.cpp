@@ -59,7 +59,9 @@ std::u16string Reason(const std::error_code& why) {
 #ifdef _WIN32
   // The system's text is in the ANSI code page, as the tool writes it.
   SetFileEncoding("");
-  return u" (" + DecodeText(why.message()) + u")";
+  std::u16string text = DecodeText(why.message());
+  while (!text.empty() && (text.back() == u'\r' || text.back() == u'\n')) text.pop_back();
+  return u" (" + text + u")";
 #else
   return u" (" + Utf8ToUtf16(why.message()) + u")";
 #endif

@@ -2,6 +2,7 @@
 
 #include <CLI/CLI.hpp>
 
+#include <cctype>
 #include <filesystem>
 #include <fstream>
 #include <new>
@@ -141,8 +142,11 @@ std::string OpenFailureReason(const fs::path& path, const std::error_code& why) 
   const fs::path folder = path.parent_path();
   std::error_code ec;
   if (!folder.empty() && !fs::exists(folder, ec)) where = PathForTerminal(folder) + ": ";
-  // The system's text is already in the terminal's character set.
-  return " (" + where + why.message() + ")";
+  // The system's text is already in the terminal's character set; Windows
+  // ends it with a line end.
+  std::string text = why.message();
+  while (!text.empty() && std::isspace(static_cast<unsigned char>(text.back()))) text.pop_back();
+  return " (" + where + text + ")";
 }
 
 std::string ConverterName(int32_t kind) {
@@ -225,7 +229,8 @@ std::string ReadStream(std::istream& in) {
 // cannot be represented there.
 std::string EncodedIn(const std::string& name, const std::u16string& text) {
   struct Reselect {
-    ~Reselect() { SetFileEncoding(g_configEncoding); }
+    ~Reselect() { SetFileEncoding(previous); }
+    std::string previous = FileEncoding();
   } reselect;
   if (!SetFileEncoding(name)) return {};
   try {
@@ -245,10 +250,12 @@ bool IsForeignFile(const fs::path& path) {
   const auto size = fs::file_size(path, ec);
   if (ec || size == 0) return false;
   std::ifstream file(path, std::ios::binary);
+  // A file held open by another program, or not readable: the write that
+  // follows meets the same obstacle and reports it.
+  if (!file) return false;
   char buffer[256];
   file.read(buffer, sizeof buffer);
-  // A file that cannot be read cannot be told apart from a configuration.
-  if (file.gcount() <= 0) return true;
+  if (file.gcount() <= 0) return false;
   std::string_view first(buffer, static_cast<size_t>(file.gcount()));
   const size_t lineEnd = first.find('\n');
   if (lineEnd == std::string_view::npos && static_cast<std::uintmax_t>(first.size()) < size) {
@@ -257,8 +264,8 @@ bool IsForeignFile(const fs::path& path) {
   first = first.substr(0, lineEnd);
   if (!first.empty() && first.back() == '\r') first.remove_suffix(1);
   const std::u16string header(kOutputHeader);
-  for (const std::string& bytes :
-       {EncodeText(header), EncodedIn("UTF-8", header), EncodedIn("CP932", header)}) {
+  for (const std::string& bytes : {EncodedIn(FileEncoding(), header), EncodedIn("UTF-8", header),
+                                   EncodedIn("CP932", header)}) {
     if (!bytes.empty() && first == bytes) return false;
   }
   return true;
