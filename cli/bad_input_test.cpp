@@ -377,6 +377,13 @@ std::string Line(size_t size, char c) {
   return std::string(size, c) + "\n";
 }
 
+// A URL filter binding line naming `count` numbers from `first` on.
+std::string BindingLine(int count, int first) {
+  std::string line = "url lan2 filter out";
+  for (int i = 0; i < count; ++i) line.append(" ").append(std::to_string(first + i));
+  return line + "\n";
+}
+
 std::vector<Row> Rows() {
   // The start of a PNG picture, and a configuration with a NUL byte.
   static constexpr char kPng[] =
@@ -538,6 +545,19 @@ std::vector<Row> Rows() {
           All({File("config.txt", Example("gui-config.txt")), File("out.txt", Converted("old\n"))}),
           forcedToOut, kExitFileError, u"out.txt: cannot write: write failed (disk full?)")
           .FileSizeLimit(2048));
+  // A binding line of a hundred thousand numbers, which a damaged file may
+  // hold: each gets its new number within 256 MiB of address space, where
+  // memory growing with the square of the line would not fit.
+  rows.push_back(
+      Row(
+          "HundredThousandNumbersInABindingLine",
+          [](const Folders& f) {
+            WriteBytes(f.work / "config.txt", kConfig + BindingLine(100000, 1));
+          },
+          toOut, kExitConverted, u"converted config.txt (web-GUI save) to out.txt")
+          .Writes("out.txt",
+                  [](const Folders&) { return Converted(kConfig + BindingLine(100000, 10600)); })
+          .MemoryLimit(256ll << 20));
   // A file too big for the memory the tool may have: a 64 MiB line where
   // 256 MiB of address space is allowed. The tool says so; it does not crash.
   rows.push_back(Row("TooBigForMemory", File("huge.txt", Line(64u << 20, 'a')),

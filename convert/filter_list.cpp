@@ -7,11 +7,8 @@ void AddFilterItem(CFilterList& list, std::u16string_view oldNumber,
 
 int FindFilterItem(const CFilterList& list, std::u16string_view oldNumber,
                    std::u16string& newNumber) {
-  for (const CFilterItem& item : list) {
-    if (item.m_oldNumber == oldNumber) {
-      newNumber = item.m_newNumber;
-      return 1;
-    }
-  }
-  return 0;
+  const CFilterItem* item = list.First(oldNumber);
+  if (item == nullptr) return 0;
+  newNumber = item->m_newNumber;
+  return 1;
 }

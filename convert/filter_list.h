@@ -4,6 +4,7 @@
 #define CNV_CONVERT_FILTER_LIST_H_
 
 #include <cstddef>
+#include <map>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -33,9 +34,17 @@ class CFilterList {
   CFilterList(const CFilterList&) = delete;
   CFilterList& operator=(const CFilterList&) = delete;
 
-  void Append(std::unique_ptr<CFilterItem> item) { m_items.push_back(std::move(item)); }
+  void Append(std::unique_ptr<CFilterItem> item) {
+    m_first.emplace(item->m_oldNumber, item.get());  // an earlier item keeps its place
+    m_items.push_back(std::move(item));
+  }
   bool empty() const { return m_items.empty(); }
   std::size_t size() const { return m_items.size(); }
+  // The first item whose old number equals `oldNumber`, or null.
+  const CFilterItem* First(std::u16string_view oldNumber) const {
+    const auto it = m_first.find(oldNumber);
+    return it == m_first.end() ? nullptr : it->second;
+  }
 
   // Traversal from head to tail, in insertion order.
   class const_iterator {
@@ -58,6 +67,10 @@ class CFilterList {
 
  private:
   Items m_items;
+  // The first item of each old number, so that a lookup does not walk the
+  // list: a binding line may name many thousands of numbers. The keys view
+  // the items' own texts, which stay put as long as the list owns them.
+  std::map<std::u16string_view, const CFilterItem*> m_first;
 };
 
 // Appends a new item at the tail; does not look for duplicates.

@@ -3,6 +3,9 @@
 // own, copying the rules it names under the new numbers.
 #include <algorithm>
 #include <cstdint>
+#include <iterator>
+#include <map>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -26,7 +29,6 @@ constexpr std::u16string_view kRulePattern =
 constexpr std::u16string_view kCategoryPattern =
     u"{[ \t]*url filter external-database category[ \t]*[0-9]+}";
 constexpr std::u16string_view kListedNumberPattern = u"{[ \t]+[0-9]+}";
-constexpr std::u16string_view kDigitsPattern = u"{[0-9]+}";
 
 // Where the number of a rule line stands: the leftmost match of the pattern
 // begins with the keyword, then blanks and the number.
@@ -174,6 +176,9 @@ RuleNumber FindRuleNumber(std::u16string_view text, const RuleKind& kind) {
 struct RuleBlock {
   Lines lines;
   std::vector<RuleNumber> numbers;
+  // The lines that can be copied (a number followed by a verdict), in block
+  // order, by the digits of their number.
+  std::map<std::u16string, std::vector<std::size_t>> byNumber;
   int pos = -1;  // where the first of them stood; -1: nothing to insert
 };
 
@@ -183,8 +188,13 @@ void CollectRules(CCnvBase& store, std::u16string_view pattern, const RuleKind& 
   CCnvMatchList found;
   if (!FindLines(store, pattern, found, 0, -1, 0)) return;
   for (const CCnvMatch& match : found) {
-    block.lines.push_back(match.m_text);
-    block.numbers.push_back(FindRuleNumber(match.m_text, kind));
+    const std::u16string& line = match.m_text;
+    const RuleNumber number = FindRuleNumber(line, kind);
+    if (number.found && number.verdict) {
+      block.byNumber[std::u16string(Digits(line, number.span))].push_back(block.lines.size());
+    }
+    block.lines.push_back(line);
+    block.numbers.push_back(number);
   }
   block.pos = found.front().m_line;
   DeleteMatchedLines(store, found);
@@ -194,10 +204,10 @@ void CollectRules(CCnvBase& store, std::u16string_view pattern, const RuleKind& 
 // that number in block order, with only its number field changed.
 void CopyRules(const RuleBlock& block, const CFilterList& map, Lines& copies) {
   for (const CFilterItem& item : map) {
-    for (std::size_t i = 0; i < block.lines.size(); ++i) {
+    const auto same = block.byNumber.find(item.m_oldNumber);
+    if (same == block.byNumber.end()) continue;
+    for (std::size_t i : same->second) {
       const RuleNumber& number = block.numbers[i];
-      if (!number.found || !number.verdict) continue;
-      if (Digits(block.lines[i], number.span) != item.m_oldNumber) continue;
       std::u16string copy = block.lines[i];
       copy.replace(number.span.start, number.span.end - number.span.start, item.m_newNumber);
       copies.push_back(std::move(copy));
@@ -205,26 +215,68 @@ void CopyRules(const RuleBlock& block, const CFilterList& map, Lines& copies) {
   }
 }
 
+// The select lines of one kind, found once and then kept up to date while
+// the binding lines are rewritten, so that each binding does not search the
+// lines above it again.
+class SelectLines {
+ public:
+  explicit SelectLines(std::u16string_view pattern) : m_pattern(pattern) {}
+
+  // The line of the select line that governs a binding on `bindingLine`:
+  // the last one above it, else the first one; -1 when there is none.
+  int Governing(CCnvBase& store, int bindingLine) {
+    if (!m_known) {
+      CCnvMatchList found;
+      FindLines(store, m_pattern, found, 0, -1, 0);
+      m_lines.clear();
+      for (const CCnvMatch& match : found) m_lines.insert(m_lines.end(), match.m_line);
+      m_known = true;
+    }
+    if (m_lines.empty()) return -1;
+    const auto above = m_lines.lower_bound(bindingLine);
+    return above == m_lines.begin() ? *above : *std::prev(above);
+  }
+  // Line `line` was given a new text.
+  void Rewritten(CCnvBase& store, int line) {
+    if (!m_known) return;
+    CCnvMatchList found;
+    if (FindLines(store, m_pattern, found, line, line, 0)) {
+      m_lines.insert(line);
+    } else {
+      m_lines.erase(line);
+    }
+  }
+  // Lines were inserted: every index may have moved.
+  void Moved() { m_known = false; }
+
+ private:
+  std::u16string_view m_pattern;
+  bool m_known = false;
+  std::set<int> m_lines;  // the indices of the matching lines
+};
+
+// The select lines of both kinds.
+struct Selects {
+  SelectLines pp{u"{pp select [0-9]+[ \t]*}"};
+  SelectLines tunnel{u"{tunnel select [0-9]+[ \t]*}"};
+};
+
 // Largest select number whose rule numbers stay far inside 64 bits.
 constexpr int64_t kMaxSelectNumber = 1'000'000'000'000'000;
 
 // The number N of the select line that governs the binding on line
-// `bindingLine`: the last one above it, else the first one. 0 when there is
-// no select line or its number is out of range.
-int GoverningSelectNumber(CCnvBase& store, std::u16string_view pattern, int bindingLine,
-                          int64_t& number) {
-  // Only the lines above the binding can hold the last one above it.
-  CCnvMatchList selects;
-  if (bindingLine <= 0 || !FindLines(store, pattern, selects, 0, bindingLine - 1, 0)) {
-    if (!FindLinesUpTo(store, pattern, selects, 0, -1, 0, 1)) return 0;
-  }
-  const CCnvMatch* governing = &selects.back();
-  CCnvMatchList digits;
-  if (!MatchAllInText(kDigitsPattern, governing->m_text, digits)) return 0;
-  const CCnvMatch& first = digits.front();
+// `bindingLine`: its first run of digits. 0 when there is no select line or
+// its number is out of range.
+int GoverningSelectNumber(CCnvBase& store, SelectLines& selects, int bindingLine, int64_t& number) {
+  const int line = selects.Governing(store, bindingLine);
+  if (line < 0) return 0;
+  const std::u16string_view text = store.m_cmdLines[static_cast<std::size_t>(line)];
+  std::size_t i = 0;
+  while (i < text.size() && !IsDigit(text[i])) ++i;
+  if (i == text.size()) return 0;
   number = 0;
-  for (int i = first.m_start; i < first.m_end; ++i) {
-    number = number * 10 + (governing->m_text[i] - u'0');
+  for (; i < text.size() && IsDigit(text[i]); ++i) {
+    number = number * 10 + (text[i] - u'0');
     if (number > kMaxSelectNumber) return 0;
   }
   return 1;
@@ -232,7 +284,8 @@ int GoverningSelectNumber(CCnvBase& store, std::u16string_view pattern, int bind
 
 // The first new number of a binding, by its interface and direction; 0 when
 // it cannot be told.
-int NumberBase(CCnvBase& store, int bindingLine, std::u16string_view bindingText, int64_t& base) {
+int NumberBase(CCnvBase& store, Selects& selects, int bindingLine, std::u16string_view bindingText,
+               int64_t& base) {
   int64_t select = 0;
   if (Contains(bindingText, u"lan1")) {
     base = 10000;
@@ -241,12 +294,10 @@ int NumberBase(CCnvBase& store, int bindingLine, std::u16string_view bindingText
   } else if (Contains(bindingText, u"wan1")) {
     base = 10800;
   } else if (Contains(bindingText, u"pp")) {
-    if (!GoverningSelectNumber(store, u"{pp select [0-9]+[ \t]*}", bindingLine, select)) return 0;
+    if (!GoverningSelectNumber(store, selects.pp, bindingLine, select)) return 0;
     base = 400 * select + 19600;
   } else if (Contains(bindingText, u"tunnel")) {
-    if (!GoverningSelectNumber(store, u"{tunnel select [0-9]+[ \t]*}", bindingLine, select)) {
-      return 0;
-    }
+    if (!GoverningSelectNumber(store, selects.tunnel, bindingLine, select)) return 0;
     base = 400 * select + 59600;
   } else {
     return 0;
@@ -265,14 +316,15 @@ void PutBack(CCnvBase& store, const RuleBlock& rules, const RuleBlock& categorie
 
 // Rewrites one binding line to its own numbers and collects the copies of
 // the rules it names; 0 when its numbers cannot be told.
-int RenumberBinding(CCnvBase& store, const CCnvMatch& binding, const RuleBlock& rules,
-                    const RuleBlock& categories, Lines& newRules, Lines& newCategories) {
+int RenumberBinding(CCnvBase& store, Selects& selects, const CCnvMatch& binding,
+                    const RuleBlock& rules, const RuleBlock& categories, Lines& newRules,
+                    Lines& newCategories) {
   const std::u16string_view whole = binding.m_text;
   const std::u16string_view bindingText =
       whole.substr(binding.m_start, binding.m_end - binding.m_start);
   const std::u16string_view restText = whole.substr(binding.m_end);
   int64_t base = 0;
-  if (!NumberBase(store, binding.m_line, bindingText, base)) return 0;
+  if (!NumberBase(store, selects, binding.m_line, bindingText, base)) return 0;
 
   CFilterList ruleMap;
   const std::vector<Span> ruleSpans = ListedNumbers(bindingText);
@@ -288,7 +340,10 @@ int RenumberBinding(CCnvBase& store, const CCnvMatch& binding, const RuleBlock& 
   if (!Contains(second, u"category")) {
     ReplaceAll(second, u"external-database", u"external-database category");
   }
-  store.m_cmdLines[binding.m_line] = first + second;
+  first += second;
+  store.m_cmdLines[binding.m_line] = std::move(first);
+  selects.pp.Rewritten(store, binding.m_line);
+  selects.tunnel.Rewritten(store, binding.m_line);
 
   CopyRules(rules, ruleMap, newRules);
   CopyRules(categories, categoryMap, newCategories);
@@ -307,20 +362,32 @@ int ConvertBindings(CCnvBase& store) {
 
   Lines newRules;
   Lines newCategories;
+  Selects selects;
   bool putBack = false;
+  bool search = true;
   for (std::size_t j = 0; j < count; ++j) {
-    // Search again: a put-back may have moved the binding lines.
-    FindLinesUpTo(store, kBindingPattern, bindings, 0, -1, 0, j + 1);
+    // The binding lines stay where they are while they are rewritten one by
+    // one (a rewritten binding still matches the pattern, and no other line
+    // changes), so one search serves until a put-back moves them.
+    if (search) FindLines(store, kBindingPattern, bindings, 0, -1, 0);
+    search = false;
     // A binding line that was also taken as a rule line is gone.
     if (j >= bindings.size()) break;
     const CCnvMatch& binding = bindings[j];
-    if (Contains(Substring(binding.m_text, binding.m_start), u"reputation")) {
+    const std::u16string_view fromMatch =
+        std::u16string_view(binding.m_text).substr(static_cast<std::size_t>(binding.m_start));
+    if (Contains(fromMatch, u"reputation")) {
       // Reputation bindings keep their numbers, so their rules must stay.
-      if (!putBack) PutBack(store, rules, categories);
+      if (!putBack) {
+        PutBack(store, rules, categories);
+        search = true;
+        selects.pp.Moved();
+        selects.tunnel.Moved();
+      }
       putBack = true;
       continue;
     }
-    if (!RenumberBinding(store, binding, rules, categories, newRules, newCategories)) {
+    if (!RenumberBinding(store, selects, binding, rules, categories, newRules, newCategories)) {
       store.SetError(kCnvNotConvertible);
       return 0;
     }

@@ -238,6 +238,18 @@ TEST(UrlFilterTest, PpBindingsUseTheSelectLineAboveThemElseTheFirst) {
           "tunnel select 1",
           "url tunnel filter in 60000",
       });
+  // A binding line that is also a select line governs the bindings below it
+  // with the number it was rewritten to; one whose rewriting dropped its
+  // select part governs none.
+  ExpectConverted({"url filter 1 pass x", "pp select 2",
+                   " url pp filter in 1 external-database pp select 7", " url pp filter out 1"},
+                  {"url filter 20400 pass x", "url filter 8179800 pass x", "pp select 2",
+                   " url pp filter in 20400 external-database category pp select 20400",
+                   " url pp filter out 8179800"});
+  ExpectConverted({"url filter 1 pass x", "pp select 5 url pp filter in 1", " url pp filter out 1",
+                   "pp select 2"},
+                  {"url filter 21600 pass x", "url filter 20600 pass x", " url pp filter in 21600",
+                   " url pp filter out 20600", "pp select 2"});
 }
 
 TEST(UrlFilterTest, BindingWithoutNumbersKeepsItsKeywords) {
@@ -414,6 +426,33 @@ TEST(UrlFilterTest, BindingLineTakenAsARuleLineEndsTheLoop) {
                    "url lan1 filter in 1", "url lan2 filter in 1"},
                   {"url filter 10000 pass a", "url filter 10400 pass a", "url lan1 filter in 10000",
                    "url lan2 filter in 10400"});
+}
+
+TEST(UrlFilterTest, BindingLineOfAHundredThousandNumbersIsRenumberedWhole) {
+  // A damaged or crafted file may hold such a line; the conversion must stay
+  // linear in it. The second half of the numbers repeats the first, and the
+  // category part has junk between its numbers.
+  constexpr int kNumbers = 100000;
+  std::string numbers;
+  std::string renumbered;
+  for (int i = 0; i < kNumbers; ++i) {
+    const int number = i % (kNumbers / 2) + 1;
+    numbers.append(" ").append(std::to_string(number));
+    renumbered.append(" ").append(std::to_string(10000 + number - 1));
+  }
+  std::string categories;
+  std::string renumberedCategories;
+  for (int i = 1; i <= 1000; ++i) {
+    categories.append("  x ").append(std::to_string(i));
+    renumberedCategories.append("  x ").append(std::to_string(10000 + i - 1));
+  }
+  ExpectConverted(
+      {"url filter 2 pass a", "url filter 50000 reject b", "url filter 50001 pass c",
+       "url filter external-database category 3 reject 1",
+       "url lan1 filter in" + numbers + " external-database" + categories},
+      {"url filter 10001 pass a", "url filter 59999 reject b",
+       "url filter external-database category 10002 reject 1",
+       "url lan1 filter in" + renumbered + " external-database category" + renumberedCategories});
 }
 
 // ---- Removing the lines of a match list ----

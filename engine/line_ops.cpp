@@ -13,7 +13,8 @@ namespace {
 bool AppendGroup0(CCnvMatchList& list, const MatchState& state, int line,
                   const std::u16string& text, int inComment) {
   if (state.groups.empty() || !state.groups[0].matched()) return false;
-  list.emplace_back(line, text, state.groups[0].start, state.groups[0].end, inComment);
+  list.emplace_back(line, CCnvMatchText(text), state.groups[0].start, state.groups[0].end,
+                    inComment);
   return true;
 }
 
@@ -55,13 +56,13 @@ int MatchAllInText(std::u16string_view pattern, std::u16string_view text, CCnvMa
   list.clear();
   CompiledPattern compiled;
   if (compiled.Compile(pattern) != kParseOk || compiled.groupCount == 0) return 0;
-  const std::u16string whole(text);
+  // Every record holds the whole text: one shared copy, however many matches.
+  const CCnvMatchText whole(text);
   PatternSearcher searcher(compiled);
   const MatchState& state = searcher.state();
   size_t offset = 0;  // where the rest begins in the whole text
-  while (offset < whole.size()) {
-    const std::u16string_view rest = std::u16string_view(whole).substr(offset);
-    if (!searcher.Match(rest)) break;
+  while (offset < text.size()) {
+    if (!searcher.Match(text.substr(offset))) break;
     const size_t groups = std::min<size_t>(state.groups.size(), compiled.groupCount);
     for (size_t g = 0; g < groups; ++g) {
       const GroupSpan& span = state.groups[g];

@@ -3,29 +3,71 @@
 #ifndef CNV_ENGINE_LINE_OPS_H_
 #define CNV_ENGINE_LINE_OPS_H_
 
+#include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "engine/cnv_base.h"
 
+// The text a search was made in, held by its match records. It never
+// changes once made, so every record of one search shares a single copy:
+// a record costs the same however long the text is. It reads like a const
+// std::u16string.
+class CCnvMatchText {
+ public:
+  CCnvMatchText() = default;
+  explicit CCnvMatchText(std::u16string_view text)
+      : m_shared(std::make_shared<const std::u16string>(text)) {}
+
+  const std::u16string& str() const { return m_shared ? *m_shared : Empty(); }
+  operator const std::u16string&() const { return str(); }
+  operator std::u16string_view() const { return str(); }
+
+  std::size_t size() const { return str().size(); }
+  bool empty() const { return str().empty(); }
+  char16_t operator[](std::size_t i) const { return str()[i]; }
+  std::size_t find(std::u16string_view part, std::size_t pos = 0) const {
+    return str().find(part, pos);
+  }
+  std::u16string substr(std::size_t pos = 0, std::size_t count = std::u16string::npos) const {
+    return str().substr(pos, count);
+  }
+
+  friend bool operator==(const CCnvMatchText& a, const CCnvMatchText& b) {
+    return a.str() == b.str();
+  }
+  friend bool operator==(const CCnvMatchText& a, std::u16string_view b) { return a.str() == b; }
+
+ private:
+  static const std::u16string& Empty() {
+    static const std::u16string empty;
+    return empty;
+  }
+
+  std::shared_ptr<const std::u16string> m_shared;  // null: the empty text
+};
+
 // One place found by a search.
 class CCnvMatch {
  public:
   CCnvMatch() = default;
-  CCnvMatch(int32_t line, std::u16string text, int32_t start, int32_t end, int32_t inComment)
+  CCnvMatch(int32_t line, CCnvMatchText text, int32_t start, int32_t end, int32_t inComment)
       : m_line(line), m_text(std::move(text)), m_start(start), m_end(end), m_inComment(inComment) {}
+  CCnvMatch(int32_t line, std::u16string_view text, int32_t start, int32_t end, int32_t inComment)
+      : CCnvMatch(line, CCnvMatchText(text), start, end, inComment) {}
   virtual ~CCnvMatch() = default;
   CCnvMatch(const CCnvMatch&) = default;
   CCnvMatch& operator=(const CCnvMatch&) = default;
   CCnvMatch(CCnvMatch&&) = default;
   CCnvMatch& operator=(CCnvMatch&&) = default;
 
-  int32_t m_line = 0;     // line index in the store (0 for MatchAllInText)
-  std::u16string m_text;  // the searched text
-  int32_t m_start = 0;    // start of the recorded group in m_text
-  int32_t m_end = 0;      // just after the end of the recorded group
+  int32_t m_line = 0;    // line index in the store (0 for MatchAllInText)
+  CCnvMatchText m_text;  // the searched text
+  int32_t m_start = 0;   // start of the recorded group in m_text
+  int32_t m_end = 0;     // just after the end of the recorded group
   int32_t m_inComment = 0;
 };
 

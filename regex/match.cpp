@@ -109,6 +109,7 @@ int32_t HighestUntried(LoopMemo& memo, int32_t q) {
   if (!memo.failuresKnown) return q;
   std::vector<int32_t>& below = memo.below;
   int32_t i = q + 1;
+  if (static_cast<size_t>(i) >= below.size()) return q;  // no failure known that far
   while (below[static_cast<size_t>(i)] != i) {
     below[static_cast<size_t>(i)] = below[static_cast<size_t>(below[static_cast<size_t>(i)])];
     i = below[static_cast<size_t>(i)];
@@ -116,14 +117,19 @@ int32_t HighestUntried(LoopMemo& memo, int32_t q) {
   return i - 1;
 }
 
-// Records that the rest of the pattern failed after position q (0 <= q <= len).
-void MarkFailed(LoopMemo& memo, int32_t q, int32_t len) {
+// Records that the rest of the pattern failed after position q (0 <= q <=
+// len). The links reach only as far as the failures do: a text searched
+// again and again from later starts (MatchAllInText) would otherwise pay
+// for its whole length at each failing search.
+void MarkFailed(LoopMemo& memo, int32_t q) {
+  std::vector<int32_t>& below = memo.below;
   if (!memo.failuresKnown) {
-    memo.below.resize(static_cast<size_t>(len) + 2);
-    for (size_t i = 0; i < memo.below.size(); ++i) memo.below[i] = static_cast<int32_t>(i);
+    below.clear();
     memo.failuresKnown = true;
   }
-  memo.below[static_cast<size_t>(q) + 1] = q;
+  while (below.size() < static_cast<size_t>(q) + 2)
+    below.push_back(static_cast<int32_t>(below.size()));
+  below[static_cast<size_t>(q) + 1] = q;
 }
 
 // The single frame that stands for the backtrack frames of a unit loop's
@@ -180,7 +186,7 @@ int ResumeUnitLoop(const UnitLoop& loop, uint32_t resume, LoopMemo& memo, int32_
   if (from < 0 || from > len || next < from - 1 || next >= len) return -1;
   stack.SetHeight(h - 3);
   if (loop.positionDecides) {
-    MarkFailed(memo, next + 1, len);
+    MarkFailed(memo, next + 1);
     next = HighestUntried(memo, next);
   }
   if (next < from) {

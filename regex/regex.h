@@ -119,7 +119,8 @@ struct LoopMemo {
   int32_t runEnd = -1;
   // Positions after which the rest of the pattern is known to fail, as
   // skip links over index position + 1 (a root is a position not known to
-  // fail; index 0 stands for -1). Valid only while `failuresKnown`.
+  // fail; index 0 stands for -1). Valid only while `failuresKnown`; the
+  // positions past its end are not known to fail.
   bool failuresKnown = false;
   std::vector<int32_t> below;
 };
