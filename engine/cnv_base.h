@@ -4,9 +4,11 @@
 #ifndef CNV_ENGINE_CNV_BASE_H_
 #define CNV_ENGINE_CNV_BASE_H_
 
+#include <cstddef>
 #include <cstdint>
 #include <filesystem>
 #include <string>
+#include <string_view>
 #include <vector>
 
 // Error codes of a conversion; each selects one message of the string table.
@@ -39,9 +41,9 @@ class CCnvBase {
 
   // Number of lines in the store.
   int LineCount() const { return static_cast<int>(m_cmdLines.size()); }
-  // The lines as they will be written after the header: command part
-  // followed by comment part.
-  std::vector<std::u16string> JoinedLines() const;
+  // Line `index` as it will be written after the header: the command part
+  // followed by the comment part, joined in `scratch` where there is one.
+  std::u16string_view JoinedLine(std::size_t index, std::u16string& scratch) const;
   // Splits each line into its two parts and appends it to the store.
   void AppendLines(const std::vector<std::u16string>& lines);
 
