@@ -1,8 +1,8 @@
-// The tool against every kind of wrong file a user can hand it, run as a
-// child process the way a shell runs it. Each row gives the exit status and
-// the exact standard error the tool must answer with; every row also shows
-// that no existing file changed and that nothing was left behind (no
-// temporary file) in the folder of the run.
+// The tool against every kind of wrong file a user can hand it, and against
+// interrupts, run as a child process the way a shell runs it. Each row gives
+// the exit status and the exact standard error the tool must answer with;
+// every row also shows that no existing file changed and that nothing was
+// left behind (no temporary file) in the folder of the run.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -15,6 +15,7 @@
 #include <optional>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "cli/cli.h"
@@ -24,8 +25,14 @@
 #include "engine/strutil.h"
 #include "engine/textfile.h"
 
-#ifndef _WIN32
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <signal.h>
+#include <sys/stat.h>
 #include <unistd.h>
+
+#include <thread>
 #endif
 
 namespace fs = std::filesystem;
@@ -47,6 +54,43 @@ constexpr bool kAddressSanitizer = false;
 const char16_t kSep = static_cast<char16_t>(fs::path::preferred_separator);
 const std::u16string kInputOpenFailed = u"入力ファイルのオープンに失敗しました。";
 const std::u16string kOutputOpenFailed = u"出力ファイルのオープンに失敗しました。";
+// " (REASON)" as the tool adds it after a file it could not open.
+std::u16string Reason(const std::error_code& why) {
+#ifdef _WIN32
+  // The system's text is in the ANSI code page, as the tool writes it.
+  SetFileEncoding("");
+  std::u16string text = DecodeText(why.message());
+  while (!text.empty() && (text.back() == u'\r' || text.back() == u'\n')) text.pop_back();
+  return u" (" + text + u")";
+#else
+  return u" (" + Utf8ToUtf16(why.message()) + u")";
+#endif
+}
+
+std::error_code Missing() {
+#ifdef _WIN32
+  return std::error_code(ERROR_FILE_NOT_FOUND, std::system_category());
+#else
+  return std::make_error_code(std::errc::no_such_file_or_directory);
+#endif
+}
+
+std::error_code MissingFolder() {
+#ifdef _WIN32
+  return std::error_code(ERROR_PATH_NOT_FOUND, std::system_category());
+#else
+  return std::make_error_code(std::errc::no_such_file_or_directory);
+#endif
+}
+
+std::error_code Denied() {
+#ifdef _WIN32
+  return std::error_code(ERROR_SHARING_VIOLATION, std::system_category());
+#else
+  return std::make_error_code(std::errc::permission_denied);
+#endif
+}
+
 const std::u16string kNotText =
     u": cannot read: not a configuration text: the file contains a NUL byte (a binary or UTF-16 "
     u"file?)";
@@ -147,6 +191,10 @@ Snapshot TakeSnapshot(const fs::path& root) {
       snapshot[name + "/"] = "";
       continue;
     }
+    if (!entry.is_regular_file()) {
+      snapshot[name] = "(not a file)";  // reading a pipe would take its bytes
+      continue;
+    }
     std::ifstream f(entry.path(), std::ios::binary);
     if (!f) {
       // Unreadable to the test too: its size and time must stay.
@@ -245,6 +293,16 @@ struct Row {
     held = std::move(file);
     return *this;
   }
+  Row& Stdin(std::string file) {
+    stdinFile = std::move(file);
+    return *this;
+  }
+  // The tool is sent `sig` once its temporary file exists, and says nothing.
+  Row& InterruptedBy(int sig) {
+    interrupt = sig;
+    err.clear();
+    return *this;
+  }
 
   std::string name;
   Make make;
@@ -258,6 +316,8 @@ struct Row {
   long long fileSizeLimit = -1;  // POSIX: the child's file-size limit
   long long memoryLimit = -1;    // POSIX: the child's address-space limit
   std::string held;              // Windows: a file another program holds open during the run
+  std::string stdinFile;         // the child's standard input, a file of the work folder
+  int interrupt = 0;             // POSIX: the signal sent during the write, 0 for none
 };
 
 void PrintTo(const Row& row, std::ostream* os) {
@@ -333,6 +393,8 @@ std::vector<Row> Rows() {
       "# \x96\x7b\x8e\xd0\x83\x8b\x81\x5b\x83\x5e\n"
       "ip lan1 address 192.168.0.1/24\n"
       "description lan1 \x81 office\n";
+  // The same without the bad byte: valid Shift_JIS, which is not UTF-8.
+  const std::string sjisValid = sjis.substr(0, sjis.rfind("description"));
   const size_t tenMiB = 10u << 20;
   const std::vector<std::string> toOut{"config.txt", "out.txt"};
   const std::vector<std::string> forcedToOut{"-f", "config.txt", "out.txt"};
@@ -340,7 +402,42 @@ std::vector<Row> Rows() {
   std::vector<Row> rows = {
       Row(
           "MissingInput", [](const Folders&) {}, {"missing.txt", "out.txt"}, kExitConversionFailed,
-          u"missing.txt: " + kInputOpenFailed),
+          u"missing.txt: " + kInputOpenFailed + Reason(Missing())),
+      Row("StandardInput", File("config.txt", kConfig), {"-", "out.txt"}, kExitConverted,
+          u"converted standard input (web-GUI save) to out.txt")
+          .Stdin("config.txt")
+          .Writes("out.txt", Bytes(Converted(kConfig))),
+      Row("InvalidStandardInput", File("config.txt", sjis), {"-", "out.txt"}, kExitFileError,
+          u"standard input: cannot read: line 3: bytes that are not valid CP932")
+          .Stdin("config.txt")
+          .Encoding("CP932"),
+      // The mark is not part of line 1; the output carries none.
+      Row("Utf8ByteOrderMark", File("config.txt", "\xEF\xBB\xBF" + kConfig), toOut, kExitConverted,
+          u"converted config.txt (web-GUI save) to out.txt")
+          .Writes("out.txt", Bytes(Converted(kConfig))),
+      Row("Utf8ByteOrderMarkReadAsCp932", File("config.txt", "\xEF\xBB\xBF" + kConfig), toOut,
+          kExitFileError,
+          u"config.txt: cannot read: line 1: begins with a UTF-8 byte-order mark: the file looks "
+          u"like UTF-8, not CP932 (try -e UTF-8)")
+          .Encoding("CP932"),
+      Row("ShiftJisReadAsUtf8", File("config.txt", sjisValid), toOut, kExitFileError,
+          u"config.txt: cannot read: line 1: bytes that are not valid UTF-8; the whole file reads "
+          u"as CP932 (try -e CP932)"),
+      Row("Utf8ReadAsCp932", File("config.txt", "# あ\n" + kConfig), toOut, kExitFileError,
+          u"config.txt: cannot read: line 1: bytes that are not valid CP932; the whole file reads "
+          u"as UTF-8 (try -e UTF-8)")
+          .Encoding("CP932"),
+      // Even with -f, a file that is not an earlier output is never replaced:
+      // after `-f *.txt` it is the second router's configuration.
+      Row("OutputIsAnotherConfiguration",
+          All({File("config.txt", kConfig), File("second.txt", kConfig)}),
+          {"-f", "config.txt", "second.txt"}, kExitUsage,
+          u"second.txt is not an output of this tool (its first line is not the header line); "
+          u"not replaced, even with -f"),
+      Row("OutputIsAnEarlierOutput",
+          All({File("config.txt", kConfig), File("out.txt", Converted("old\n"))}), forcedToOut,
+          kExitConverted, u"converted config.txt (web-GUI save) to out.txt")
+          .Writes("out.txt", Bytes(Converted(kConfig))),
       Row("FolderAsInput", Folder("saved"), {"saved", "out.txt"}, kExitUsage,
           u"saved is a folder, not a configuration file"),
       Row("EmptyFile", File("empty.txt", ""), {"empty.txt", "out.txt"}, kExitConverted,
@@ -372,7 +469,8 @@ std::vector<Row> Rows() {
              [] { return FillerLines(1000000 - 107); }),
       Row("MissingOutputFolder", File("config.txt", kConfig),
           {"config.txt", "no-such-folder/out.txt"}, kExitConversionFailed,
-          u"no-such-folder/out.txt: " + kOutputOpenFailed),
+          u"no-such-folder/out.txt: " + kOutputOpenFailed + u" (no-such-folder: " +
+              Reason(MissingFolder()).substr(2)),
       Row("FolderAsOutput", All({File("config.txt", kConfig), Folder("out")}),
           {"config.txt", "out"}, kExitConverted,
           u"converted config.txt (web-GUI save) to out" + kSepText + u"qdn570-config.txt")
@@ -382,10 +480,14 @@ std::vector<Row> Rows() {
       Row("FolderInTheOutputsPlace",
           All({File("config.txt", kConfig), Folder("out/qdn570-config.txt")}),
           {"config.txt", "out"}, kExitConversionFailed,
-          u"out" + kSepText + u"qdn570-config.txt: " + kOutputOpenFailed),
+          u"out" + kSepText + u"qdn570-config.txt: " + kOutputOpenFailed +
+              Reason(std::make_error_code(std::errc::is_a_directory))),
       Row("ReadOnlyOutput",
-          All({File("config.txt", kConfig), File("out.txt", "old"), ReadOnly("out.txt")}),
-          forcedToOut, kExitConversionFailed, u"out.txt: " + kOutputOpenFailed)
+          All({File("config.txt", kConfig), File("out.txt", Converted("old\n")),
+               ReadOnly("out.txt")}),
+          forcedToOut, kExitConversionFailed,
+          u"out.txt: " + kOutputOpenFailed +
+              Reason(std::make_error_code(std::errc::permission_denied)))
           .Requires(Needs::NotRoot),
       Row("OutputIsTheInput", File("config.txt", kConfig), {"-f", "config.txt", "config.txt"},
           kExitUsage, IsTheInput(u"config.txt")),
@@ -403,31 +505,59 @@ std::vector<Row> Rows() {
 #ifdef _WIN32
   // Another program holds the file open without sharing it.
   rows.push_back(Row("HeldInput", File("config.txt", kConfig), toOut, kExitConversionFailed,
-                     u"config.txt: " + kInputOpenFailed)
+                     u"config.txt: " + kInputOpenFailed + Reason(Denied()))
                      .Held("config.txt"));
-  rows.push_back(Row("HeldOutput", All({File("config.txt", kConfig), File("out.txt", "old")}),
-                     forcedToOut, kExitConversionFailed, u"out.txt: " + kOutputOpenFailed)
+  rows.push_back(Row("HeldOutput",
+                     All({File("config.txt", kConfig), File("out.txt", Converted("old\n"))}),
+                     forcedToOut, kExitConversionFailed,
+                     u"out.txt: " + kOutputOpenFailed +
+                         Reason(std::error_code(ERROR_ACCESS_DENIED, std::system_category())))
                      .Held("out.txt"));
 #else
   rows.push_back(
       Row("UnreadableInput",
           All({File("config.txt", kConfig),
                [](const Folders& f) { fs::permissions(f.work / "config.txt", fs::perms::none); }}),
-          toOut, kExitConversionFailed, u"config.txt: " + kInputOpenFailed)
+          toOut, kExitConversionFailed, u"config.txt: " + kInputOpenFailed + Reason(Denied()))
           .Requires(Needs::NotRoot));
+  // A named pipe reads like a file: once, to its end.
+  rows.push_back(
+      Row(
+          "NamedPipe",
+          [](const Folders& f) {
+            const fs::path pipe = f.work / "pipe.txt";
+            ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+            std::thread([pipe] { std::ofstream(pipe, std::ios::binary) << kConfig; }).detach();
+          },
+          {"pipe.txt", "out.txt"}, kExitConverted, u"converted pipe.txt (web-GUI save) to out.txt")
+          .Writes("out.txt", Bytes(Converted(kConfig))));
   // A real write failure half-way through the output: the file-size limit
   // stops the temporary file at 2 KiB of the example's 4 KiB.
-  rows.push_back(Row("WriteFailsHalfWay",
-                     All({File("config.txt", Example("gui-config.txt")), File("out.txt", "old")}),
-                     forcedToOut, kExitFileError,
-                     u"out.txt: cannot write: write failed (disk full?)")
-                     .FileSizeLimit(2048));
+  rows.push_back(
+      Row("WriteFailsHalfWay",
+          All({File("config.txt", Example("gui-config.txt")), File("out.txt", Converted("old\n"))}),
+          forcedToOut, kExitFileError, u"out.txt: cannot write: write failed (disk full?)")
+          .FileSizeLimit(2048));
   // A file too big for the memory the tool may have: a 64 MiB line where
   // 256 MiB of address space is allowed. The tool says so; it does not crash.
   rows.push_back(Row("TooBigForMemory", File("huge.txt", Line(64u << 20, 'a')),
                      {"huge.txt", "out.txt"}, kExitFileError,
                      u"huge.txt: not enough memory to convert this file")
                      .MemoryLimit(256ll << 20));
+  // Interrupted while it writes a million lines over an older output.
+  const std::pair<int, const char*> interrupts[] = {
+      {SIGINT, "Sigint"}, {SIGTERM, "Sigterm"}, {SIGHUP, "Sighup"}};
+  for (const auto& [sig, name] : interrupts) {
+    rows.push_back(Row(std::string("InterruptedBy") + name,
+                       All({[](const Folders& f) {
+                              WriteBytes(f.work / "big.txt",
+                                         InsertAfter(Example("gui-config.txt"), kAnchor,
+                                                     FillerLines(1000000 - 107)));
+                            },
+                            File("out.txt", Converted("old\n"))}),
+                       {"-f", "big.txt", "out.txt"}, 128 + sig, u"")
+                       .InterruptedBy(sig));
+  }
 #endif
   return rows;
 }
@@ -470,8 +600,16 @@ TEST_P(BadInputTest, AnswersAndKeepsEveryFile) {
   std::vector<std::string> args{"-e", row.encoding};
   args.insert(args.end(), row.args.begin(), row.args.end());
   ChildOptions options{folders_.work, folders_.capture};
+  if (!row.stdinFile.empty()) options.stdinFile = folders_.work / row.stdinFile;
   options.fileSizeLimit = row.fileSizeLimit;
   options.memoryLimit = row.memoryLimit;
+  options.interruptSignal = row.interrupt;
+  options.interruptWhen = [&] {
+    for (const fs::directory_entry& entry : fs::directory_iterator(folders_.work)) {
+      if (entry.path().extension() == ".tmp") return true;
+    }
+    return false;
+  };
   ChildRun run;
   {
 #ifdef _WIN32
@@ -512,15 +650,17 @@ TEST(HalfWayWriteTest, FailedWriteKeepsTheOldOutputWherever) {
   const fs::path input = dir / "config.txt";
   const fs::path output = dir / "out.txt";
   WriteBytes(input, Example("gui-config.txt"));
+  std::istringstream in;
   std::ostringstream out, err;
-  ASSERT_EQ(RunCli({"-e", "UTF-8", Arg(input), Arg(output)}, out, err), kExitConverted);
+  ASSERT_EQ(RunCli({"-e", "UTF-8", Arg(input), Arg(output)}, in, out, err), kExitConverted);
   const long long size = static_cast<long long>(ReadBytes(output).size());
-  WriteBytes(output, "old");
+  WriteBytes(output, Header() + "old\r\n");  // an earlier output, which -f replaces
   const Snapshot before = TakeSnapshot(dir);
   for (long long after : {0LL, 1LL, size / 2, size - 1}) {
     SetWriteFaultAfterBytes(after);
     std::ostringstream faultOut, faultErr;
-    const int status = RunCli({"-e", "UTF-8", "-f", Arg(input), Arg(output)}, faultOut, faultErr);
+    const int status =
+        RunCli({"-e", "UTF-8", "-f", Arg(input), Arg(output)}, in, faultOut, faultErr);
     SetWriteFaultAfterBytes(-1);
     EXPECT_EQ(status, kExitFileError) << after;
     EXPECT_EQ(faultErr.str(), "cnvqdn570conf: " + Utf16ToUtf8(output.u16string()) +

@@ -2,7 +2,9 @@
 
 #include <CLI/CLI.hpp>
 
+#include <cctype>
 #include <filesystem>
+#include <fstream>
 #include <new>
 #include <string_view>
 #include <system_error>
@@ -12,6 +14,7 @@
 #include "engine/cnv_base.h"
 #include "engine/engine.h"
 #include "engine/file_error.h"
+#include "engine/messages.h"
 #include "engine/strutil.h"
 #include "engine/textfile.h"
 
@@ -28,6 +31,7 @@ namespace {
 constexpr char kProgram[] = "cnvqdn570conf";
 constexpr char16_t kDefaultOutputName[] = u"qdn570-config.txt";
 constexpr char kStdoutName[] = "-";
+constexpr char kStdinName[] = "-";
 
 // The character set chosen with -e for configuration text; empty while the
 // user's default is in use. Messages are always in the default.
@@ -81,9 +85,12 @@ fs::path PathFromArg(const std::string& arg) {
 #endif
 }
 
+std::string Text(std::string_view utf8);
+
 // A path as the terminal shows it. POSIX paths already are bytes in the
-// locale's character set.
+// locale's character set. "-" is standard input.
 std::string PathForTerminal(const fs::path& path) {
+  if (path == fs::path(kStdinName)) return Text("standard input");
 #ifdef _WIN32
   return TerminalText(path.u16string());
 #else
@@ -126,6 +133,21 @@ std::string Text(std::string_view utf8) {
 // Writes one message line, "cnvqdn570conf: " and `bytes`, to `err`.
 void Say(std::ostream& err, const std::string& bytes) {
   err << kProgram << ": " << bytes << '\n' << std::flush;
+}
+
+// " (REASON)": the system's reason why `path` could not be opened, naming
+// the folder when that is what is missing. Empty without a reason.
+std::string OpenFailureReason(const fs::path& path, const std::error_code& why) {
+  if (!why) return {};
+  std::string where;
+  const fs::path folder = path.parent_path();
+  std::error_code ec;
+  if (!folder.empty() && !fs::exists(folder, ec)) where = PathForTerminal(folder) + ": ";
+  // The system's text is already in the terminal's character set; Windows
+  // ends it with a line end.
+  std::string text = why.message();
+  while (!text.empty() && std::isspace(static_cast<unsigned char>(text.back()))) text.pop_back();
+  return " (" + where + text + ")";
 }
 
 std::string ConverterName(int32_t kind) {
@@ -195,14 +217,77 @@ void ReportEngineFailure(CCnvEngine& engine, const fs::path& input, const fs::pa
   engine.GetErrorMessage(message);
   const CCnvBase* converter = engine.converter();
   const bool outputFailed = converter && converter->m_error == kCnvOutputOpen;
-  Say(err, PathForTerminal(outputFailed ? output : input) + ": " + TerminalText(message));
+  Say(err, PathForTerminal(outputFailed ? output : input) + ": " + TerminalText(message) +
+               (outputFailed ? OpenFailureReason(output, LastOutputOpenError()) : std::string()));
 }
 
 void ReportFileError(const FileError& error, std::ostream& err) {
   const std::string where =
       error.path().empty() ? std::string("standard output") : PathForTerminal(error.path());
   const char* what = error.kind() == FileError::Kind::DiskFull ? "cannot write" : "cannot read";
-  Say(err, where + ": " + Text(what) + ": " + Text(error.what()));
+  std::string hint;
+  if (!error.readsAs().empty()) hint = " (try -e " + error.readsAs() + ")";
+  Say(err, where + ": " + Text(what) + ": " + Text(error.what()) + Text(hint));
+}
+
+// Reads `in` to its end; a failed read is a file error of standard input.
+std::string ReadStream(std::istream& in) {
+  std::string bytes;
+  char buffer[65536];
+  while (in.read(buffer, sizeof buffer) || in.gcount() > 0) {
+    bytes.append(buffer, static_cast<size_t>(in.gcount()));
+  }
+  if (in.bad()) {
+    throw FileError(FileError::Kind::Generic, fs::path(kStdinName),
+                    "read error after " + std::to_string(bytes.size()) + " bytes");
+  }
+  return bytes;
+}
+
+// `text` in the character set `name`, whatever -e chose; empty when it
+// cannot be represented there.
+std::string EncodedIn(const std::string& name, const std::u16string& text) {
+  struct Reselect {
+    ~Reselect() { SetFileEncoding(previous); }
+    std::string previous = FileEncoding();
+  } reselect;
+  if (!SetFileEncoding(name)) return {};
+  try {
+    return EncodeText(text);
+  } catch (const FileError&) {
+    return {};
+  }
+}
+
+// Whether `path` is a file the tool never replaces, even with -f: a
+// regular file, not empty, whose first line is not the header line of an
+// earlier output (in the configuration's character set, UTF-8 or CP932).
+// Such a file is most likely a router's configuration, often its only copy.
+bool IsForeignFile(const fs::path& path) {
+  std::error_code ec;
+  if (!fs::is_regular_file(path, ec)) return false;
+  const auto size = fs::file_size(path, ec);
+  if (ec || size == 0) return false;
+  std::ifstream file(path, std::ios::binary);
+  // A file held open by another program, or not readable: the write that
+  // follows meets the same obstacle and reports it.
+  if (!file) return false;
+  char buffer[256];
+  file.read(buffer, sizeof buffer);
+  if (file.gcount() <= 0) return false;
+  std::string_view first(buffer, static_cast<size_t>(file.gcount()));
+  const size_t lineEnd = first.find('\n');
+  if (lineEnd == std::string_view::npos && static_cast<std::uintmax_t>(first.size()) < size) {
+    return true;  // a first line longer than any header
+  }
+  first = first.substr(0, lineEnd);
+  if (!first.empty() && first.back() == '\r') first.remove_suffix(1);
+  const std::u16string header(kOutputHeader);
+  for (const std::string& bytes : {EncodedIn(FileEncoding(), header), EncodedIn("UTF-8", header),
+                                   EncodedIn("CP932", header)}) {
+    if (!bytes.empty() && first == bytes) return false;
+  }
+  return true;
 }
 
 int ParseArguments(const std::vector<std::string>& args, Options& options, std::ostream& out,
@@ -248,7 +333,14 @@ bool MayReplace(const fs::path& output, bool force, const OverwriteQuestion& ask
   // A folder in the output's place is no file to replace, and -f would not
   // help: saving reports that the output cannot be created.
   std::error_code ec;
-  if (force || !Exists(output) || fs::is_directory(output, ec)) return true;
+  if (!Exists(output) || fs::is_directory(output, ec)) return true;
+  if (IsForeignFile(output)) {
+    Say(err, PathForTerminal(output) +
+                 Text(" is not an output of this tool (its first line is not the header line); "
+                      "not replaced, even with -f"));
+    return false;
+  }
+  if (force) return true;
   if (!ask) {
     Say(err, PathForTerminal(output) +
                  Text(" already exists; not overwritten (use -f to overwrite it)"));
@@ -261,10 +353,11 @@ bool MayReplace(const fs::path& output, bool force, const OverwriteQuestion& ask
   return false;
 }
 
-int Convert(const Options& options, const fs::path& input, const fs::path& output,
-            std::ostream& out, std::ostream& err, const OverwriteQuestion& ask) {
+int Convert(const Options& options, const fs::path& input, std::string bytes,
+            const fs::path& output, std::ostream& out, std::ostream& err,
+            const OverwriteQuestion& ask) {
   const bool toStdout = options.output == kStdoutName;
-  CCnvEngine engine(input);
+  CCnvEngine engine(std::move(bytes), input);
   if (!engine.converter()) {
     ReportEngineFailure(engine, input, output, err);
     return kExitConversionFailed;
@@ -293,7 +386,8 @@ int Convert(const Options& options, const fs::path& input, const fs::path& outpu
       diffInput.AddAfter(convertedLine(i, scratch));
     }
     StdoutLines diff(out, u"\n",
-                     "--- " + PathForDiff(input) + "\n+++ " + PathForDiff(output) + "\n");
+                     "--- " + PathForDiff(input) + "\n+++ " +
+                         (output.empty() ? std::string(kStdoutName) : PathForDiff(output)) + "\n");
     UnifiedDiffHunks(std::move(diffInput), convertedLine,
                      [&diff](std::u16string_view line) { diff.Add(line); });
     diff.Finish();
@@ -302,7 +396,7 @@ int Convert(const Options& options, const fs::path& input, const fs::path& outpu
     std::string report = Text("dry run: ") + PathForTerminal(input) + " (" + Text(kind) +
                          "): " + std::to_string(loadedCount) + Text(" lines in, ") +
                          std::to_string(convertedCount) + Text(" lines out; nothing written");
-    if (!toStdout && Exists(output)) {
+    if (!toStdout && !output.empty() && Exists(output)) {
       report += Text(" (") + PathForTerminal(output) + Text(" exists and was left as it was)");
     }
     Say(err, report);
@@ -348,8 +442,8 @@ std::string TerminalText(const std::u16string& text) {
   }
 }
 
-int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
-           const OverwriteQuestion& ask) {
+int RunCli(const std::vector<std::string>& args, std::istream& in, std::ostream& out,
+           std::ostream& err, const OverwriteQuestion& ask) {
   Options options;
   if (int parsed = ParseArguments(args, options, out, err); parsed >= 0) return parsed;
 
@@ -358,31 +452,57 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
     Say(err, Text("unknown character set: ") + options.encoding);
     return kExitUsage;
   }
+  const bool fromStdin = options.input == kStdinName;
+  if (fromStdin && options.output.empty()) {
+    // A filter: the configuration goes to standard output, where a diff
+    // cannot go as well. A dry run writes nothing, so it needs no OUTPUT.
+    if (options.diff && !options.dryRun) {
+      Say(err, Text("-d writes the diff to standard output; with INPUT -, give an OUTPUT file "
+                    "or use -n"));
+      return kExitUsage;
+    }
+    if (!options.dryRun) options.output = kStdoutName;
+  }
   const bool toStdout = options.output == kStdoutName;
   if (options.diff && toStdout) {
     Say(err, Text("-d writes the diff to standard output; give an OUTPUT file or use -n"));
     return kExitUsage;
   }
-  if (options.input == kStdoutName) {
-    Say(err, Text("INPUT must be a file; reading standard input is not supported"));
-    return kExitUsage;
-  }
 
-  const fs::path input = PathFromArg(options.input);
-  const fs::path output = toStdout ? fs::path() : ResolveOutput(input, options.output);
+  const fs::path input = fromStdin ? fs::path(kStdinName) : PathFromArg(options.input);
+  fs::path output;
+  if (fromStdin && !options.output.empty() && !toStdout) {
+    output = ResolveOutput(fs::path(), options.output);
+  } else if (!fromStdin && !toStdout) {
+    output = ResolveOutput(input, options.output);
+  }
   std::error_code ec;
-  if (fs::is_directory(input, ec)) {
+  if (!fromStdin && fs::is_directory(input, ec)) {
     Say(err, PathForTerminal(input) + Text(" is a folder, not a configuration file"));
     return kExitUsage;
   }
-  if (!toStdout && SameFile(input, output)) {
+  if (!fromStdin && !toStdout && SameFile(input, output)) {
     Say(err, PathForTerminal(output) +
                  Text(" is the input file; choose another OUTPUT so that the input is kept"));
     return kExitUsage;
   }
 
   try {
-    return Convert(options, input, output, out, err, ask);
+    // The input is read once, whatever it is: a pipe or a device could not
+    // be read a second time.
+    std::string bytes;
+    if (fromStdin) {
+      bytes = ReadStream(in);
+    } else if (std::error_code why; !ReadFileBytes(input, bytes, why)) {
+      std::u16string message;
+      LoadMessage(kIdsErrorInputOpen, message);
+      Say(err,
+          PathForTerminal(input) + ": " + TerminalText(message) + OpenFailureReason(input, why));
+      return kExitConversionFailed;
+    }
+    // Standard input, once read, has no one left on it to answer.
+    return Convert(options, input, std::move(bytes), output, out, err,
+                   fromStdin ? OverwriteQuestion() : ask);
   } catch (const FileError& e) {
     ReportFileError(e, err);
     return kExitFileError;

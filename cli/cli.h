@@ -5,6 +5,7 @@
 #define CNV_CLI_CLI_H_
 
 #include <functional>
+#include <istream>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -23,9 +24,10 @@ using OverwriteQuestion = std::function<bool(const std::u16string& question)>;
 
 // Runs the tool with `args` (the arguments after the program name; on
 // Windows in UTF-8, elsewhere in the locale's character set as given).
-// Converted configuration text and diffs go to `out`, messages to `err`.
-int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
-           const OverwriteQuestion& ask = {});
+// INPUT "-" is read from `in`; converted configuration text and diffs go to
+// `out`, messages to `err`.
+int RunCli(const std::vector<std::string>& args, std::istream& in, std::ostream& out,
+           std::ostream& err, const OverwriteQuestion& ask = {});
 
 // The product's version text: "%d.%d%d" of the first three numbers of the
 // version (1.0.1.0 is "1.01").

@@ -35,6 +35,8 @@ const std::string kPlainOutput = kHeader +
                                  "ip lan1 address 192.168.0.1/24\r\n"
                                  "ip route default gateway 192.168.0.254 # upstream\r\n"
                                  "syslog notice on\r\n";
+// An earlier output of the tool, which -f or a yes replaces.
+const std::string kOldOutput = kHeader + "old\r\n";
 
 // A path as RunCli takes it (UTF-8 on Windows, native bytes elsewhere).
 std::string Arg(const fs::path& path) {
@@ -55,7 +57,8 @@ struct CliRun {
 
 // Runs the tool in-process. With `answer`, a terminal is simulated that
 // answers every question so; without it there is no terminal.
-CliRun RunTool(const std::vector<std::string>& args, std::optional<bool> answer = std::nullopt) {
+CliRun RunTool(const std::vector<std::string>& args, std::optional<bool> answer = std::nullopt,
+               const std::string& input = {}) {
   CliRun run;
   std::ostringstream out, err;
   OverwriteQuestion ask;
@@ -65,7 +68,8 @@ CliRun RunTool(const std::vector<std::string>& args, std::optional<bool> answer 
       return *answer;
     };
   }
-  run.status = RunCli(args, out, err, ask);
+  std::istringstream in(input);
+  run.status = RunCli(args, in, out, err, ask);
   run.out = out.str();
   run.err = err.str();
   return run;
@@ -131,15 +135,15 @@ TEST_F(CliTest, SectionedListingIsNamedInTheReport) {
 }
 
 TEST_F(CliTest, ExistingOutputIsKeptWithoutForceOrTerminal) {
-  WriteBytes(DefaultOutput(), "old");
+  WriteBytes(DefaultOutput(), kOldOutput);
   const CliRun run = RunTool({Arg(input_)});
   EXPECT_EQ(run.status, kExitUsage);
-  EXPECT_EQ(ReadBytes(DefaultOutput()), "old");
+  EXPECT_EQ(ReadBytes(DefaultOutput()), kOldOutput);
   EXPECT_TRUE(Contains(run.err, "already exists")) << run.err;
   EXPECT_TRUE(Contains(run.err, "-f")) << run.err;
 
   for (const char* force : {"-f", "--force"}) {
-    WriteBytes(DefaultOutput(), "old");
+    WriteBytes(DefaultOutput(), kOldOutput);
     const CliRun forced = RunTool({force, Arg(input_)});
     EXPECT_EQ(forced.status, kExitConverted) << force << forced.err;
     EXPECT_EQ(ReadBytes(DefaultOutput()), kPlainOutput) << force;
@@ -153,14 +157,46 @@ TEST_F(CliTest, TerminalAnswerDecidesOverwrite) {
     bool replaced;
   };
   for (const Case& c : {Case{true, kExitConverted, true}, Case{false, kExitUsage, false}}) {
-    WriteBytes(DefaultOutput(), "old");
+    WriteBytes(DefaultOutput(), kOldOutput);
     const CliRun run = RunTool({Arg(input_)}, c.answer);
     EXPECT_EQ(run.status, c.status) << c.answer << run.err;
-    EXPECT_EQ(ReadBytes(DefaultOutput()), c.replaced ? kPlainOutput : "old") << c.answer;
+    EXPECT_EQ(ReadBytes(DefaultOutput()), c.replaced ? kPlainOutput : kOldOutput) << c.answer;
     ASSERT_EQ(run.questions.size(), 1u);
     const std::string question = Utf16ToUtf8(run.questions[0]);
     EXPECT_TRUE(Contains(question, Arg(DefaultOutput()))) << question;
     EXPECT_TRUE(Contains(question, "[y/N]")) << question;
+  }
+}
+
+// Even with -f or a yes, only an earlier output or an empty file is
+// replaced: any other file in OUTPUT's place may be a router's only copy.
+TEST_F(CliTest, OnlyEarlierOutputsAreReplaced) {
+  const std::string cp932Header =
+      "# VLK250->QDN570\x95\xCF\x8A\xB7\x83\x52\x83\x93\x83\x74\x83\x42\x83\x4F";
+  const struct {
+    std::string existing;
+    bool replaced;
+  } cases[] = {
+      {kPlainConfig, false},
+      {"old", false},
+      {kHeader.substr(0, kHeader.size() - 2) + " x\r\n", false},  // more after the header
+      {std::string(300, '#') + "\n", false},                      // a first line past the header
+      {"", true},
+      {kOldOutput, true},
+      {kHeader.substr(0, kHeader.size() - 2), true},  // the header alone, no line end
+      {cp932Header + "\r\nold\r\n", true},            // written in the other character set
+  };
+  for (const auto& c : cases) {
+    for (const bool viaQuestion : {false, true}) {
+      WriteBytes(DefaultOutput(), c.existing);
+      const CliRun run = viaQuestion ? RunTool({Arg(input_)}, true) : RunTool({"-f", Arg(input_)});
+      EXPECT_EQ(run.status, c.replaced ? kExitConverted : kExitUsage) << c.existing << run.err;
+      EXPECT_EQ(ReadBytes(DefaultOutput()), c.replaced ? kPlainOutput : c.existing);
+      if (!c.replaced) {
+        EXPECT_TRUE(Contains(run.err, "not an output of this tool")) << run.err;
+        EXPECT_TRUE(run.questions.empty());
+      }
+    }
   }
 }
 
@@ -297,8 +333,42 @@ TEST_F(CliTest, InputIsNeverTheOutput) {
 
 TEST_F(CliTest, InputMustBeAFile) {
   EXPECT_EQ(RunTool({Arg(dir_)}).status, kExitUsage);
-  EXPECT_EQ(RunTool({"-", Arg(dir_ / "out.txt")}).status, kExitUsage);
-  EXPECT_FALSE(fs::exists(dir_ / "out.txt"));
+  EXPECT_FALSE(fs::exists(dir_ / "qdn570-config.txt"));
+}
+
+// "-" reads standard input, and the output then goes to standard output
+// as from a filter, unless an OUTPUT is given.
+TEST_F(CliTest, StandardInputIsAnInput) {
+  const fs::path output = dir_ / "out.txt";
+  const struct {
+    std::vector<std::string> args;
+    int status;
+    std::string out;
+    bool written;
+  } cases[] = {
+      {{"-"}, kExitConverted, kPlainOutput, false},
+      {{"-", "-"}, kExitConverted, kPlainOutput, false},
+      {{"-", Arg(output)}, kExitConverted, "", true},
+      {{"-d", "-"}, kExitUsage, "", false},
+      {{"-n", "-"}, kExitConverted, "", false},
+      {{"-n", "-d", "-"},
+       kExitConverted,
+       "--- -\n+++ -\n@@ -1,3 +1,4 @@\n+" + kHeader.substr(0, kHeader.size() - 2) +
+           "\n ip lan1 address 192.168.0.1/24\n ip route default gateway 192.168.0.254 # "
+           "upstream\n syslog notice on\n",
+       false},
+  };
+  for (const auto& c : cases) {
+    fs::remove(output);
+    const CliRun run = RunTool(c.args, std::nullopt, kPlainConfig);
+    EXPECT_EQ(run.status, c.status) << c.args.size() << run.err;
+    EXPECT_EQ(run.out, c.out) << c.args.size();
+    EXPECT_EQ(fs::exists(output), c.written);
+    if (c.written) {
+      EXPECT_EQ(ReadBytes(output), kPlainOutput);
+    }
+  }
+  EXPECT_EQ(FolderNames(dir_), std::vector<std::string>{"config.txt"});
 }
 
 TEST_F(CliTest, BinaryInputIsAFileError) {
@@ -311,14 +381,14 @@ TEST_F(CliTest, BinaryInputIsAFileError) {
 }
 
 TEST_F(CliTest, FailedWriteKeepsTheOldOutput) {
-  WriteBytes(DefaultOutput(), "old");
+  WriteBytes(DefaultOutput(), kOldOutput);
   SetWriteFaultAfterBytes(10);
   const CliRun run = RunTool({"-f", Arg(input_)});
   SetWriteFaultAfterBytes(-1);
   EXPECT_EQ(run.status, kExitFileError);
   EXPECT_TRUE(Contains(run.err, Arg(DefaultOutput()))) << run.err;
   EXPECT_TRUE(Contains(run.err, "cannot write")) << run.err;
-  EXPECT_EQ(ReadBytes(DefaultOutput()), "old");
+  EXPECT_EQ(ReadBytes(DefaultOutput()), kOldOutput);
   EXPECT_EQ(FolderNames(dir_), (std::vector<std::string>{"config.txt", "qdn570-config.txt"}));
 }
 
@@ -422,9 +492,9 @@ TEST_F(BinaryTest, ExitStatuses) {
   EXPECT_EQ(ReadBytes(DefaultOutput()), kPlainOutput);
 
   // Standard input is not a terminal: no question, the output is kept.
-  WriteBytes(DefaultOutput(), "old");
+  WriteBytes(DefaultOutput(), kOldOutput);
   EXPECT_EQ(Shell("-e UTF-8 " + Quoted(input_) + redirect), kExitUsage);
-  EXPECT_EQ(ReadBytes(DefaultOutput()), "old");
+  EXPECT_EQ(ReadBytes(DefaultOutput()), kOldOutput);
   EXPECT_TRUE(Contains(ReadBytes(err), "already exists"));
 
   EXPECT_EQ(Shell("-e UTF-8 " + Quoted(input_) + " -" + redirect), kExitConverted);

@@ -1,5 +1,5 @@
 // Entry point of the command-line tool: wires RunCli to the process's
-// arguments and standard streams.
+// arguments, standard streams and interrupts.
 #include <clocale>
 #include <csignal>
 #include <iostream>
@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "cli/cli.h"
+#include "cli/interrupt.h"
 #include "cli/terminal.h"
 
 #ifdef _WIN32
@@ -58,8 +59,9 @@ void HandleSignals() {
 int main(int argc, char** argv) {
   std::setlocale(LC_ALL, "");
   HandleSignals();
+  InstallInterruptHandlers();
   PrepareStandardStreams();
   OverwriteQuestion ask;
   if (StdinIsTerminal()) ask = AskOnTerminal;
-  return RunCli(Arguments(argc, argv), std::cout, std::cerr, ask);
+  return RunCli(Arguments(argc, argv), std::cin, std::cout, std::cerr, ask);
 }

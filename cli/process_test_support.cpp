@@ -81,7 +81,9 @@ void StartAndWait(const fs::path& program, const std::vector<std::string>& args,
   std::wstring commandLine = QuoteArg(program.wstring());
   for (const std::string& arg : args) commandLine += L" " + QuoteArg(Wide(arg));
 
-  HANDLE in = InheritableFile(L"NUL", GENERIC_READ, OPEN_EXISTING);
+  HANDLE in = InheritableFile(
+      options.stdinFile.empty() ? std::wstring(L"NUL") : options.stdinFile.wstring(), GENERIC_READ,
+      OPEN_EXISTING);
   HANDLE out = InheritableFile(OutPath(options), GENERIC_WRITE, CREATE_ALWAYS);
   HANDLE err = InheritableFile(ErrPath(options), GENERIC_WRITE, CREATE_ALWAYS);
   STARTUPINFOW startup{};
@@ -144,18 +146,22 @@ std::vector<char*> Pointers(std::vector<std::string>& texts) {
 
 // In the child between fork and exec: only async-signal-safe calls.
 [[noreturn]] void BecomeChild(const char* program, char** argv, char** envp, const char* workDir,
-                              const char* outPath, const char* errPath, long long sizeLimit,
-                              long long memoryLimit) {
-  const int in = open("/dev/null", O_RDONLY);
+                              const char* inPath, const char* outPath, const char* errPath,
+                              long long sizeLimit, long long memoryLimit) {
+  const int in = open(inPath, O_RDONLY);
   const int out = open(outPath, O_WRONLY | O_CREAT | O_TRUNC, 0644);
   const int err = open(errPath, O_WRONLY | O_CREAT | O_TRUNC, 0644);
   if (in < 0 || out < 0 || err < 0 || dup2(in, 0) < 0 || dup2(out, 1) < 0 || dup2(err, 2) < 0 ||
       chdir(workDir) != 0) {
     _exit(127);
   }
-  // The disposition a login shell gives: a write past the limit raises
-  // SIGXFSZ, which ends the process unless the program handles it.
-  signal(SIGXFSZ, SIG_DFL);
+  // The dispositions a login shell gives: a write past the limit raises
+  // SIGXFSZ, which ends the process unless the program handles it; no
+  // interrupt is ignored or blocked.
+  sigset_t none;
+  sigemptyset(&none);
+  sigprocmask(SIG_SETMASK, &none, nullptr);
+  for (int sig : {SIGXFSZ, SIGINT, SIGTERM, SIGHUP}) signal(sig, SIG_DFL);
   if (sizeLimit >= 0) {
     struct rlimit limit;
     limit.rlim_cur = limit.rlim_max = static_cast<rlim_t>(sizeLimit);
@@ -178,6 +184,8 @@ void StartAndWait(const fs::path& program, const std::vector<std::string>& args,
   std::vector<char*> argv = Pointers(argTexts);
   std::vector<char*> envp = Pointers(envTexts);
   const std::string workDir = options.workDir.native();
+  const std::string inPath =
+      options.stdinFile.empty() ? std::string("/dev/null") : options.stdinFile.native();
   const std::string outPath = OutPath(options).native();
   const std::string errPath = ErrPath(options).native();
 
@@ -187,14 +195,19 @@ void StartAndWait(const fs::path& program, const std::vector<std::string>& args,
     return;
   }
   if (pid == 0) {
-    BecomeChild(argv[0], argv.data(), envp.data(), workDir.c_str(), outPath.c_str(),
+    BecomeChild(argv[0], argv.data(), envp.data(), workDir.c_str(), inPath.c_str(), outPath.c_str(),
                 errPath.c_str(), options.fileSizeLimit, options.memoryLimit);
   }
   const auto deadline = Clock::now() + std::chrono::seconds(options.timeoutSeconds);
   int status = 0;
+  bool interrupted = false;
   for (;;) {
     const pid_t done = waitpid(pid, &status, WNOHANG);
     if (done == pid) break;
+    if (options.interruptSignal != 0 && !interrupted && options.interruptWhen()) {
+      kill(pid, options.interruptSignal);
+      interrupted = true;
+    }
     if (done < 0 && errno != EINTR) {
       run.failure = std::string("waitpid failed: ") + std::strerror(errno);
       return;

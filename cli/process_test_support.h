@@ -5,6 +5,7 @@
 #define CNV_CLI_PROCESS_TEST_SUPPORT_H_
 
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -15,6 +16,11 @@ struct ChildOptions {
   long long fileSizeLimit = -1;      // POSIX: largest file the child may write, -1 no limit
   long long memoryLimit = -1;        // POSIX: largest address space of the child, -1 no limit
   int timeoutSeconds = 120;          // the child is killed after this long
+  // POSIX: the signal sent to the child, once, as soon as `interruptWhen`
+  // (polled while it runs) returns true; 0 for none.
+  int interruptSignal = 0;
+  std::function<bool()> interruptWhen = nullptr;
+  std::filesystem::path stdinFile{};  // read as standard input; empty: the null device
 };
 
 struct ChildRun {
@@ -28,7 +34,8 @@ struct ChildRun {
 };
 
 // Runs `program` with `args` (UTF-8) and standard input from the null
-// device, so that it has no terminal; returns when it has ended.
+// device (or ChildOptions::stdinFile), so that it has no terminal; returns
+// when it has ended.
 ChildRun RunChild(const std::filesystem::path& program, const std::vector<std::string>& args,
                   const ChildOptions& options);
 

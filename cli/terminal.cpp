@@ -53,6 +53,8 @@ bool AskOnTerminal(const std::u16string& question) {
 
 void PrepareStandardStreams() {
   _setmode(_fileno(stdout), _O_BINARY);
+  // Configuration text read from standard input keeps its bytes too.
+  _setmode(_fileno(stdin), _O_BINARY);
 }
 
 #else

@@ -1,5 +1,7 @@
 #include "engine/cnv_base.h"
 
+#include <algorithm>
+
 #include "engine/messages.h"
 #include "engine/textfile.h"
 
@@ -34,18 +36,24 @@ void CCnvBase::AppendLines(const std::vector<std::u16string>& lines) {
 }
 
 int CCnvBase::Load(const std::filesystem::path& path) {
-  std::vector<std::u16string> lines;
-  bool opened = false;
-  try {
-    opened = ReadTextLines(path, lines);
-  } catch (...) {
-    // The lines read before a read error stay in the store; the error
-    // itself is for the front end.
-    AppendLines(lines);
-    throw;
-  }
-  if (!opened) return 0;
-  AppendLines(lines);
+  std::string bytes;
+  std::error_code why;
+  if (!ReadFileBytes(path, bytes, why)) return 0;
+  return CCnvBase::LoadBytes(bytes, path);
+}
+
+int CCnvBase::LoadBytes(std::string_view bytes, const std::filesystem::path& name) {
+  // Each line goes straight into the store, split: no second copy of the
+  // configuration is held while it loads.
+  const size_t lineEnds = static_cast<size_t>(std::count(bytes.begin(), bytes.end(), '\n'));
+  m_cmdLines.reserve(m_cmdLines.size() + lineEnds + 1);
+  m_commentLines.reserve(m_commentLines.size() + lineEnds + 1);
+  DecodeTextLines(bytes, name, [this](std::u16string& line) {
+    std::u16string cmd, comment;
+    SplitComment(line, cmd, comment);
+    m_cmdLines.push_back(std::move(cmd));
+    m_commentLines.push_back(std::move(comment));
+  });
   return 1;
 }
 
@@ -55,6 +63,14 @@ std::u16string_view CCnvBase::JoinedLine(std::size_t index, std::u16string& scra
   scratch.assign(m_cmdLines[index]);
   scratch += comment;
   return scratch;
+}
+
+std::vector<std::u16string> CCnvBase::JoinedLines() const {
+  std::vector<std::u16string> lines;
+  lines.reserve(m_cmdLines.size());
+  std::u16string scratch;
+  for (size_t i = 0; i < m_cmdLines.size(); ++i) lines.emplace_back(JoinedLine(i, scratch));
+  return lines;
 }
 
 int CCnvBase::Save(const std::filesystem::path& path) {

@@ -38,12 +38,18 @@ class CCnvBase {
   virtual int ConvertLanProvider() = 0;
   virtual int ConvertPpProvider() = 0;
   virtual int ConvertSystemSettings() = 0;
+  // Load for input already read: appends the lines decoded from `bytes`,
+  // the whole of the input named `name`; 1 when taken. Bytes that do not
+  // decode throw FileError, after the lines before them were appended.
+  virtual int LoadBytes(std::string_view bytes, const std::filesystem::path& name);
 
   // Number of lines in the store.
   int LineCount() const { return static_cast<int>(m_cmdLines.size()); }
   // Line `index` as it will be written after the header: the command part
   // followed by the comment part, joined in `scratch` where there is one.
   std::u16string_view JoinedLine(std::size_t index, std::u16string& scratch) const;
+  // Every line so joined, as copies (for tests).
+  std::vector<std::u16string> JoinedLines() const;
   // Splits each line into its two parts and appends it to the store.
   void AppendLines(const std::vector<std::u16string>& lines);
 

@@ -4,20 +4,33 @@
 #include "convert/cnv_tftp.h"
 #include "convert/shared_steps.h"
 #include "engine/messages.h"
+#include "engine/textfile.h"
 
 CCnvEngine::CCnvEngine(const std::filesystem::path& inputPath) {
-  // The sectioned-listing converter first: its load succeeds only for a
-  // file with both markers, while the web-GUI converter takes any file
-  // that opens.
+  // Read once: a pipe or a device cannot be read a second time for the
+  // second converter.
+  std::string bytes;
+  std::error_code why;
+  if (!ReadFileBytes(inputPath, bytes, why)) return;
+  ChooseConverter(bytes, inputPath);
+}
+
+CCnvEngine::CCnvEngine(std::string bytes, const std::filesystem::path& inputName) {
+  ChooseConverter(bytes, inputName);
+}
+
+void CCnvEngine::ChooseConverter(std::string_view bytes, const std::filesystem::path& inputName) {
+  // The sectioned-listing converter first: its load succeeds only for
+  // input with both markers, while the web-GUI converter takes any input.
   auto tftp = std::make_unique<CCnvTFTP>();
-  if (tftp->Load(inputPath) == 1) {
+  if (tftp->LoadBytes(bytes, inputName) == 1) {
     m_converter = std::move(tftp);
     m_converterKind = kConverterTftp;
     return;
   }
   tftp.reset();
   auto gui = std::make_unique<CCnvGUI>();
-  if (gui->Load(inputPath) == 1) {
+  if (gui->LoadBytes(bytes, inputName) == 1) {
     m_converter = std::move(gui);
     m_converterKind = kConverterGui;
   }

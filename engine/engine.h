@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "engine/cnv_base.h"
 
@@ -18,9 +19,14 @@ enum ConverterKind : int32_t {
 
 class CCnvEngine {
  public:
-  // Loads `inputPath` with the sectioned-listing converter, else with the
-  // web-GUI converter; leaves no converter when the file cannot be opened.
+  // Reads `inputPath` once and loads its bytes with the sectioned-listing
+  // converter, else with the web-GUI converter; leaves no converter when
+  // the file cannot be opened. Read errors throw FileError.
   explicit CCnvEngine(const std::filesystem::path& inputPath);
+  // The same choice for input already read (standard input, say): `bytes`
+  // is the whole input, `inputName` names it in errors. A converter is
+  // always chosen, unless decoding throws FileError.
+  CCnvEngine(std::string bytes, const std::filesystem::path& inputName);
   virtual ~CCnvEngine();
 
   // Runs the five steps and saves to `outputPath`; 1 on success, else the
@@ -43,6 +49,11 @@ class CCnvEngine {
   // so that a test engine can watch the order of all the calls.
   virtual int UrlFilterStep(CCnvBase& converter);
   virtual int ExternalMemoryStep(CCnvBase& converter);
+
+ private:
+  // Gives the same bytes to each converter in turn and keeps the first
+  // whose load takes them.
+  void ChooseConverter(std::string_view bytes, const std::filesystem::path& inputName);
 };
 
 #endif  // CNV_ENGINE_ENGINE_H_

@@ -2,6 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#ifndef _WIN32
+#include <sys/stat.h>
+
+#include <thread>
+#endif
+
 #include "engine/file_error.h"
 #include "engine/file_test_support.h"
 #include "engine/strutil.h"
@@ -129,6 +135,22 @@ TEST_F(Engine, ChoiceOfConverter) {
     EXPECT_EQ(engine.m_converterKind, c.kind) << c.name;
     ASSERT_NE(engine.m_converter, nullptr) << c.name;
     EXPECT_EQ(engine.m_converter->m_error, 0) << c.name;
+    // Bytes read elsewhere, and a pipe that can be read only once, give
+    // the same choice and the same lines.
+    CCnvEngine fromBytes(std::string(c.text), "-");
+    EXPECT_EQ(fromBytes.m_converterKind, c.kind) << c.name;
+    EXPECT_EQ(fromBytes.m_converter->JoinedLines(), engine.m_converter->JoinedLines()) << c.name;
+#ifndef _WIN32
+    const std::filesystem::path pipe = Path("pipe.txt");
+    ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+    std::thread writer([&] { WriteBytes(pipe, c.text); });
+    CCnvEngine fromPipe(pipe);
+    writer.join();
+    std::filesystem::remove(pipe);
+    EXPECT_EQ(fromPipe.m_converterKind, c.kind) << c.name;
+    ASSERT_NE(fromPipe.m_converter, nullptr) << c.name;
+    EXPECT_EQ(fromPipe.m_converter->JoinedLines(), engine.m_converter->JoinedLines()) << c.name;
+#endif
   }
   // The listing converter keeps the lines it loaded; the web-GUI converter
   // read the file again into a store of its own.

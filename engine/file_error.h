@@ -21,10 +21,16 @@ class FileError : public std::runtime_error {
 
   Kind kind() const { return kind_; }
   const std::filesystem::path& path() const { return path_; }
+  // For input that is not valid in the character set in use: the name of
+  // another common character set in which the whole input reads ("CP932",
+  // "UTF-8"); empty when there is none.
+  const std::string& readsAs() const { return readsAs_; }
+  void setReadsAs(std::string name) { readsAs_ = std::move(name); }
 
  private:
   Kind kind_;
   std::filesystem::path path_;
+  std::string readsAs_;
 };
 
 #endif  // CNV_ENGINE_FILE_ERROR_H_

@@ -6,11 +6,21 @@
 int CCnvTFTP::Load(const std::filesystem::path& path) {
   const int loaded = CCnvBase::Load(path);
   if (loaded != 1) return loaded;
+  return HasListingMarkers() ? 1 : 0;
+}
+
+int CCnvTFTP::LoadBytes(std::string_view bytes, const std::filesystem::path& name) {
+  const int loaded = CCnvBase::LoadBytes(bytes, name);
+  if (loaded != 1) return loaded;
+  return HasListingMarkers() ? 1 : 0;
+}
+
+bool CCnvTFTP::HasListingMarkers() {
   CCnvMatchList matches;
   const bool clearMarker =
       FindLines(*this, u"{#?[ \t]*clear configuration[ \t]*}", matches, 0, -1, 1) == 1;
   // Checked even without the first marker; neither check can set an error.
   const bool systemMarker =
       FindLineSequence(*this, {u"{#+[ \t]*System configuration[ \t]*}"}, matches) == 1;
-  return clearMarker && systemMarker ? 1 : 0;
+  return clearMarker && systemMarker;
 }

@@ -1,10 +1,12 @@
 #include "engine/textfile.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cctype>
 #include <cstdint>
 #include <cstring>
 #include <string_view>
+#include <thread>
 #include <utility>
 
 #include "engine/file_error.h"
@@ -29,6 +31,18 @@
 namespace {
 
 namespace fs = std::filesystem;
+
+// Why the last WriteTextLines of this thread could not create its output.
+thread_local std::error_code t_lastOutputOpenError;
+
+// The system's reason for the failure that has just happened.
+std::error_code LastSystemError() {
+#ifdef _WIN32
+  return std::error_code(static_cast<int>(GetLastError()), std::system_category());
+#else
+  return std::error_code(errno, std::generic_category());
+#endif
+}
 
 // Test seam: total of bytes a write may reach before it fails (negative:
 // no fault), and the bytes written so far by the current WriteTextLines.
@@ -56,6 +70,66 @@ std::string LineText(size_t lineNumber) {
   return "line " + std::to_string(lineNumber);
 }
 
+// ------------------------------------------------- temporary files now open
+
+// The temporary files of the writes under way, for interrupt handlers to
+// remove: a fixed table, so that a handler reads it without allocating or
+// locking. A slot is claimed (Filling), gets its path, and is published
+// (Ready); a handler takes a Ready slot (Removing) while it removes the file
+// and gives it back. A path too long for a slot, or a write beyond the
+// table's size, goes unregistered: it is still removed on every other path.
+#ifdef _WIN32
+using PathChar = wchar_t;
+#else
+using PathChar = char;
+#endif
+constexpr int kPendingSlots = 64;
+constexpr size_t kPendingPathSize = 4096;  // with the NUL; PATH_MAX on Linux
+
+enum PendingState : int { kFree, kFilling, kReady, kRemoving };
+
+struct PendingFile {
+  std::atomic<int> state{kFree};
+  PathChar path[kPendingPathSize];
+};
+static_assert(std::atomic<int>::is_always_lock_free, "signal handlers need lock-free atomics");
+
+PendingFile g_pending[kPendingSlots];
+
+// Registers `path` before the file is created, so that no interrupt falls
+// between the two; returns the slot, or -1 when it cannot be registered.
+int RegisterPending(const fs::path& path) {
+  const fs::path::string_type& native = path.native();
+  if (native.size() >= kPendingPathSize) return -1;
+  for (int i = 0; i < kPendingSlots; ++i) {
+    PendingFile& slot = g_pending[i];
+    int expected = kFree;
+    if (!slot.state.compare_exchange_strong(expected, kFilling, std::memory_order_acquire)) {
+      continue;
+    }
+    std::copy(native.begin(), native.end(), slot.path);
+    slot.path[native.size()] = 0;
+    slot.state.store(kReady, std::memory_order_release);
+    return i;
+  }
+  return -1;
+}
+
+// Frees a slot once its file is renamed or removed. While a handler on
+// another thread removes the file, waits for it to finish.
+void UnregisterPending(int index) {
+  if (index < 0) return;
+  std::atomic<int>& state = g_pending[index].state;
+  for (;;) {
+    int expected = kReady;
+    if (state.compare_exchange_strong(expected, kFree, std::memory_order_acq_rel) ||
+        expected != kRemoving) {
+      return;
+    }
+    std::this_thread::yield();
+  }
+}
+
 #ifdef _WIN32
 
 // ---------------------------------------------------------------- Windows
@@ -78,6 +152,9 @@ class Codec {
   explicit Codec(UINT cp) : cp_(cp) {}
 
   std::string Name() const { return cp_ == CP_UTF8 ? "UTF-8" : "CP" + std::to_string(cp_); }
+  bool IsUtf8() const { return cp_ == CP_UTF8; }
+  // The other character set configuration files commonly come in.
+  UINT OtherCommon() const { return IsUtf8() ? 932 : CP_UTF8; }
 
   // Whether a text's bytes are those of its lines (with their line ends)
   // encoded one after another. Not known for the code pages that keep a
@@ -166,15 +243,20 @@ UINT CodePageOfName(const std::string& name) {
   return cp != 0 && IsValidCodePage(cp) ? cp : 0;
 }
 
-bool ReadFileBytes(const fs::path& path, std::string& bytes) {
+bool ReadAllBytes(const fs::path& path, std::string& bytes, std::error_code& why) {
   // No sharing: the open fails while another process holds the file.
   HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
                             FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return false;
+  if (file == INVALID_HANDLE_VALUE) {
+    why = std::error_code(static_cast<int>(GetLastError()), std::system_category());
+    return false;
+  }
   char buffer[65536];
   for (;;) {
     DWORD got = 0;
     if (!ReadFile(file, buffer, sizeof buffer, &got, nullptr)) {
+      // A pipe whose writer has closed its end is at its end.
+      if (GetLastError() == ERROR_BROKEN_PIPE) break;
       CloseHandle(file);
       throw FileError(FileError::Kind::Generic, path,
                       "read error after " + std::to_string(bytes.size()) + " bytes");
@@ -193,7 +275,11 @@ class OutputFile {
   ~OutputFile() {
     if (file_ != INVALID_HANDLE_VALUE) CloseHandle(file_);
     if (!temp_.empty()) DeleteFileW(temp_.c_str());
+    UnregisterPending(pending_);
   }
+  OutputFile() = default;
+  OutputFile(const OutputFile&) = delete;
+  OutputFile& operator=(const OutputFile&) = delete;
 
   bool Create(const fs::path& target) {
     target_ = target;
@@ -202,18 +288,24 @@ class OutputFile {
         (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)) != 0) {
       return false;
     }
-    static unsigned counter = 0;
+    static std::atomic<unsigned> counter = 0;
     for (int attempt = 0; attempt < 100; ++attempt) {
       fs::path temp = target;
       temp += L".~" + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(++counter) +
               L".tmp";
-      file_ = CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+      pending_ = RegisterPending(temp);
+      // Shared for deletion, so that an interrupt handler on another thread
+      // can delete it while it is open: it goes when the process ends.
+      file_ = CreateFileW(temp.c_str(), GENERIC_WRITE, FILE_SHARE_DELETE, nullptr, CREATE_NEW,
                           FILE_ATTRIBUTE_NORMAL, nullptr);
       if (file_ != INVALID_HANDLE_VALUE) {
         temp_ = temp;
         return true;
       }
-      if (GetLastError() != ERROR_FILE_EXISTS && GetLastError() != ERROR_ALREADY_EXISTS) break;
+      const DWORD error = GetLastError();
+      UnregisterPending(pending_);
+      pending_ = -1;
+      if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) break;
     }
     return false;
   }
@@ -237,13 +329,16 @@ class OutputFile {
     return flushed && closed;
   }
 
-  // Replaces the target; false when it cannot be replaced.
+  // Replaces the target (the temporary file is closed by now, so that no
+  // handle stands in the way); false when it cannot be replaced.
   bool Commit() {
     if (!MoveFileExW(temp_.c_str(), target_.c_str(),
                      MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
       return false;
     }
     temp_.clear();
+    UnregisterPending(pending_);
+    pending_ = -1;
     return true;
   }
 
@@ -251,6 +346,7 @@ class OutputFile {
   HANDLE file_ = INVALID_HANDLE_VALUE;
   fs::path target_;
   fs::path temp_;
+  int pending_ = -1;  // the temporary file's slot in the table of open ones
 };
 
 #else
@@ -318,6 +414,12 @@ class Codec {
 
   bool usable() const { return valid(decode_) && valid(encode_); }
   const std::string& Name() const { return charset_; }
+  bool IsUtf8() const {
+    const std::string upper = UpperAscii(charset_);
+    return upper == "UTF-8" || upper == "UTF8";
+  }
+  // The other character set configuration files commonly come in.
+  std::string OtherCommon() const { return IsUtf8() ? "CP932" : "UTF-8"; }
 
   // Whether a text's bytes are those of its lines (with their line ends)
   // encoded one after another: iconv's sets with a shift state return to
@@ -359,14 +461,22 @@ class Codec {
   iconv_t encode_;
 };
 
-bool ReadFileBytes(const fs::path& path, std::string& bytes) {
+bool ReadAllBytes(const fs::path& path, std::string& bytes, std::error_code& why) {
   const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return false;
+  if (fd < 0) {
+    why = std::error_code(errno, std::generic_category());
+    return false;
+  }
   struct stat st;
-  if (fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+  const bool statted = fstat(fd, &st) == 0;
+  if (!statted || S_ISDIR(st.st_mode)) {
+    why = std::error_code(statted ? EISDIR : errno, std::generic_category());
     close(fd);
     return false;
   }
+  // A regular file is read in one piece of its own size.
+  if (S_ISREG(st.st_mode) && st.st_size > 0)
+    bytes.reserve(bytes.size() + static_cast<size_t>(st.st_size));
   char buffer[65536];
   for (;;) {
     const ssize_t got = read(fd, buffer, sizeof buffer);
@@ -392,7 +502,11 @@ class OutputFile {
   ~OutputFile() {
     if (fd_ >= 0) close(fd_);
     if (!temp_.empty()) unlink(temp_.c_str());
+    UnregisterPending(pending_);
   }
+  OutputFile() = default;
+  OutputFile(const OutputFile&) = delete;
+  OutputFile& operator=(const OutputFile&) = delete;
 
   bool Create(const fs::path& path) {
     target_ = path;
@@ -412,17 +526,21 @@ class OutputFile {
     // A file the user may not write stays as it is, as an open for writing
     // would fail on it.
     if (exists && access(target_.c_str(), W_OK) != 0) return false;
-    static unsigned counter = 0;
+    static std::atomic<unsigned> counter = 0;
     for (int attempt = 0; attempt < 100; ++attempt) {
       fs::path temp = target_;
       temp += ".~" + std::to_string(getpid()) + "-" + std::to_string(++counter) + ".tmp";
+      pending_ = RegisterPending(temp);
       fd_ = open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
       if (fd_ >= 0) {
         temp_ = temp;
         if (exists) fchmod(fd_, st.st_mode & 07777);
         return true;
       }
-      if (errno != EEXIST) break;
+      const int error = errno;
+      UnregisterPending(pending_);
+      pending_ = -1;
+      if (error != EEXIST) break;
     }
     return false;
   }
@@ -452,6 +570,8 @@ class OutputFile {
     if (temp_.empty()) return true;  // written directly
     if (rename(temp_.c_str(), target_.c_str()) != 0) return false;
     temp_.clear();
+    UnregisterPending(pending_);
+    pending_ = -1;
     // Make the new directory entry durable too; a failure here loses nothing.
     const int dir = open(target_.parent_path().empty() ? "." : target_.parent_path().c_str(),
                          O_RDONLY | O_CLOEXEC);
@@ -466,6 +586,7 @@ class OutputFile {
   int fd_ = -1;
   fs::path target_;
   fs::path temp_;
+  int pending_ = -1;  // the temporary file's slot in the table of open ones
 };
 
 #endif
@@ -537,8 +658,8 @@ bool SetFileEncoding(const std::string& name) {
   const bool number =
       std::all_of(name.begin(), name.end(), [](char c) { return c >= '0' && c <= '9'; });
   const std::string charset = IsShiftJisName(UpperAscii(name)) ? "CP932"
-                              : number                         ? "CP" + name
-                                                               : name;
+                              : number ? "CP" + name
+                                       : name;
   const Codec codec(charset);
   if (!codec.usable() || !IsAsciiCompatible(codec)) return false;
   g_charset = charset;
@@ -554,46 +675,104 @@ std::string FileEncoding() {
 #endif
 }
 
+void RemovePendingOutputFiles() {
+  for (PendingFile& slot : g_pending) {
+    int expected = kReady;
+    if (!slot.state.compare_exchange_strong(expected, kRemoving, std::memory_order_acquire)) {
+      continue;
+    }
+#ifdef _WIN32
+    DeleteFileW(slot.path);
+#else
+    const int saved = errno;  // a handler leaves errno as it found it
+    unlink(slot.path);
+    errno = saved;
+#endif
+    slot.state.store(kReady, std::memory_order_release);
+  }
+}
+
 void SetWriteFaultAfterBytes(long long bytes) {
   g_writeFaultAfter = bytes < 0 ? -1 : bytes;
 }
 
-bool ReadTextLines(const fs::path& path, std::vector<std::u16string>& lines) {
-  std::string bytes;
-  if (!ReadFileBytes(path, bytes)) return false;
-  if (bytes.find('\0') != std::string::npos) {
-    throw FileError(FileError::Kind::Generic, path,
+bool ReadFileBytes(const fs::path& path, std::string& bytes, std::error_code& why) {
+  why.clear();
+  return ReadAllBytes(path, bytes, why);
+}
+
+void DecodeTextLines(std::string_view bytes, const fs::path& name,
+                     const std::function<void(std::u16string& line)>& sink) {
+  if (bytes.find('\0') != std::string_view::npos) {
+    throw FileError(FileError::Kind::Generic, name,
                     "not a configuration text: the file contains a NUL byte (a binary or UTF-16 "
                     "file?)");
   }
   const Codec codec;
 #ifndef _WIN32
   if (!codec.usable()) {
-    throw FileError(FileError::Kind::Generic, path,
+    throw FileError(FileError::Kind::Generic, name,
                     "the character set " + codec.Name() + " is not supported");
   }
 #endif
+  const Codec other(codec.OtherCommon());
+  // Whether the other common character set reads every byte of `text`.
+  const auto otherReads = [&other](std::string_view text) {
+    std::u16string ignored;
+#ifndef _WIN32
+    if (!other.usable()) return false;
+#endif
+    return other.Decode(text, ignored);
+  };
+  constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
+  if (bytes.substr(0, kUtf8Bom.size()) == kUtf8Bom) {
+    if (codec.IsUtf8()) {
+      bytes.remove_prefix(kUtf8Bom.size());
+    } else if (other.IsUtf8() && otherReads(bytes.substr(kUtf8Bom.size()))) {
+      // Read as it stands, the mark would become characters in front of
+      // the first command.
+      FileError error(FileError::Kind::Generic, name,
+                      LineText(1) +
+                          ": begins with a UTF-8 byte-order mark: the file looks like "
+                          "UTF-8, not " +
+                          codec.Name());
+      error.setReadsAs(other.Name());
+      throw error;
+    }
+  }
   // LF and CR LF end a line; a lone CR stays in the line. Text after the
   // last line feed is a last line of its own.
   size_t start = 0;
   size_t lineNumber = 0;
+  std::u16string line;
   while (start < bytes.size()) {
     size_t end = bytes.find('\n', start);
-    const size_t next = end == std::string::npos ? bytes.size() : end + 1;
-    if (end == std::string::npos) {
+    const size_t next = end == std::string_view::npos ? bytes.size() : end + 1;
+    if (end == std::string_view::npos) {
       end = bytes.size();
     } else if (end > start && bytes[end - 1] == '\r') {
       --end;
     }
     ++lineNumber;
-    std::u16string line;
-    if (!codec.Decode(std::string_view(bytes).substr(start, end - start), line)) {
-      throw FileError(FileError::Kind::Generic, path,
-                      LineText(lineNumber) + ": bytes that are not valid " + codec.Name());
+    if (!codec.Decode(bytes.substr(start, end - start), line)) {
+      const bool readsAsOther = otherReads(bytes);
+      FileError error(FileError::Kind::Generic, name,
+                      LineText(lineNumber) + ": bytes that are not valid " + codec.Name() +
+                          (readsAsOther ? "; the whole file reads as " + other.Name() : ""));
+      if (readsAsOther) error.setReadsAs(other.Name());
+      throw error;
     }
-    lines.push_back(std::move(line));
+    sink(line);
     start = next;
   }
+}
+
+bool ReadTextLines(const fs::path& path, std::vector<std::u16string>& lines) {
+  std::string bytes;
+  std::error_code why;
+  if (!ReadFileBytes(path, bytes, why)) return false;
+  DecodeTextLines(bytes, path,
+                  [&lines](std::u16string& line) { lines.push_back(std::move(line)); });
   return true;
 }
 
@@ -602,8 +781,18 @@ bool WriteTextLines(const fs::path& path, std::size_t count, const LineSource& l
 #ifndef _WIN32
   if (!codec.usable()) return false;
 #endif
+  t_lastOutputOpenError.clear();
   OutputFile file;
-  if (!file.Create(path)) return false;
+  if (!file.Create(path)) {
+    const std::error_code reason = LastSystemError();
+    std::error_code ec;
+    if (fs::is_directory(path, ec)) {
+      t_lastOutputOpenError = std::make_error_code(std::errc::is_a_directory);
+    } else {
+      t_lastOutputOpenError = reason ? reason : std::make_error_code(std::errc::permission_denied);
+    }
+    return false;
+  }
   g_bytesWritten = 0;
   ByteSink sink(file, path);
   std::string bytes;
@@ -625,7 +814,15 @@ bool WriteTextLines(const fs::path& path, std::size_t count, const LineSource& l
   }
   sink.Flush();
   if (!file.Finish()) throw FileError(FileError::Kind::DiskFull, path, "write failed (disk full?)");
-  return file.Commit();
+  if (!file.Commit()) {
+    t_lastOutputOpenError = LastSystemError();
+    return false;
+  }
+  return true;
+}
+
+std::error_code LastOutputOpenError() {
+  return t_lastOutputOpenError;
 }
 
 bool WriteTextLines(const fs::path& path, const std::vector<std::u16string>& lines) {

@@ -10,6 +10,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <system_error>
 #include <vector>
 
 // Selects the character set of configuration files by name ("CP932",
@@ -23,12 +24,28 @@ bool SetFileEncoding(const std::string& name);
 // The name of the character set in use.
 std::string FileEncoding();
 
-// Reads every line of `path` into `lines` (appending): LF and CR LF end a
-// line, a lone CR stays in it, text after the last line end is a line.
-// Returns false when the file cannot be opened (missing, a folder, or on
-// Windows held open by another process); throws FileError (generic) on a
-// read error, on bytes not valid in the character set (naming the line; the
-// lines before it are appended) and on a NUL byte (not a text file).
+// Reads every byte of `path` into `bytes` (appending), once and to its
+// end, so that a pipe, a device or a process substitution reads like a
+// regular file. Returns false when it cannot be opened (missing, a folder,
+// or on Windows held open by another process), with the system's reason in
+// `why`; throws FileError (generic) on a read error.
+bool ReadFileBytes(const std::filesystem::path& path, std::string& bytes, std::error_code& why);
+
+// Decodes `bytes`, the whole of the input named `name`, line by line in
+// the character set in use and passes each line to `sink` in order: LF and
+// CR LF end a line, a lone CR stays in it, text after the last line end is
+// a line. A UTF-8 byte-order mark at the very start is not part of line 1
+// when the character set is UTF-8. Throws FileError (generic, naming `name`)
+// on a NUL byte (not a text file), on bytes not valid in the character set
+// (naming the line, after the lines before it were passed on; with
+// readsAs() set when another common character set reads the whole input),
+// and, in any other set, on input that begins with a UTF-8 byte-order mark
+// and reads as UTF-8 (readsAs() "UTF-8").
+void DecodeTextLines(std::string_view bytes, const std::filesystem::path& name,
+                     const std::function<void(std::u16string& line)>& sink);
+
+// ReadFileBytes followed by DecodeTextLines, appending the lines to
+// `lines`: false when the file cannot be opened.
 bool ReadTextLines(const std::filesystem::path& path, std::vector<std::u16string>& lines);
 
 // Gives line `index` of a text being written: a view of the caller's own
@@ -46,6 +63,15 @@ using LineSource = std::function<std::u16string_view(std::size_t index, std::u16
 bool WriteTextLines(const std::filesystem::path& path, std::size_t count, const LineSource& line);
 // The same for the lines of a vector.
 bool WriteTextLines(const std::filesystem::path& path, const std::vector<std::u16string>& lines);
+// The system's reason why the last WriteTextLines on this thread could not
+// create or replace its output; empty after one that could.
+std::error_code LastOutputOpenError();
+
+// Removes the temporary files of the writes now under way (their targets
+// stay as they were), for interrupt handlers that end the process next. On
+// POSIX it is async-signal-safe: it calls only unlink and lock-free atomics
+// and keeps errno. A write it interrupts fails if the process goes on.
+void RemovePendingOutputFiles();
 
 // Test seam: makes the WriteTextLines calls that follow fail as on a full
 // disk once their output would pass `bytes` bytes (the bytes up to that

@@ -89,6 +89,56 @@ TEST_F(TextFileTest, InvalidBytesNameTheLine) {
             (Lines{u"ok", u"fine"}));
 }
 
+// A UTF-8 byte-order mark is no part of line 1; input that does not read in
+// the character set in use names the common one in which it does read.
+TEST_F(TextFileTest, ByteOrderMarkAndTheOtherCommonCharacterSet) {
+  const std::string sjis = "# \x96\x7b\x8e\xd0\nip lan1\n";  // "# 本社"
+  const struct {
+    const char* encoding;
+    std::string bytes;
+    Lines lines;          // when read
+    const char* detail;   // else the error's text
+    const char* readsAs;  // and the set it names
+  } cases[] = {
+      {"UTF-8", "\xEF\xBB\xBFlogin timer 1800\n", {u"login timer 1800"}, nullptr, ""},
+      {"UTF-8", "\xEF\xBB\xBF", {}, nullptr, ""},
+      {"UTF-8", "a\n\xEF\xBB\xBF", {u"a", u"\uFEFF"}, nullptr, ""},  // only at the very start
+      {"CP932",
+       "\xEF\xBB\xBFip lan1\n",
+       {},
+       "line 1: begins with a UTF-8 byte-order mark",
+       "UTF-8"},
+      {"UTF-8",
+       sjis,
+       {},
+       "line 1: bytes that are not valid UTF-8; the whole file reads as CP932",
+       "CP932"},
+      {"CP932",
+       "ok\n# \xE3\x81\x82\n",
+       {},
+       "line 2: bytes that are not valid CP932; the whole file reads as UTF-8",
+       "UTF-8"},
+      {"UTF-8",
+       "ok\n\xff\n",
+       {},
+       "line 2: bytes that are not valid UTF-8",
+       ""},  // neither reads it
+  };
+  for (const auto& c : cases) {
+    ASSERT_TRUE(SetFileEncoding(c.encoding));
+    Lines lines;
+    try {
+      DecodeTextLines(c.bytes, "in.txt", [&lines](std::u16string& line) { lines.push_back(line); });
+      EXPECT_EQ(c.detail, nullptr) << c.bytes;
+      EXPECT_EQ(lines, c.lines) << c.bytes;
+    } catch (const FileError& e) {
+      ASSERT_NE(c.detail, nullptr) << c.bytes << ": " << e.what();
+      EXPECT_NE(std::string(e.what()).find(c.detail), std::string::npos) << e.what();
+      EXPECT_EQ(e.readsAs(), c.readsAs) << c.bytes;
+    }
+  }
+}
+
 TEST_F(TextFileTest, JapaneseRoundTripsInUtf8AndCp932) {
   const Lines lines{u"# VLK250->QDN570変換コンフィグ", u"description 1 \"東京 設定\"", u"ip lan1"};
   const std::string utf8 =

@@ -214,6 +214,13 @@ const Row kRows[] = {
     // A lead byte followed by a blank, after valid Japanese lines.
     {"InvalidShiftJis", [](Case& c) { GoodInput(c, SjisInput() + "# \x81 \n"); }, false,
      Outcome::kReadError},
+    // Saved as UTF-8 by an editor: read in code page 932, its byte-order
+    // mark would land in front of the first command.
+    {"Utf8WithByteOrderMark",
+     [](Case& c) {
+       GoodInput(c, "\xEF\xBB\xBFlogin timer 1800\nip lan1 address 192.168.0.1/24\n");
+     },
+     false, Outcome::kReadError},
     {"TenMiBSingleLine", [](Case& c) { InputOf(c, std::string(10 << 20, '#')); }, false,
      Outcome::kSucceeded, true},
     {"MillionLines", [](Case& c) { InputOf(c, ConfigLines(1000000)); }, false, Outcome::kSucceeded,
