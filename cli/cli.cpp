@@ -8,6 +8,7 @@
 #include <new>
 #include <string_view>
 #include <system_error>
+#include <utility>
 
 #include "cli/diff.h"
 #include "engine/cnv_base.h"
@@ -182,15 +183,33 @@ void WriteToStdout(std::ostream& out, const std::string& bytes) {
   if (!out) throw FileError(FileError::Kind::DiskFull, {}, "the write failed");
 }
 
-// Encodes lines of configuration text, each followed by `lineEnd`.
-std::string EncodeLines(const std::vector<std::u16string>& lines, std::u16string_view lineEnd) {
-  std::u16string text;
-  for (const std::u16string& line : lines) {
-    text += line;
-    text += lineEnd;
+// Encodes lines of configuration text, each followed by `lineEnd`, and
+// writes them to standard output in pieces after the bytes of `head`, which
+// go out with the first piece.
+class StdoutLines {
+ public:
+  StdoutLines(std::ostream& out, std::u16string_view lineEnd, std::string head = {})
+      : out_(out), pending_(std::move(head)), encoder_(lineEnd, [this](std::string_view bytes) {
+          pending_ += bytes;
+          Write();
+        }) {}
+
+  void Add(std::u16string_view line) { encoder_.Add(line); }
+  void Finish() {
+    encoder_.Finish();
+    if (!pending_.empty()) Write();
   }
-  return EncodeText(text);
-}
+
+ private:
+  void Write() {
+    WriteToStdout(out_, pending_);
+    pending_.clear();
+  }
+
+  std::ostream& out_;
+  std::string pending_;
+  LineEncoder encoder_;
+};
 
 void ReportEngineFailure(CCnvEngine& engine, const fs::path& input, const fs::path& output,
                          std::ostream& err) {
@@ -343,31 +362,35 @@ int Convert(const Options& options, const fs::path& input, std::string bytes,
     ReportEngineFailure(engine, input, output, err);
     return kExitConversionFailed;
   }
-  // Copies of the lines only where a diff or standard output needs them: a
-  // large configuration would otherwise be held three times over.
+  // A diff needs the lines as loaded; it keeps each distinct line once.
   const std::size_t loadedCount = static_cast<std::size_t>(engine.converter()->LineCount());
-  std::vector<std::u16string> loaded;
-  if (options.diff) loaded = engine.converter()->JoinedLines();
+  const CCnvBase& store = *engine.converter();
+  std::u16string scratch;
+  DiffInput diffInput;
+  if (options.diff) {
+    for (std::size_t i = 0; i < loadedCount; ++i) diffInput.AddBefore(store.JoinedLine(i, scratch));
+  }
   if (engine.RunSteps() != 1) {
     ReportEngineFailure(engine, input, output, err);
     return kExitConversionFailed;
   }
-  const std::size_t convertedCount = static_cast<std::size_t>(engine.converter()->LineCount()) + 1;
-  std::vector<std::u16string> converted;
-  if (options.diff || toStdout) {
-    converted.reserve(convertedCount);
-    converted.emplace_back(kOutputHeader);
-    for (std::u16string& line : engine.converter()->JoinedLines()) {
-      converted.push_back(std::move(line));
-    }
-  }
+  const std::size_t convertedCount = static_cast<std::size_t>(store.LineCount()) + 1;
+  // Line `i` of the output: the header, then the store's lines.
+  const DiffLineSource convertedLine = [&store](std::size_t i, std::u16string& scratch) {
+    return i == 0 ? std::u16string_view(kOutputHeader) : store.JoinedLine(i - 1, scratch);
+  };
   const std::string kind = ConverterName(engine.converterKind());
 
   if (options.diff) {
-    const std::string head = "--- " + PathForDiff(input) + "\n+++ " +
-                             (output.empty() ? std::string(kStdoutName) : PathForDiff(output)) +
-                             "\n";
-    WriteToStdout(out, head + EncodeLines(UnifiedDiffHunks(loaded, converted), u"\n"));
+    for (std::size_t i = 0; i < convertedCount; ++i) {
+      diffInput.AddAfter(convertedLine(i, scratch));
+    }
+    StdoutLines diff(out, u"\n",
+                     "--- " + PathForDiff(input) + "\n+++ " +
+                         (output.empty() ? std::string(kStdoutName) : PathForDiff(output)) + "\n");
+    UnifiedDiffHunks(std::move(diffInput), convertedLine,
+                     [&diff](std::u16string_view line) { diff.Add(line); });
+    diff.Finish();
   }
   if (options.dryRun) {
     std::string report = Text("dry run: ") + PathForTerminal(input) + " (" + Text(kind) +
@@ -380,7 +403,9 @@ int Convert(const Options& options, const fs::path& input, std::string bytes,
     return kExitConverted;
   }
   if (toStdout) {
-    WriteToStdout(out, EncodeLines(converted, u"\r\n"));
+    StdoutLines lines(out, u"\r\n");
+    for (std::size_t i = 0; i < convertedCount; ++i) lines.Add(convertedLine(i, scratch));
+    lines.Finish();
     Say(err, Text("converted ") + PathForTerminal(input) + " (" + Text(kind) + ")" +
                  Text(" to standard output"));
     return kExitConverted;

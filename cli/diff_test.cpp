@@ -66,6 +66,46 @@ TEST(UnifiedDiffTest, ChangesFarApartGetHunksOfTheirOwn) {
 TEST(UnifiedDiffTest, ReplacedRunShowsRemovalsBeforeAdditions) {
   EXPECT_EQ(UnifiedDiffHunks({u"a", u"b", u"c"}, {u"x", u"y", u"c"}),
             (Lines{u"@@ -1,3 +1,3 @@", u"-a", u"-b", u"+x", u"+y", u" c"}));
+  // A removed line the side after has elsewhere.
+  EXPECT_EQ(UnifiedDiffHunks({u"m", u"a", u"b"}, {u"a", u"b", u"m"}),
+            (Lines{u"@@ -1,3 +1,3 @@", u"-m", u" a", u" b", u"+m"}));
+}
+
+// Lines that differ little stay different and keep their exact text, in
+// code units of every width of the table's compact form.
+TEST(UnifiedDiffTest, NearlyEqualLinesStayApart) {
+  const std::u16string longLine(3 << 19, u'\u00e9');  // longer than a block of the table
+  const struct {
+    std::u16string before, after;
+  } cases[] = {
+      {u"caf\u00e9", u"cafe"},
+      {u"\u07ff\u0800", u"\u0800\u07ff"},
+      {u"\x7f\u0080", u"\u0080\x7f"},
+      {u"\xd83d\xde00", u"\xd83d"},  // a pair and a lone surrogate
+      {u"\uffff", u"\xdfff"},
+      {u"", u" "},
+      {longLine, longLine + u"x"},
+      // The low 32 bits of std::hash, which the table keeps, are equal.
+      {u"ip filter 4348 pass * * * * *", u"ip filter 126539 pass * * * * *"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(UnifiedDiffHunks({c.before, u"same"}, {c.after, u"same"}),
+              (Lines{u"@@ -1,2 +1,2 @@", u"-" + c.before, u"+" + c.after, u" same"}))
+        << c.before.size();
+  }
+}
+
+TEST(LineTableTest, EachDistinctLineGetsItsOwnNumber) {
+  LineTable table;
+  const Lines lines = Numbered(200000);
+  for (uint32_t i = 0; i < lines.size(); ++i) ASSERT_EQ(table.Intern(lines[i]), i);
+  for (uint32_t i = 0; i < lines.size(); i += 997) {
+    EXPECT_EQ(table.Intern(lines[i]), i);
+    std::u16string text = u">";
+    table.AppendText(i, text);
+    EXPECT_EQ(text, u">" + lines[i]);
+  }
+  EXPECT_EQ(table.size(), lines.size());
 }
 
 }  // namespace

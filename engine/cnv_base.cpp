@@ -57,19 +57,28 @@ int CCnvBase::LoadBytes(std::string_view bytes, const std::filesystem::path& nam
   return 1;
 }
 
+std::u16string_view CCnvBase::JoinedLine(std::size_t index, std::u16string& scratch) const {
+  const std::u16string& comment = m_commentLines[index];
+  if (comment.empty()) return m_cmdLines[index];
+  scratch.assign(m_cmdLines[index]);
+  scratch += comment;
+  return scratch;
+}
+
 std::vector<std::u16string> CCnvBase::JoinedLines() const {
   std::vector<std::u16string> lines;
   lines.reserve(m_cmdLines.size());
-  for (size_t i = 0; i < m_cmdLines.size(); ++i) lines.push_back(m_cmdLines[i] + m_commentLines[i]);
+  std::u16string scratch;
+  for (size_t i = 0; i < m_cmdLines.size(); ++i) lines.emplace_back(JoinedLine(i, scratch));
   return lines;
 }
 
 int CCnvBase::Save(const std::filesystem::path& path) {
-  std::vector<std::u16string> lines;
-  lines.reserve(m_cmdLines.size() + 1);
-  lines.emplace_back(kOutputHeader);
-  for (size_t i = 0; i < m_cmdLines.size(); ++i) lines.push_back(m_cmdLines[i] + m_commentLines[i]);
-  if (!WriteTextLines(path, lines)) {
+  // The lines go to the file one by one, straight from the store.
+  const LineSource line = [this](std::size_t i, std::u16string& scratch) {
+    return i == 0 ? std::u16string_view(kOutputHeader) : JoinedLine(i - 1, scratch);
+  };
+  if (!WriteTextLines(path, m_cmdLines.size() + 1, line)) {
     SetError(kCnvOutputOpen);
     return 0;
   }

@@ -4,6 +4,7 @@
 #ifndef CNV_ENGINE_CNV_BASE_H_
 #define CNV_ENGINE_CNV_BASE_H_
 
+#include <cstddef>
 #include <cstdint>
 #include <filesystem>
 #include <string>
@@ -44,8 +45,10 @@ class CCnvBase {
 
   // Number of lines in the store.
   int LineCount() const { return static_cast<int>(m_cmdLines.size()); }
-  // The lines as they will be written after the header: command part
-  // followed by comment part.
+  // Line `index` as it will be written after the header: the command part
+  // followed by the comment part, joined in `scratch` where there is one.
+  std::u16string_view JoinedLine(std::size_t index, std::u16string& scratch) const;
+  // Every line so joined, as copies (for tests).
   std::vector<std::u16string> JoinedLines() const;
   // Splits each line into its two parts and appends it to the store.
   void AppendLines(const std::vector<std::u16string>& lines);

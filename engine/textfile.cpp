@@ -7,6 +7,7 @@
 #include <cstring>
 #include <string_view>
 #include <thread>
+#include <utility>
 
 #include "engine/file_error.h"
 
@@ -154,6 +155,11 @@ class Codec {
   bool IsUtf8() const { return cp_ == CP_UTF8; }
   // The other character set configuration files commonly come in.
   UINT OtherCommon() const { return IsUtf8() ? 932 : CP_UTF8; }
+
+  // Whether a text's bytes are those of its lines (with their line ends)
+  // encoded one after another. Not known for the code pages that keep a
+  // shift state, so those are encoded whole.
+  bool EncodesLinesApart() const { return !TakesNoFlags(cp_); }
 
   bool Decode(std::string_view bytes, std::u16string& out) const {
     out.clear();
@@ -414,6 +420,12 @@ class Codec {
   }
   // The other character set configuration files commonly come in.
   std::string OtherCommon() const { return IsUtf8() ? "CP932" : "UTF-8"; }
+
+  // Whether a text's bytes are those of its lines (with their line ends)
+  // encoded one after another: iconv's sets with a shift state return to
+  // the initial state at every line end (checked on every set the file
+  // layer accepts, with both line ends).
+  bool EncodesLinesApart() const { return true; }
 
   bool Decode(std::string_view bytes, std::u16string& out) const {
     out.clear();
@@ -764,7 +776,7 @@ bool ReadTextLines(const fs::path& path, std::vector<std::u16string>& lines) {
   return true;
 }
 
-bool WriteTextLines(const fs::path& path, const std::vector<std::u16string>& lines) {
+bool WriteTextLines(const fs::path& path, std::size_t count, const LineSource& line) {
   const Codec codec;
 #ifndef _WIN32
   if (!codec.usable()) return false;
@@ -784,8 +796,9 @@ bool WriteTextLines(const fs::path& path, const std::vector<std::u16string>& lin
   g_bytesWritten = 0;
   ByteSink sink(file, path);
   std::string bytes;
-  for (size_t i = 0; i < lines.size(); ++i) {
-    if (!codec.Encode(lines[i], bytes)) {
+  std::u16string scratch;
+  for (size_t i = 0; i < count; ++i) {
+    if (!codec.Encode(line(i, scratch), bytes)) {
       throw FileError(FileError::Kind::DiskFull, path,
                       LineText(i + 1) + ": a character that " + codec.Name() + " cannot represent");
     }
@@ -812,6 +825,12 @@ std::error_code LastOutputOpenError() {
   return t_lastOutputOpenError;
 }
 
+bool WriteTextLines(const fs::path& path, const std::vector<std::u16string>& lines) {
+  return WriteTextLines(
+      path, lines.size(),
+      [&lines](std::size_t i, std::u16string&) -> std::u16string_view { return lines[i]; });
+}
+
 std::string EncodeText(const std::u16string& text) {
   const Codec codec;
   std::string bytes;
@@ -829,4 +848,43 @@ std::u16string DecodeText(const std::string& bytes) {
     throw FileError(FileError::Kind::Generic, {}, "bytes that are not valid " + codec.Name());
   }
   return text;
+}
+
+// Lines are gathered into pieces of this many code units before they are
+// encoded; a character set that cannot be encoded line by line gets one.
+constexpr size_t kPieceUnits = 32768;
+
+struct LineEncoder::State {
+  State(std::u16string_view end, Sink out) : lineEnd(end), sink(std::move(out)) {}
+
+  void Flush() {
+    if (text.empty()) return;
+    if (!codec.Encode(text, bytes)) {
+      throw FileError(FileError::Kind::DiskFull, {},
+                      "a character that " + codec.Name() + " cannot represent");
+    }
+    text.clear();
+    sink(bytes);
+  }
+
+  const Codec codec;
+  const std::u16string lineEnd;
+  const Sink sink;
+  std::u16string text;  // lines not yet encoded
+  std::string bytes;
+};
+
+LineEncoder::LineEncoder(std::u16string_view lineEnd, Sink sink)
+    : state_(std::make_unique<State>(lineEnd, std::move(sink))) {}
+
+LineEncoder::~LineEncoder() = default;
+
+void LineEncoder::Add(std::u16string_view line) {
+  state_->text += line;
+  state_->text += state_->lineEnd;
+  if (state_->text.size() >= kPieceUnits && state_->codec.EncodesLinesApart()) state_->Flush();
+}
+
+void LineEncoder::Finish() {
+  state_->Flush();
 }

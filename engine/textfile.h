@@ -4,8 +4,10 @@
 #ifndef CNV_ENGINE_TEXTFILE_H_
 #define CNV_ENGINE_TEXTFILE_H_
 
+#include <cstddef>
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <system_error>
@@ -46,13 +48,20 @@ void DecodeTextLines(std::string_view bytes, const std::filesystem::path& name,
 // `lines`: false when the file cannot be opened.
 bool ReadTextLines(const std::filesystem::path& path, std::vector<std::u16string>& lines);
 
-// Writes `lines`, each followed by CR LF, to `path` through a temporary file
-// in the same folder that replaces the target only when complete and
-// flushed (a device or pipe is written directly). Returns false when the
-// output cannot be created or replaced (missing folder, a folder, a
-// read-only file); throws FileError (disk full) when
-// a write fails or a character cannot be represented. On every failure the
-// old file is left as it was and no temporary file remains.
+// Gives line `index` of a text being written: a view of the caller's own
+// text, or of `scratch` (kept from call to call) where it is built.
+using LineSource = std::function<std::u16string_view(std::size_t index, std::u16string& scratch)>;
+
+// Writes `count` lines taken from `line` in order, each followed by CR LF,
+// to `path` through a temporary file in the same folder that replaces the
+// target only when complete and flushed (a device or pipe is written
+// directly). Returns false when the output cannot be created or replaced
+// (missing folder, a folder, a read-only file); throws FileError (disk full)
+// when a write fails or a character cannot be represented (naming the
+// line). On every failure the old file is left as it was and no temporary
+// file remains.
+bool WriteTextLines(const std::filesystem::path& path, std::size_t count, const LineSource& line);
+// The same for the lines of a vector.
 bool WriteTextLines(const std::filesystem::path& path, const std::vector<std::u16string>& lines);
 // The system's reason why the last WriteTextLines on this thread could not
 // create or replace its output; empty after one that could.
@@ -73,5 +82,27 @@ void SetWriteFaultAfterBytes(long long bytes);
 // on standard streams); throws FileError with an empty path on failure.
 std::string EncodeText(const std::u16string& text);
 std::u16string DecodeText(const std::string& bytes);
+
+// Encodes lines of configuration text, each followed by a line end, and
+// hands the bytes on in pieces (of some 32,768 code units of text), so that
+// a large text is never held whole: the bytes are those EncodeText gives
+// for all the lines at once. Add and Finish throw FileError as EncodeText does; the pieces
+// handed on before stay handed on.
+class LineEncoder {
+ public:
+  using Sink = std::function<void(std::string_view bytes)>;
+  LineEncoder(std::u16string_view lineEnd, Sink sink);
+  ~LineEncoder();
+  LineEncoder(const LineEncoder&) = delete;
+  LineEncoder& operator=(const LineEncoder&) = delete;
+
+  void Add(std::u16string_view line);
+  // Encodes and hands on what is still held.
+  void Finish();
+
+ private:
+  struct State;
+  std::unique_ptr<State> state_;
+};
 
 #endif  // CNV_ENGINE_TEXTFILE_H_

@@ -328,4 +328,38 @@ TEST_F(TextFileTest, TextForStandardStreams) {
   EXPECT_THROW(DecodeText("\x93"), FileError);
 }
 
+// Lines handed on in pieces give the bytes of the whole text, in character
+// sets with and without a shift state.
+TEST_F(TextFileTest, LineEncoderGivesTheBytesOfTheWholeText) {
+  for (const char* encoding : {"UTF-8", "CP932", "ISO-2022-JP"}) {
+    SCOPED_TRACE(encoding);
+    const bool known = SetFileEncoding(encoding);
+#ifdef _WIN32
+    if (!known && std::string_view(encoding) == "ISO-2022-JP") continue;  // not under Wine
+#endif
+    ASSERT_TRUE(known);
+    std::u16string whole;
+    std::string bytes;
+    int pieces = 0;
+    LineEncoder encoder(u"\r\n", [&](std::string_view piece) {
+      bytes += piece;
+      ++pieces;
+    });
+    for (int i = 0; i < 4000; ++i) {
+      const std::u16string line = u"description " + Utf8ToUtf16(std::to_string(i)) + u" 拠点A";
+      encoder.Add(line);
+      whole += line + u"\r\n";
+    }
+    encoder.Finish();
+    EXPECT_EQ(bytes, EncodeText(whole));
+    // Windows encodes a set with a shift state whole.
+    if (std::string_view(encoding) != "ISO-2022-JP") {
+      EXPECT_GT(pieces, 1);
+    }
+  }
+  LineEncoder lacking(u"\n", [](std::string_view) { ADD_FAILURE() << "bytes handed on"; });
+  lacking.Add(u"caf\u00e9");
+  EXPECT_THROW(lacking.Finish(), FileError);
+}
+
 }  // namespace
