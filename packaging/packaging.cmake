@@ -42,7 +42,7 @@ if(WIN32)
   install(FILES ${cnv_packaging_out}/readme.txt DESTINATION .)
 
   set(CPACK_GENERATOR ZIP)
-  set(CPACK_PACKAGE_FILE_NAME CnvQDN570Conf-${PROJECT_VERSION}-win64)
+  set(CPACK_PACKAGE_FILE_NAME CnvQDN570Conf-${PROJECT_VERSION}-x64)
   set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY ON)
 
   # The installer is built with wixl from a staged install of the same files.
