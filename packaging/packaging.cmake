@@ -7,6 +7,11 @@
 #            cpack            -> the ZIP of the same files
 # Every package takes its version from project(); tools/package builds them all.
 include(GNUInstallDirs)
+# A Windows build installs into a folder of its own in the build tree unless
+# told otherwise (not into the build machine's /usr/local).
+if(WIN32 AND CMAKE_INSTALL_PREFIX_INITIALIZED_TO_DEFAULT)
+  set(CMAKE_INSTALL_PREFIX ${CMAKE_BINARY_DIR}/install CACHE PATH "Install folder" FORCE)
+endif()
 
 set(cnv_packaging ${CMAKE_CURRENT_LIST_DIR})
 set(cnv_packaging_out ${CMAKE_BINARY_DIR}/packaging)
