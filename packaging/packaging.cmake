@@ -33,9 +33,10 @@ set(CPACK_STRIP_FILES ON)
 set(CMAKE_SKIP_INSTALL_ALL_DEPENDENCY ON)
 
 if(WIN32)
-  # Windows: one folder, as in the ZIP and under Program Files: the dialog
-  # program beside its readme, the command-line tool in bin\ (Windows file
-  # names ignore case: CnvQDN570Conf.exe and cnvqdn570conf.exe are one name).
+  # Windows: one folder, as in the ZIP and under Program Files, with the
+  # dialog program beside its readme and the command-line tool in bin\
+  # (Windows file names ignore case: CnvQDN570Conf.exe and cnvqdn570conf.exe
+  # are one name).
   install(TARGETS CnvQDN570Conf RUNTIME DESTINATION .)
   install(TARGETS cnvqdn570conf RUNTIME DESTINATION bin)
   install(FILES ${cnv_examples} DESTINATION examples)
@@ -51,15 +52,16 @@ if(WIN32)
   set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY ON)
 
   # The installer is built with wixl from a staged install of the same files.
-  # Each example is a component of its own, with a GUID derived from the
-  # UpgradeCode and its name, so that it stays the same from build to build.
-  set(cnv_upgrade_code 8B7B56EA-D7EB-418B-8023-B413129C5736)
+  # Its UpgradeCode is the product's for good: never change it. Each example
+  # is a component of its own, with a GUID derived from the UpgradeCode and
+  # its name, so that it stays the same from build to build.
+  set(CNV_UPGRADE_CODE 8B7B56EA-D7EB-418B-8023-B413129C5736)
   set(CNV_WXS_EXAMPLES "")
   set(CNV_WXS_EXAMPLE_REFS "")
   foreach(example ${cnv_examples})
     get_filename_component(name ${example} NAME)
     string(MAKE_C_IDENTIFIER "example_${name}" id)
-    string(UUID guid NAMESPACE ${cnv_upgrade_code} NAME "examples/${name}" TYPE SHA1 UPPER)
+    string(UUID guid NAMESPACE ${CNV_UPGRADE_CODE} NAME "examples/${name}" TYPE SHA1 UPPER)
     string(APPEND CNV_WXS_EXAMPLES
            "<Component Id=\"${id}\" Guid=\"${guid}\" Win64=\"yes\"><File Id=\"${id}\" "
            "Name=\"${name}\" KeyPath=\"yes\" Source=\"$(var.SourceDir)/examples/${name}\"/>"
