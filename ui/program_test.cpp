@@ -122,6 +122,9 @@ TEST_F(ProgramResources, ManifestRequestsCommonControls6) {
   std::string manifest = Resource(RT_MANIFEST, MAKEINTRESOURCEW(1));
   EXPECT_NE(manifest.find("Microsoft.Windows.Common-Controls"), std::string::npos);
   EXPECT_NE(manifest.find("version=\"6.0.0.0\""), std::string::npos);
+  // The program's own identity carries the project's version.
+  EXPECT_NE(manifest.find("name=\"QDN-ConfigConverter.CnvQDN570Conf\" version=\"1.0.1.0\""),
+            std::string::npos);
 }
 
 TEST_F(ProgramResources, IconAndDialogTemplates) {
