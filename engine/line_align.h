@@ -1,0 +1,44 @@
+// Exact alignment of two line sequences: which lines of the old sequence
+// stay, in order, in the new one. The conversion report uses it to tell a
+// step's unchanged lines from the ones it deleted and inserted.
+#ifndef CNV_ENGINE_LINE_ALIGN_H_
+#define CNV_ENGINE_LINE_ALIGN_H_
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <string_view>
+#include <vector>
+
+// One kept line: old line `oldIndex` is new line `newIndex`.
+struct LineMatch {
+  size_t oldIndex = 0;
+  size_t newIndex = 0;
+};
+
+// Whether old line i equals new line j.
+using LinesEqual = std::function<bool(size_t i, size_t j)>;
+
+// The kept lines, in ascending order of both indices. `oldHashes` and
+// `newHashes` hold one hash a line, of the same function; a pair is kept
+// only when `equal` confirms it, so a hash collision costs at most a
+// shorter alignment. Common runs at both ends, then lines that occur once
+// on each side, split the sequences; the pieces between them get a
+// shortest edit script, unless that would take more than a bounded effort,
+// in which case nothing of the piece is kept. Linear-ish in the lengths
+// for the edits of a conversion step.
+std::vector<LineMatch> AlignLines(const std::vector<uint32_t>& oldHashes,
+                                  const std::vector<uint32_t>& newHashes, const LinesEqual& equal);
+
+// The hash AlignLines is given for a line made of `parts` in order, as
+// if they were one text.
+class LineHash {
+ public:
+  void Add(std::u16string_view part);
+  uint32_t value() const { return static_cast<uint32_t>(h_ ^ (h_ >> 32)); }
+
+ private:
+  uint64_t h_ = 0xcbf29ce484222325ull;
+};
+
+#endif  // CNV_ENGINE_LINE_ALIGN_H_
