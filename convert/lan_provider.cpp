@@ -45,7 +45,8 @@ int NoteLan2MarkersLeft(CCnvBase& store) {
 }
 
 int FailLan2(CCnvBase& store, InputLine marker, std::u16string_view missing) {
-  return FailNotConvertible(store, marker, u"LAN2 is marked PRV/DHCP but " + std::u16string(missing));
+  return FailNotConvertible(store, marker,
+                            u"LAN2 is marked PRV/DHCP but " + std::u16string(missing));
 }
 
 constexpr char16_t kNoPpHeader[] =
@@ -70,14 +71,16 @@ int CCnvGUI::ConvertLanProvider() {
 
   CCnvMatchList list;
   if (!FindCommandLines(*this, kLan2NatBinding, list)) {
-    return FailLan2(*this, marker, u"there is no 'ip lan2 nat descriptor' line to put the "
-                                   u"provider lines after");
+    return FailLan2(*this, marker,
+                    u"there is no 'ip lan2 nat descriptor' line to put the "
+                    u"provider lines after");
   }
   InsertLines(*this, {kProviderLan1, ProviderLan2Line(name)}, list.back().m_line + 1, 0);
 
   if (!FindCommandLines(*this, kNatDescriptorType, list)) {
-    return FailLan2(*this, marker, u"there is no 'nat descriptor type' line to put the catch-all "
-                                   u"filter line in front of");
+    return FailLan2(*this, marker,
+                    u"there is no 'nat descriptor type' line to put the catch-all "
+                    u"filter line in front of");
   }
   InsertLines(*this, {kCatchAllFilterLine}, list.back().m_line, 0);
   return NoteLan2MarkersLeft(*this);

@@ -198,7 +198,7 @@ PpResult ConvertPp(CCnvBase& converter, int number, PpInfoBlock infoBlock, PpPro
   const std::u16string name = TextBeforeQuote(Substring(description.m_text, description.m_end));
   const bool pppoe = description.m_text.find(u"PPPoE") != std::u16string::npos;
   const InputLine marker = LineAt(converter, description.m_line);
-  converter.m_cmdLines[description.m_line] = Format(kPpNameLine, {number, name});
+  SetCommandPart(converter, description.m_line, Format(kPpNameLine, {number, name}));
 
   if (pppoe && AddDnsServerLines(converter, number, run, marker) != 1) return PpResult::kFailed;
   if (AddProviderLines(converter, number, name, infoBlock, marker) != 1) return PpResult::kFailed;
@@ -272,9 +272,9 @@ int CCnvGUI::ConvertPpProvider() {
                                   std::u16string(kPpMarkerForm) + u")");
   }
   if (!FindFirstLine(*this, Format(kPpSelectNumber, {run.firstPpNumber}), firstPp)) {
-    return FailNotConvertible(*this, run.firstMarker,
-                              Format(u"the 'pp select %d' line of the first converted PP is gone",
-                                     {run.firstPpNumber}));
+    return FailNotConvertible(
+        *this, run.firstMarker,
+        Format(u"the 'pp select %d' line of the first converted PP is gone", {run.firstPpNumber}));
   }
   if (InsertLines(*this, ProviderBlockLines(run.lastProviderName), firstPp.m_line, 0) != 1)
     return Fail(*this, kCnvOperationError);

@@ -76,7 +76,7 @@ void ConvertDatabaseUse(CCnvBase& store) {
     if (!MatchAllInText(u"{reputation off category }", head, probe) && rest == u"digitalarts") {
       ReplaceAll(text, u"digitalarts", u"digitalarts2");
     }
-    store.m_cmdLines[match.m_line] = text;
+    SetCommandPart(store, match.m_line, text);
   }
 }
 
@@ -94,8 +94,8 @@ void ConvertDatabaseId(CCnvBase& store) {
     // "id <vendor> <id>" is already in the target's form.
     const bool vendor = first == u"trendmicro" || first == u"digitalarts";
     if (vendor && !second.empty()) continue;
-    store.m_cmdLines[match.m_line] =
-        Format(u"url filter external-database id digitalarts %s", {rest});
+    SetCommandPart(store, match.m_line,
+                   Format(u"url filter external-database id digitalarts %s", {rest}));
   }
 }
 
@@ -182,7 +182,7 @@ struct RuleBlock {
   Lines lines;
   std::vector<RuleNumber> numbers;
   std::vector<InputLine> inputLines;  // for the report
-  int pos = -1;  // where the first of them stood; -1: nothing to insert
+  int pos = -1;                       // where the first of them stood; -1: nothing to insert
 };
 
 // Moves every line matching `pattern` out of the store into `block`.
@@ -321,7 +321,8 @@ void NoteNamedNumbers(CCnvBase& store, int bindingLine, const CFilterList& map,
     if (count++ < kListed) missing += (missing.empty() ? u"" : u", ") + item.m_oldNumber;
   }
   if (count == 0) return;
-  if (count > kListed) missing += u" and " + Decimal(static_cast<int64_t>(count - kListed)) + u" more";
+  if (count > kListed)
+    missing += u" and " + Decimal(static_cast<int64_t>(count - kListed)) + u" more";
   Notice(store, "url-number-missing", LineAt(store, bindingLine),
          u"the binding names " + missing + u", which no '" + std::u16string(ruleLine) +
              u"' line carries; the binding is renumbered all the same");
@@ -379,7 +380,7 @@ int RenumberBinding(CCnvBase& store, const CCnvMatch& binding, const RuleBlock& 
   if (!Contains(second, u"category")) {
     ReplaceAll(second, u"external-database", u"external-database category");
   }
-  store.m_cmdLines[binding.m_line] = first + second;
+  SetCommandPart(store, binding.m_line, first + second);
 
   CopyRules(rules, ruleMap, newRules);
   CopyRules(categories, categoryMap, newCategories);
@@ -461,6 +462,7 @@ int DeleteMatchedLines(CCnvBase& converter, const CCnvMatchList& list) {
   std::sort(drop.begin(), drop.end());
   drop.erase(std::unique(drop.begin(), drop.end()), drop.end());
   if (drop.empty()) return 1;
+  NoteLinesDeleting(converter, drop);
   std::size_t to = drop.front();
   std::size_t next = 0;  // the next line to drop
   for (std::size_t from = to; from < converter.m_cmdLines.size(); ++from) {
@@ -474,6 +476,5 @@ int DeleteMatchedLines(CCnvBase& converter, const CCnvMatchList& list) {
   }
   converter.m_cmdLines.resize(to);
   converter.m_commentLines.resize(to);
-  NoteLinesDeleted(converter, drop);
   return 1;
 }

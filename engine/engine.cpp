@@ -64,7 +64,7 @@ int CCnvEngine::RunSteps() {
   } detach{converter};
   converter.m_recorder = recorder ? &*recorder : nullptr;
   for (const auto& [name, step] : steps) {
-    if (recorder) recorder->BeginStep(name, converter);
+    if (recorder) recorder->BeginStep(name);
     const int result = step();
     if (recorder) recorder->EndStep(converter, result);
     if (result != 1) return result;

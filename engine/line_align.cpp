@@ -143,7 +143,9 @@ class Aligner {
       for (ptrdiff_t k = -d; k <= d; ++k) trace.push_back(at(k));
     }
     if (found < 0) return;
-    const auto traced = [&](ptrdiff_t d, ptrdiff_t k) { return trace[static_cast<size_t>(d * d + d + k)]; };
+    const auto traced = [&](ptrdiff_t d, ptrdiff_t k) {
+      return trace[static_cast<size_t>(d * d + d + k)];
+    };
     std::vector<LineMatch> kept;
     ptrdiff_t x = n;
     ptrdiff_t y = m;
@@ -182,8 +184,4 @@ std::vector<LineMatch> AlignLines(const std::vector<uint32_t>& oldHashes,
   std::vector<LineMatch> kept;
   Aligner(oldHashes, newHashes, equal, kept).Align(0, oldHashes.size(), 0, newHashes.size(), 0);
   return kept;
-}
-
-void LineHash::Add(std::u16string_view part) {
-  for (const char16_t unit : part) h_ = (h_ ^ unit) * 0x100000001b3ull;
 }

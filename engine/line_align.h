@@ -7,7 +7,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
-#include <string_view>
 #include <vector>
 
 // One kept line: old line `oldIndex` is new line `newIndex`.
@@ -29,16 +28,5 @@ using LinesEqual = std::function<bool(size_t i, size_t j)>;
 // for the edits of a conversion step.
 std::vector<LineMatch> AlignLines(const std::vector<uint32_t>& oldHashes,
                                   const std::vector<uint32_t>& newHashes, const LinesEqual& equal);
-
-// The hash AlignLines is given for a line made of `parts` in order, as
-// if they were one text.
-class LineHash {
- public:
-  void Add(std::u16string_view part);
-  uint32_t value() const { return static_cast<uint32_t>(h_ ^ (h_ >> 32)); }
-
- private:
-  uint64_t h_ = 0xcbf29ce484222325ull;
-};
 
 #endif  // CNV_ENGINE_LINE_ALIGN_H_

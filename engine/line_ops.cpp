@@ -141,9 +141,14 @@ int AppendCommentLines(CCnvBase& store, const std::vector<std::u16string>& lines
 
 void DeleteLine(CCnvBase& store, int index) {
   if (index < 0 || index >= store.LineCount()) return;
+  NoteLinesDeleting(store, {static_cast<size_t>(index)});
   store.m_cmdLines.erase(store.m_cmdLines.begin() + index);
   store.m_commentLines.erase(store.m_commentLines.begin() + index);
-  NoteLinesDeleted(store, {static_cast<size_t>(index)});
+}
+
+void SetCommandPart(CCnvBase& store, int index, std::u16string text) {
+  NoteLineChanging(store, static_cast<size_t>(index));
+  store.m_cmdLines[static_cast<size_t>(index)] = std::move(text);
 }
 
 std::u16string TextBeforeQuote(std::u16string_view text) {

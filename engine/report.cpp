@@ -1,7 +1,6 @@
 #include "engine/report.h"
 
 #include <cstring>
-#include <new>
 #include <numeric>
 
 #include "engine/cnv_base.h"
@@ -11,115 +10,56 @@
 
 namespace {
 
-// The snapshot's encoding: each UTF-16 unit on its own in one to three
-// bytes, as UTF-8 writes a character below U+10000. Lone surrogates, which
-// the store may hold, survive it.
-size_t EncodedSize(std::u16string_view text) {
-  size_t size = text.size();
-  for (const char16_t unit : text) size += (unit >= 0x80) + (unit >= 0x800);
-  return size;
-}
-
-char* EncodeUnit(char16_t unit, char* out) {
-  if (unit < 0x80) {
-    *out++ = static_cast<char>(unit);
-  } else if (unit < 0x800) {
-    *out++ = static_cast<char>(0xC0 | (unit >> 6));
-    *out++ = static_cast<char>(0x80 | (unit & 0x3F));
-  } else {
-    *out++ = static_cast<char>(0xE0 | (unit >> 12));
-    *out++ = static_cast<char>(0x80 | ((unit >> 6) & 0x3F));
-    *out++ = static_cast<char>(0x80 | (unit & 0x3F));
+// A fast hash of the units of `text`, eight of them a round in two lanes.
+uint64_t HashUnits(std::u16string_view text, uint64_t seed) {
+  constexpr uint64_t kMul1 = 0xbf58476d1ce4e5b9ull;
+  constexpr uint64_t kMul2 = 0x94d049bb133111ebull;
+  uint64_t a = seed ^ (text.size() * 0x9e3779b97f4a7c15ull);
+  uint64_t b = ~seed;
+  const char16_t* p = text.data();
+  size_t n = text.size();
+  for (; n >= 8; p += 8, n -= 8) {
+    uint64_t w[2];
+    std::memcpy(w, p, sizeof w);
+    a = (a ^ w[0]) * kMul1;
+    b = (b ^ w[1]) * kMul2;
+    a ^= a >> 29;
+    b ^= b >> 31;
   }
-  return out;
-}
-
-char16_t DecodeUnit(const char*& p) {
-  const auto byte = [&p] { return static_cast<unsigned char>(*p++); };
-  const unsigned first = byte();
-  if (first < 0x80) return static_cast<char16_t>(first);
-  if ((first & 0xE0) == 0xC0) return static_cast<char16_t>(((first & 0x1F) << 6) | (byte() & 0x3F));
-  const unsigned second = byte() & 0x3F;
-  return static_cast<char16_t>(((first & 0x0F) << 12) | (second << 6) | (byte() & 0x3F));
-}
-
-// Whether the bytes from `p` begin with the encoding of `part`; moves `p`
-// past it when they do.
-bool Matches(const char*& p, const char* end, std::u16string_view part) {
-  for (const char16_t unit : part) {
-    if (unit < 0x80) {
-      if (p == end || static_cast<unsigned char>(*p) != unit) return false;
-      ++p;
-      continue;
-    }
-    char encoded[3];
-    const size_t size = static_cast<size_t>(EncodeUnit(unit, encoded) - encoded);
-    if (static_cast<size_t>(end - p) < size || std::memcmp(p, encoded, size) != 0) return false;
-    p += size;
+  uint64_t w[2] = {0, 0};
+  if (n >= 4) {
+    std::memcpy(&w[1], p, sizeof w[1]);
+    p += 4;
+    n -= 4;
   }
-  return true;
+  for (size_t i = 0; i < n; ++i) w[0] |= static_cast<uint64_t>(p[i]) << (16 * i);
+  a = (a ^ w[0]) * kMul1;
+  b = (b ^ w[1]) * kMul2;
+  const uint64_t h = (a ^ (b >> 32) ^ (b << 32)) * kMul2;
+  return h ^ (h >> 32);
+}
+
+uint32_t TextHash(std::u16string_view text) {
+  return static_cast<uint32_t>(HashUnits(text, 0x243f6a8885a308d3ull));
 }
 
 std::u16string JoinedLine(const CCnvBase& store, size_t i) {
   return store.m_cmdLines[i] + store.m_commentLines[i];
 }
 
-uint32_t StoreHash(const CCnvBase& store, size_t i) {
-  LineHash hash;
-  hash.Add(store.m_cmdLines[i]);
-  hash.Add(store.m_commentLines[i]);
-  return hash.value();
+// Whether `joined` is the command part followed by the comment part.
+bool SameLine(const std::u16string& joined, const std::u16string& cmd,
+              const std::u16string& comment) {
+  return joined.size() == cmd.size() + comment.size() &&
+         std::u16string_view(joined).substr(0, cmd.size()) == cmd &&
+         std::u16string_view(joined).substr(cmd.size()) == comment;
 }
 
 }  // namespace
 
-// ---- LineSnapshot ----
-
-void LineSnapshot::Take(const CCnvBase& store) {
-  const size_t count = store.m_cmdLines.size();
-  size_t total = 0;
-  for (size_t i = 0; i < count; ++i) {
-    total += EncodedSize(store.m_cmdLines[i]) + EncodedSize(store.m_commentLines[i]);
-  }
-  if (total > UINT32_MAX) throw std::bad_alloc();
-  // Sized once: growing it would hold two copies for a moment.
-  bytes_ = std::string();
-  bytes_.resize(total);
-  ends_.resize(count);
-  char* const start = bytes_.data();
-  char* out = start;
-  for (size_t i = 0; i < count; ++i) {
-    for (const std::u16string* part : {&store.m_cmdLines[i], &store.m_commentLines[i]}) {
-      for (const char16_t unit : *part) out = EncodeUnit(unit, out);
-    }
-    ends_[i] = static_cast<uint32_t>(out - start);
-  }
-}
-
-void LineSnapshot::Clear() {
-  bytes_ = std::string();
-  ends_ = std::vector<uint32_t>();
-}
-
-std::u16string LineSnapshot::Line(size_t i) const {
-  const char* p = bytes_.data() + (i == 0 ? 0 : ends_[i - 1]);
-  const char* const end = bytes_.data() + ends_[i];
-  std::u16string line;
-  line.reserve(static_cast<size_t>(end - p));
-  while (p < end) line.push_back(DecodeUnit(p));
-  return line;
-}
-
-uint32_t LineSnapshot::Hash(size_t i) const {
-  LineHash hash;
-  hash.Add(Line(i));
-  return hash.value();
-}
-
-bool LineSnapshot::Equals(size_t i, const std::u16string& cmd, const std::u16string& comment) const {
-  const char* p = bytes_.data() + (i == 0 ? 0 : ends_[i - 1]);
-  const char* const end = bytes_.data() + ends_[i];
-  return Matches(p, end, cmd) && Matches(p, end, comment) && p == end;
+uint32_t StoreLineHash(const std::u16string& cmd, const std::u16string& comment) {
+  const uint64_t h = HashUnits(cmd, 0x13198a2e03707344ull);
+  return static_cast<uint32_t>(comment.empty() ? h : HashUnits(comment, h));
 }
 
 // ---- ReportRecorder ----
@@ -128,21 +68,30 @@ ReportRecorder::ReportRecorder(ConversionReport& report, int32_t shape, const CC
     : report_(report) {
   report_.shape = shape;
   report_.inputLines = store.LineCount();
-  origins_.resize(store.m_cmdLines.size());
+  const size_t count = store.m_cmdLines.size();
+  origins_.resize(count);
   std::iota(origins_.begin(), origins_.end(), 1);
+  hashes_.resize(count);
+  for (size_t i = 0; i < count; ++i) {
+    hashes_[i] = StoreLineHash(store.m_cmdLines[i], store.m_commentLines[i]);
+  }
 }
 
-void ReportRecorder::BeginStep(const char* name, const CCnvBase& store) {
+void ReportRecorder::BeginStep(const char* name) {
   report_.steps.emplace_back();
   step_ = &report_.steps.back();
   step_->name = name;
-  before_.Take(store);
-  moved_.resize(store.m_cmdLines.size());
+  incomplete_ = false;
+  // Room for the lines a step adds, so that the first insert does not
+  // reallocate the map while the store's own arrays grow.
+  moved_.reserve(hashes_.size() + hashes_.size() / 64 + 64);
+  moved_.resize(hashes_.size());
   std::iota(moved_.begin(), moved_.end(), 0);
+  touched_.assign(hashes_.size(), false);
 }
 
 void ReportRecorder::EndStep(const CCnvBase& store, int result) {
-  const size_t oldCount = before_.size();
+  const size_t oldCount = hashes_.size();
   const size_t newCount = store.m_cmdLines.size();
   // What the line operations told must fit the store: one entry a line,
   // the old lines in their order. Otherwise a step moved lines by itself.
@@ -152,46 +101,63 @@ void ReportRecorder::EndStep(const CCnvBase& store, int result) {
     fits = static_cast<size_t>(moved_[k]) >= next && static_cast<size_t>(moved_[k]) < oldCount;
     next = static_cast<size_t>(moved_[k]) + 1;
   }
-  if (!fits) {
-    std::vector<uint32_t> oldHashes(oldCount);
-    std::vector<uint32_t> newHashes(newCount);
-    for (size_t i = 0; i < oldCount; ++i) oldHashes[i] = before_.Hash(i);
-    for (size_t k = 0; k < newCount; ++k) newHashes[k] = StoreHash(store, k);
-    const std::vector<LineMatch> kept =
-        AlignLines(oldHashes, newHashes, [&](size_t i, size_t k) {
-          return before_.Equals(i, store.m_cmdLines[k], store.m_commentLines[k]);
-        });
-    moved_.assign(newCount, -1);
-    for (const LineMatch& match : kept) moved_[match.newIndex] = static_cast<int32_t>(match.oldIndex);
-  }
-
-  nextOrigins_.assign(newCount, 0);
-  index_ = 0;
-  size_t oldNext = 0;
-  size_t newNext = 0;
+  std::vector<uint32_t> newHashes(newCount);
   for (size_t k = 0; k < newCount; ++k) {
-    if (moved_[k] < 0) continue;
-    const size_t old = static_cast<size_t>(moved_[k]);
-    AlignGap(store, oldNext, old, newNext, k);
-    Keep(store, old, k);
-    oldNext = old + 1;
-    newNext = k + 1;
+    newHashes[k] = StoreLineHash(store.m_cmdLines[k], store.m_commentLines[k]);
   }
-  AlignGap(store, oldNext, oldCount, newNext, newCount);
+  nextOrigins_.assign(newCount, 0);
+  if (fits) {
+    index_ = 0;
+    size_t oldNext = 0;
+    size_t newNext = 0;
+    for (size_t k = 0; k < newCount; ++k) {
+      if (moved_[k] < 0) continue;
+      const size_t old = static_cast<size_t>(moved_[k]);
+      if (old != oldNext || k != newNext) AlignGap(store, oldNext, old, newNext, k);
+      if (touched_[old]) {
+        NoteReplace(store, old, k);
+      } else if (hashes_[old] != newHashes[k]) {
+        Incomplete(u"changed a line without the line operations");
+      }
+      nextOrigins_[k] = origins_[old];
+      ++index_;
+      oldNext = old + 1;
+      newNext = k + 1;
+    }
+    AlignGap(store, oldNext, oldCount, newNext, newCount);
+  } else {
+    Incomplete(u"added or removed lines without the line operations");
+  }
+  hashes_.swap(newHashes);
   origins_.swap(nextOrigins_);
   nextOrigins_ = std::vector<int32_t>();
   moved_ = std::vector<int32_t>();
-  before_.Clear();
+  oldTexts_.clear();
+  touched_ = std::vector<bool>();
 
   if (result != 1 && !step_->failure) {
     // A step that gave no reason: the engine says what the error code means.
-    const char16_t* reason =
-        store.m_error == kCnvOperationError
-            ? u"a search pattern or line range of this step is not valid"
-            : u"the step stopped without saying which line it looked for";
+    const char16_t* reason = store.m_error == kCnvOperationError
+                                 ? u"a search pattern or line range of this step is not valid"
+                                 : u"the step stopped without saying which line it looked for";
     step_->failure = ReportFailure{reason, 0};
   }
   step_ = nullptr;
+}
+
+void ReportRecorder::Incomplete(const char16_t* what) {
+  if (incomplete_) return;
+  incomplete_ = true;
+  step_->notices.push_back(
+      {"report-incomplete", 0,
+       u"this step " + std::u16string(what) + u", so its edits in this report are incomplete"});
+}
+
+std::u16string ReportRecorder::OldText(size_t oldIndex) {
+  const auto found = oldTexts_.find(oldIndex);
+  if (found != oldTexts_.end()) return found->second;
+  Incomplete(u"removed a line without the line operations");
+  return {};
 }
 
 void ReportRecorder::AlignGap(const CCnvBase& store, size_t a0, size_t a1, size_t b0, size_t b1) {
@@ -200,35 +166,41 @@ void ReportRecorder::AlignGap(const CCnvBase& store, size_t a0, size_t a1, size_
     for (size_t k = b0; k < b1; ++k) Insert(store, k);
     return;
   }
-  std::vector<uint32_t> oldHashes(a1 - a0);
-  std::vector<uint32_t> newHashes(b1 - b0);
-  for (size_t i = a0; i < a1; ++i) oldHashes[i - a0] = before_.Hash(i);
-  for (size_t k = b0; k < b1; ++k) newHashes[k - b0] = StoreHash(store, k);
+  std::vector<std::u16string> oldLines;
+  std::vector<uint32_t> oldHashes;
+  std::vector<uint32_t> newHashes;
+  for (size_t i = a0; i < a1; ++i) {
+    oldLines.push_back(OldText(i));
+    oldHashes.push_back(TextHash(oldLines.back()));
+  }
+  for (size_t k = b0; k < b1; ++k) newHashes.push_back(TextHash(JoinedLine(store, k)));
   const std::vector<LineMatch> kept = AlignLines(oldHashes, newHashes, [&](size_t i, size_t k) {
-    return before_.Equals(a0 + i, store.m_cmdLines[b0 + k], store.m_commentLines[b0 + k]);
+    return SameLine(oldLines[i], store.m_cmdLines[b0 + k], store.m_commentLines[b0 + k]);
   });
   size_t i = a0;
   size_t k = b0;
   for (const LineMatch& match : kept) {
     for (; i < a0 + match.oldIndex; ++i) Delete(i);
     for (; k < b0 + match.newIndex; ++k) Insert(store, k);
-    Keep(store, i++, k++);
+    // Taken out and put back: the same line, kept.
+    nextOrigins_[k++] = origins_[i++];
+    ++index_;
   }
   for (; i < a1; ++i) Delete(i);
   for (; k < b1; ++k) Insert(store, k);
 }
 
-void ReportRecorder::Keep(const CCnvBase& store, size_t oldIndex, size_t newIndex) {
-  nextOrigins_[newIndex] = origins_[oldIndex];
-  if (!before_.Equals(oldIndex, store.m_cmdLines[newIndex], store.m_commentLines[newIndex])) {
-    step_->edits.push_back({EditOp::kReplace, index_, JoinedLine(store, newIndex),
-                            before_.Line(oldIndex), origins_[oldIndex]});
+void ReportRecorder::NoteReplace(const CCnvBase& store, size_t oldIndex, size_t newIndex) {
+  const auto old = oldTexts_.find(oldIndex);
+  if (old != oldTexts_.end() &&
+      !SameLine(old->second, store.m_cmdLines[newIndex], store.m_commentLines[newIndex])) {
+    step_->edits.push_back(
+        {EditOp::kReplace, index_, JoinedLine(store, newIndex), old->second, origins_[oldIndex]});
   }
-  ++index_;
 }
 
 void ReportRecorder::Delete(size_t oldIndex) {
-  step_->edits.push_back({EditOp::kDelete, index_, {}, before_.Line(oldIndex), origins_[oldIndex]});
+  step_->edits.push_back({EditOp::kDelete, index_, {}, OldText(oldIndex), origins_[oldIndex]});
 }
 
 void ReportRecorder::Insert(const CCnvBase& store, size_t newIndex) {
@@ -253,8 +225,17 @@ void ReportRecorder::LinesInserted(size_t at, size_t count) {
   moved_.insert(moved_.begin() + static_cast<ptrdiff_t>(at), count, -1);
 }
 
-void ReportRecorder::LinesDeleted(const std::vector<size_t>& ascending) {
+void ReportRecorder::KeepOldText(const CCnvBase& store, size_t index) {
+  if (index >= moved_.size() || moved_[index] < 0) return;
+  const size_t old = static_cast<size_t>(moved_[index]);
+  if (touched_[old]) return;
+  touched_[old] = true;
+  oldTexts_.emplace(old, JoinedLine(store, index));
+}
+
+void ReportRecorder::LinesDeleting(const CCnvBase& store, const std::vector<size_t>& ascending) {
   if (!step_ || ascending.empty()) return;
+  for (const size_t index : ascending) KeepOldText(store, index);
   size_t to = ascending.front();
   size_t next = 0;
   for (size_t from = to; from < moved_.size(); ++from) {
@@ -265,6 +246,10 @@ void ReportRecorder::LinesDeleted(const std::vector<size_t>& ascending) {
     moved_[to++] = moved_[from];
   }
   moved_.resize(to);
+}
+
+void ReportRecorder::LineChanging(const CCnvBase& store, size_t index) {
+  if (step_) KeepOldText(store, index);
 }
 
 int32_t ReportRecorder::InputLineAt(size_t index) const {
@@ -322,7 +307,8 @@ bool Reporting(const CCnvBase& store) {
 }
 
 void Notice(CCnvBase& store, std::string_view code, InputLine where, std::u16string text) {
-  if (store.m_recorder) store.m_recorder->AddNotice(std::string(code), where.number, std::move(text));
+  if (store.m_recorder)
+    store.m_recorder->AddNotice(std::string(code), where.number, std::move(text));
 }
 
 int FailNotConvertible(CCnvBase& store, InputLine where, std::u16string reason) {
@@ -335,6 +321,10 @@ void NoteLinesInserted(CCnvBase& store, size_t at, size_t count) {
   if (store.m_recorder) store.m_recorder->LinesInserted(at, count);
 }
 
-void NoteLinesDeleted(CCnvBase& store, const std::vector<size_t>& ascending) {
-  if (store.m_recorder) store.m_recorder->LinesDeleted(ascending);
+void NoteLinesDeleting(CCnvBase& store, const std::vector<size_t>& ascending) {
+  if (store.m_recorder) store.m_recorder->LinesDeleting(store, ascending);
+}
+
+void NoteLineChanging(CCnvBase& store, size_t index) {
+  if (store.m_recorder) store.m_recorder->LineChanging(store, index);
 }

@@ -50,8 +50,8 @@ struct ReportStep {
 };
 
 struct ConversionReport {
-  int32_t shape = 0;       // the ConverterKind that took the input (engine/engine.h)
-  int32_t inputLines = 0;  // lines of the input
+  int32_t shape = 0;                  // the ConverterKind that took the input (engine/engine.h)
+  int32_t inputLines = 0;             // lines of the input
   std::vector<ReportStep> steps;      // the steps that ran, in order
   std::vector<ReportNotice> notices;  // about the input as a whole
 };
@@ -83,11 +83,13 @@ void Notice(CCnvBase& store, std::string_view code, InputLine where, std::u16str
 // reason; returns 0, the result of a step that failed.
 int FailNotConvertible(CCnvBase& store, InputLine where, std::u16string reason);
 
-// ---- For the line operations that move lines ----
+// ---- For the line operations that change the store ----
 
-// `count` lines were inserted at store index `at`.
+// After `count` lines were inserted at store index `at`.
 void NoteLinesInserted(CCnvBase& store, size_t at, size_t count);
-// The lines at the distinct store indices `ascending` were removed.
-void NoteLinesDeleted(CCnvBase& store, const std::vector<size_t>& ascending);
+// Before the lines at the distinct store indices `ascending` are removed.
+void NoteLinesDeleting(CCnvBase& store, const std::vector<size_t>& ascending);
+// Before the line at store index `index` is changed in place.
+void NoteLineChanging(CCnvBase& store, size_t index);
 
 #endif  // CNV_ENGINE_REPORT_H_

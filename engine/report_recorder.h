@@ -1,5 +1,5 @@
 // The engine's side of the conversion report: takes the edits of each step
-// from a before/after comparison of the line store, keeps each line's input
+// from the line operations that change the store, keeps each line's input
 // line number, and holds the notices and failure of the running step.
 #ifndef CNV_ENGINE_REPORT_RECORDER_H_
 #define CNV_ENGINE_REPORT_RECORDER_H_
@@ -7,41 +7,28 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "engine/report.h"
 
-// The store's lines at one moment, each line (command and comment part)
-// encoded unit by unit in one or more bytes: about a byte a character for
-// a configuration, far less than the store itself.
-class LineSnapshot {
- public:
-  void Take(const CCnvBase& store);
-  void Clear();
-  size_t size() const { return ends_.size(); }
-  std::u16string Line(size_t i) const;
-  uint32_t Hash(size_t i) const;
-  bool Equals(size_t i, const std::u16string& cmd, const std::u16string& comment) const;
-
- private:
-  std::string bytes_;
-  std::vector<uint32_t> ends_;  // where each line's bytes end
-};
-
-// Collects `report` while the engine runs the steps. For each step, the
-// lines as they stood before it are kept in a snapshot; InsertLines and
-// DeleteLines tell the recorder which lines they move, so that it knows
-// which old line each line of the store is. After the step every line the
-// store kept is compared with its old text (a line rewritten in place is a
-// replace), and between two kept lines the deleted and inserted lines are
-// aligned exactly, so that a line taken out and put back counts as kept.
-// Should the store's size not fit what the line operations told, the whole
-// step is aligned from the two texts instead.
+// Collects `report` while the engine runs the steps. The line operations
+// that change the store (InsertLines, DeleteLine, DeleteMatchedLines,
+// SetCommandPart) tell the recorder what they do: which line moved where,
+// and the old text of a line before its first change or its removal. After
+// a step, a line kept from before the step is a replace when its text
+// differs from its old one, the old lines the step removed are deletes and
+// the lines it added are inserts; between two kept lines, the removed and
+// the added lines are aligned exactly, so that a line taken out and put
+// back unchanged counts as kept. No copy of the store is held: a hash of
+// every line, taken before the step, shows whether a step changed a line
+// without the line operations, which makes the step's edits incomplete
+// and gives the notice "report-incomplete".
 class ReportRecorder {
  public:
   ReportRecorder(ConversionReport& report, int32_t shape, const CCnvBase& store);
 
-  void BeginStep(const char* name, const CCnvBase& store);
+  void BeginStep(const char* name);
   // `result` is the step's: anything but 1 is a failure, which gets a
   // reason of the engine's when the step gave none.
   void EndStep(const CCnvBase& store, int result);
@@ -49,27 +36,45 @@ class ReportRecorder {
   void Finish(const CCnvBase& store);
 
   void LinesInserted(size_t at, size_t count);
-  void LinesDeleted(const std::vector<size_t>& ascending);
+  // Before the lines at `ascending` are removed from `store`.
+  void LinesDeleting(const CCnvBase& store, const std::vector<size_t>& ascending);
+  // Before line `index` of `store` is changed in place.
+  void LineChanging(const CCnvBase& store, size_t index);
   int32_t InputLineAt(size_t index) const;
   void AddNotice(std::string code, int32_t inputLine, std::u16string text);
   void SetFailure(std::u16string reason, int32_t inputLine);
 
  private:
-  // The edits of old lines [a0, a1) and store lines [b0, b1), none of them
-  // kept by the line operations.
+  // Keeps the old text of store line `index` if it is a line from before
+  // the step whose old text is not kept yet.
+  void KeepOldText(const CCnvBase& store, size_t index);
+  // The edits of old lines [a0, a1) and store lines [b0, b1), none of
+  // which the line operations kept.
   void AlignGap(const CCnvBase& store, size_t a0, size_t a1, size_t b0, size_t b1);
-  void Keep(const CCnvBase& store, size_t oldIndex, size_t newIndex);
+  // A replace when the kept line `newIndex`, old line `oldIndex`, is not
+  // its old text any more.
+  void NoteReplace(const CCnvBase& store, size_t oldIndex, size_t newIndex);
   void Delete(size_t oldIndex);
   void Insert(const CCnvBase& store, size_t newIndex);
+  // The old text of a line before the step, "" (and the step's edits
+  // incomplete) when it was not kept.
+  std::u16string OldText(size_t oldIndex);
+  void Incomplete(const char16_t* what);
 
   ConversionReport& report_;
   ReportStep* step_ = nullptr;    // the running step
-  LineSnapshot before_;           // the lines before the running step
+  std::vector<uint32_t> hashes_;  // hash of each line before the running step
   std::vector<int32_t> origins_;  // input line of each line before the running step
   std::vector<int32_t> moved_;    // per store line: its line before the step, -1 if added
+  std::unordered_map<size_t, std::u16string> oldTexts_;  // by line before the step
+  std::vector<bool> touched_;  // per line before the step: whether oldTexts_ has it
   // Filled while a step's edits are taken.
   std::vector<int32_t> nextOrigins_;
   int32_t index_ = 0;
+  bool incomplete_ = false;
 };
+
+// The hash of a store line the recorder compares, of both parts.
+uint32_t StoreLineHash(const std::u16string& cmd, const std::u16string& comment);
 
 #endif  // CNV_ENGINE_REPORT_RECORDER_H_
