@@ -1,6 +1,7 @@
 // Exact alignment of two line sequences: which lines of the old sequence
-// stay, in order, in the new one. The conversion report uses it to tell a
-// step's unchanged lines from the ones it deleted and inserted.
+// stay, in order, in the new one. The conversion report aligns with it the
+// lines a step took out with the lines it added in their place, so that a
+// line put back unchanged counts as kept.
 #ifndef CNV_ENGINE_LINE_ALIGN_H_
 #define CNV_ENGINE_LINE_ALIGN_H_
 
