@@ -2,9 +2,6 @@
 // shows it, with the input line it must name.
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
@@ -12,34 +9,28 @@
 
 namespace {
 
-struct NoticeRow {
+// A notice of `code`, or (code null) the failure whose reason contains
+// `reason`, on `inputLine` (0: about the input as a whole).
+struct ReportRow {
   const char* name;
   std::string input;
   const char* code;
-  int inputLine;  // 0: about the input as a whole
+  int inputLine;
+  const char* reason = nullptr;
 };
 
-void PrintTo(const NoticeRow& row, std::ostream* os) {
+void PrintTo(const ReportRow& row, std::ostream* os) {
   *os << row.name;
 }
 
-// The listing with a LAN2/DHCP marker whose last IP filter section runs to
-// the end of the file: no place for the catch-all filter line.
-const std::string kListingWithoutFilterEnd = std::string(kListingStart) +
-                                             "ip lan2 nat descriptor 1\n"           // 5
-                                             "description lan2 PRV/DHCP/1:Metro\n"  // 6
-                                             "\n"
-                                             "#\n"
-                                             "# PP configuration\n"
-                                             "#\n"
-                                             "pp select 1\n"
-                                             "\n"
-                                             "#\n"
-                                             "# IP filter configuration\n"  // 14
-                                             "#\n"
-                                             "ip filter 1 pass * * * * *\n";
+// A listing with a LAN2/DHCP marker whose last IP filter section (title on
+// line 14) runs to the end of the file: no place for the catch-all line.
+const std::string kListingWithoutFilterEnd =
+    std::string(kListingStart) +
+    "ip lan2 nat descriptor 1\ndescription lan2 PRV/DHCP/1:Metro\n\n#\n# PP configuration\n#\n"
+    "pp select 1\n\n#\n# IP filter configuration\n#\nip filter 1 pass * * * * *\n";
 
-const NoticeRow kNoticeRows[] = {
+const ReportRow kRows[] = {
     {"RuleNoBindingNames",
      "url filter 1 reject *.example.com\nurl filter 2 pass *\nurl lan1 filter in 1\n",
      "url-rule-dropped", 2},
@@ -74,13 +65,37 @@ const NoticeRow kNoticeRows[] = {
     {"PasswordFile",
      "root:x:0:0:root:/root:/bin/bash\ndaemon:x:1:1:daemon:/usr/sbin:/usr/sbin/nologin\n",
      "not-a-configuration", 0},
+    // Failures.
+    {"PppoeWithoutDnsServerSelect",
+     "pp select 2\n description pp \"PRV/PPPoE/1:Hikari\"\n pp enable 2\n", nullptr, 2,
+     "PP 2 is marked PRV/PPPoE but has no 'dns server select 500002 ... restrict pp 2' line"},
+    {"Lan2NatWithoutDescriptorType",
+     "ip lan2 nat descriptor 1000\ndescription lan2 \"PRV/DHCP/1:Metro\"\n", nullptr, 2,
+     "LAN2 is marked PRV/DHCP but there is no 'nat descriptor type' line"},
+    {"Lan2WithoutNatBinding", "ip lan2 address dhcp\ndescription lan2 PRV/DHCP/1:Metro\n", nullptr,
+     2, "no 'ip lan2 nat descriptor' line"},
+    {"PpBindingWithoutSelect", "url filter 1 pass *\nurl pp filter in 1\n", nullptr, 2,
+     "'pp select N' line above it"},
+    {"ScheduleWithoutAnchor", "schedule at 1 */* 04:30 * ntpdate ntp.example.jp syslog\n", nullptr,
+     1, "to put 'provider ntpdate' after"},
+    {"MarkersWithoutSelect", "ip lan1 address 192.168.0.1/24\ndescription pp PRV/FGA_TERM/0:x\n",
+     nullptr, 2, "there is no 'pp select N' line"},
 };
 
-class NoticeTest : public ::testing::TestWithParam<NoticeRow> {};
+class ReportTest : public ::testing::TestWithParam<ReportRow> {};
 
-TEST_P(NoticeTest, IsGivenOnItsInputLine) {
-  const NoticeRow& row = GetParam();
+TEST_P(ReportTest, NoticeOrFailureOnItsInputLine) {
+  const ReportRow& row = GetParam();
   const ConversionRun run = RunConversion(row.input);
+  if (!row.code) {
+    EXPECT_EQ(run.error, kCnvNotConvertible);
+    const ReportFailure* failure = FailureOf(run.report);
+    ASSERT_NE(failure, nullptr);
+    EXPECT_NE(Utf16ToUtf8(failure->reason).find(row.reason), std::string::npos)
+        << Utf16ToUtf8(failure->reason);
+    EXPECT_EQ(failure->inputLine, row.inputLine);
+    return;
+  }
   ASSERT_EQ(run.result, 1) << Utf16ToUtf8(run.message);
   std::vector<ReportNotice> notices = run.report.notices;
   for (const ReportStep& step : run.report.steps) {
@@ -96,67 +111,8 @@ TEST_P(NoticeTest, IsGivenOnItsInputLine) {
   EXPECT_EQ(found, 1) << notices.size() << " notices in all";
 }
 
-INSTANTIATE_TEST_SUITE_P(Codes, NoticeTest, ::testing::ValuesIn(kNoticeRows),
-                         [](const ::testing::TestParamInfo<NoticeRow>& info) {
-                           return std::string(info.param.name);
-                         });
-
-// A configuration converts without a notice.
-TEST(NoticeTest, NoneForTheShippedExamples) {
-  for (const char* name : {"gui-config.txt", "tftp-config.txt"}) {
-    std::ifstream file(std::filesystem::path(CNV_EXAMPLES_DIR) / name, std::ios::binary);
-    const std::string input((std::istreambuf_iterator<char>(file)),
-                            std::istreambuf_iterator<char>());
-    const ConversionRun run = RunConversion(input);
-    EXPECT_EQ(run.result, 1) << name;
-    EXPECT_EQ(NoticeCount(run.report), 0u) << name;
-    EXPECT_GT(EditCount(run.report), 0u) << name;
-  }
-}
-
-struct FailureRow {
-  const char* name;
-  std::string input;
-  const char* reason;  // a part of the reason
-  int inputLine;
-};
-
-void PrintTo(const FailureRow& row, std::ostream* os) {
-  *os << row.name;
-}
-
-const FailureRow kFailureRows[] = {
-    {"PppoeWithoutDnsServerSelect",
-     "pp select 2\n description pp \"PRV/PPPoE/1:Hikari\"\n pp enable 2\n",
-     "PP 2 is marked PRV/PPPoE but has no 'dns server select 500002 ... restrict pp 2' line", 2},
-    {"Lan2NatWithoutDescriptorType",
-     "ip lan2 nat descriptor 1000\ndescription lan2 \"PRV/DHCP/1:Metro\"\n",
-     "LAN2 is marked PRV/DHCP but there is no 'nat descriptor type' line", 2},
-    {"Lan2WithoutNatBinding", "ip lan2 address dhcp\ndescription lan2 PRV/DHCP/1:Metro\n",
-     "no 'ip lan2 nat descriptor' line", 2},
-    {"PpBindingWithoutSelect", "url filter 1 pass *\nurl pp filter in 1\n",
-     "'pp select N' line above it", 2},
-    {"ScheduleWithoutAnchor", "schedule at 1 */* 04:30 * ntpdate ntp.example.jp syslog\n",
-     "to put 'provider ntpdate' after", 1},
-    {"MarkersWithoutSelect", "ip lan1 address 192.168.0.1/24\ndescription pp PRV/FGA_TERM/0:x\n",
-     "there is no 'pp select N' line", 2},
-};
-
-class FailureTest : public ::testing::TestWithParam<FailureRow> {};
-
-TEST_P(FailureTest, NamesTheMissingLine) {
-  const FailureRow& row = GetParam();
-  const ConversionRun run = RunConversion(row.input);
-  EXPECT_EQ(run.error, kCnvNotConvertible);
-  const ReportFailure* failure = FailureOf(run.report);
-  ASSERT_NE(failure, nullptr);
-  EXPECT_NE(Utf16ToUtf8(failure->reason).find(row.reason), std::string::npos)
-      << Utf16ToUtf8(failure->reason);
-  EXPECT_EQ(failure->inputLine, row.inputLine);
-}
-
-INSTANTIATE_TEST_SUITE_P(Reasons, FailureTest, ::testing::ValuesIn(kFailureRows),
-                         [](const ::testing::TestParamInfo<FailureRow>& info) {
+INSTANTIATE_TEST_SUITE_P(Rows, ReportTest, ::testing::ValuesIn(kRows),
+                         [](const ::testing::TestParamInfo<ReportRow>& info) {
                            return std::string(info.param.name);
                          });
 
