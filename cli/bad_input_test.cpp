@@ -356,17 +356,24 @@ std::u16string IsTheInput(const std::u16string& output) {
   return output + u" is the input file; choose another OUTPUT so that the input is kept";
 }
 
+// The counts the summary line gives for a configuration no step changes.
+const std::u16string kUnchanged = u": no lines changed";
+
 // Rows with a big configuration: a shipped example with the lines of
 // `insert` after the anchor line. The output must be the example's own
-// output with the same lines after the anchor, each ending in CR LF.
+// output with the same lines after the anchor, each ending in CR LF; the
+// summary gives the example's own counts.
 Row BigRow(const std::string& name, const char* example, const std::u16string& kind,
            std::function<std::string()> insert) {
+  const std::u16string counts =
+      kind == u"web-GUI save" ? u": 35 lines changed by 5 steps" : u": 48 lines changed by 5 steps";
   Row row(
       name,
       [example, insert](const Folders& f) {
         WriteBytes(f.work / "big.txt", InsertAfter(Example(example), kAnchor, insert()));
       },
-      {"big.txt", "out.txt"}, kExitConverted, u"converted big.txt (" + kind + u") to out.txt");
+      {"big.txt", "out.txt"}, kExitConverted,
+      u"converted big.txt (" + kind + u") to out.txt" + counts);
   row.Writes("out.txt", [example, insert](const Folders& f) {
     return InsertAfter(ReferenceOutput(f, Example(example)), Crlf(kAnchor), Crlf(insert()));
   });
@@ -411,7 +418,7 @@ std::vector<Row> Rows() {
           "MissingInput", [](const Folders&) {}, {"missing.txt", "out.txt"}, kExitConversionFailed,
           u"missing.txt: " + kInputOpenFailed + Reason(Missing())),
       Row("StandardInput", File("config.txt", kConfig), {"-", "out.txt"}, kExitConverted,
-          u"converted standard input (web-GUI save) to out.txt")
+          u"converted standard input (web-GUI save) to out.txt" + kUnchanged)
           .Stdin("config.txt")
           .Writes("out.txt", Bytes(Converted(kConfig))),
       Row("InvalidStandardInput", File("config.txt", sjis), {"-", "out.txt"}, kExitFileError,
@@ -420,7 +427,7 @@ std::vector<Row> Rows() {
           .Encoding("CP932"),
       // The mark is not part of line 1; the output carries none.
       Row("Utf8ByteOrderMark", File("config.txt", "\xEF\xBB\xBF" + kConfig), toOut, kExitConverted,
-          u"converted config.txt (web-GUI save) to out.txt")
+          u"converted config.txt (web-GUI save) to out.txt" + kUnchanged)
           .Writes("out.txt", Bytes(Converted(kConfig))),
       Row("Utf8ByteOrderMarkReadAsCp932", File("config.txt", "\xEF\xBB\xBF" + kConfig), toOut,
           kExitFileError,
@@ -443,12 +450,13 @@ std::vector<Row> Rows() {
           u"not replaced, even with -f"),
       Row("OutputIsAnEarlierOutput",
           All({File("config.txt", kConfig), File("out.txt", Converted("old\n"))}), forcedToOut,
-          kExitConverted, u"converted config.txt (web-GUI save) to out.txt")
+          kExitConverted, u"converted config.txt (web-GUI save) to out.txt" + kUnchanged)
           .Writes("out.txt", Bytes(Converted(kConfig))),
       Row("FolderAsInput", Folder("saved"), {"saved", "out.txt"}, kExitUsage,
           u"saved is a folder, not a configuration file"),
       Row("EmptyFile", File("empty.txt", ""), {"empty.txt", "out.txt"}, kExitConverted,
-          u"converted empty.txt (web-GUI save) to out.txt")
+          u"converted empty.txt (web-GUI save) to out.txt" + kUnchanged +
+              u", 1 notice (see --report)")
           .Writes("out.txt", Bytes(Header())),
       Row("BinaryFile", File("picture.png", png), {"picture.png", "out.txt"}, kExitFileError,
           u"picture.png" + kNotText),
@@ -480,7 +488,8 @@ std::vector<Row> Rows() {
               Reason(MissingFolder()).substr(2)),
       Row("FolderAsOutput", All({File("config.txt", kConfig), Folder("out")}),
           {"config.txt", "out"}, kExitConverted,
-          u"converted config.txt (web-GUI save) to out" + kSepText + u"qdn570-config.txt")
+          u"converted config.txt (web-GUI save) to out" + kSepText + u"qdn570-config.txt" +
+              kUnchanged)
           .Writes("out/qdn570-config.txt", Bytes(Converted(kConfig))),
       // The output folder holds a folder of the output's name: -f would not
       // help, so the tool does not suggest it.
@@ -536,7 +545,8 @@ std::vector<Row> Rows() {
             ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
             std::thread([pipe] { std::ofstream(pipe, std::ios::binary) << kConfig; }).detach();
           },
-          {"pipe.txt", "out.txt"}, kExitConverted, u"converted pipe.txt (web-GUI save) to out.txt")
+          {"pipe.txt", "out.txt"}, kExitConverted,
+          u"converted pipe.txt (web-GUI save) to out.txt" + kUnchanged)
           .Writes("out.txt", Bytes(Converted(kConfig))));
   // A real write failure half-way through the output: the file-size limit
   // stops the temporary file at 2 KiB of the example's 4 KiB.
@@ -554,7 +564,9 @@ std::vector<Row> Rows() {
           [](const Folders& f) {
             WriteBytes(f.work / "config.txt", kConfig + BindingLine(100000, 1));
           },
-          toOut, kExitConverted, u"converted config.txt (web-GUI save) to out.txt")
+          toOut, kExitConverted,
+          u"converted config.txt (web-GUI save) to out.txt: 1 line changed by 1 step, 1 notice "
+          u"(see --report)")
           .Writes("out.txt",
                   [](const Folders&) { return Converted(kConfig + BindingLine(100000, 10600)); })
           .MemoryLimit(256ll << 20));

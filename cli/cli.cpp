@@ -6,11 +6,13 @@
 #include <filesystem>
 #include <fstream>
 #include <new>
+#include <optional>
 #include <string_view>
 #include <system_error>
 #include <utility>
 
 #include "cli/diff.h"
+#include "cli/report_render.h"
 #include "engine/cnv_base.h"
 #include "engine/engine.h"
 #include "engine/file_error.h"
@@ -56,6 +58,8 @@ struct Options {
   bool force = false;
   bool diff = false;
   bool dryRun = false;
+  bool report = false;
+  bool json = false;
 };
 
 // Selects the configuration character set for one run and the user's
@@ -211,14 +215,17 @@ class StdoutLines {
   LineEncoder encoder_;
 };
 
+// The failure message: the converter's, with the reason of the step that
+// failed when the report has one.
 void ReportEngineFailure(CCnvEngine& engine, const fs::path& input, const fs::path& output,
-                         std::ostream& err) {
+                         std::ostream& err, const ConversionReport* report = nullptr) {
   std::u16string message;
   engine.GetErrorMessage(message);
   const CCnvBase* converter = engine.converter();
   const bool outputFailed = converter && converter->m_error == kCnvOutputOpen;
   Say(err, PathForTerminal(outputFailed ? output : input) + ": " + TerminalText(message) +
-               (outputFailed ? OpenFailureReason(output, LastOutputOpenError()) : std::string()));
+               (outputFailed ? OpenFailureReason(output, LastOutputOpenError()) : std::string()) +
+               (report && !outputFailed ? TerminalText(FailureSuffix(*report)) : std::string()));
 }
 
 void ReportFileError(const FileError& error, std::ostream& err) {
@@ -311,6 +318,11 @@ int ParseArguments(const std::vector<std::string>& args, Options& options, std::
                "Print a unified diff from INPUT to the converted configuration on standard "
                "output");
   app.add_flag("-n,--dry-run", options.dryRun, "Convert and report, but write no file");
+  app.add_flag("--report", options.report,
+               "Print the conversion report on standard error: each step's changed lines with "
+               "their input line numbers, its notices, and why a step failed");
+  app.add_flag("--json", options.json,
+               "Write the conversion report as one JSON document (format 1) on standard output");
   app.set_version_flag("-V,--version",
                        std::string(kProgram) + " Version " +
                            VersionText(CNV_VERSION_MAJOR, CNV_VERSION_MINOR, CNV_VERSION_PATCH));
@@ -353,17 +365,52 @@ bool MayReplace(const fs::path& output, bool force, const OverwriteQuestion& ask
   return false;
 }
 
+// The input or output path as the JSON document gives it, UTF-8.
+std::string JsonPath(const fs::path& path) {
+  if (path == fs::path(kStdinName)) return kStdinName;
+  return Utf16ToUtf8(PathText(path));
+}
+
 int Convert(const Options& options, const fs::path& input, std::string bytes,
             const fs::path& output, std::ostream& out, std::ostream& err,
             const OverwriteQuestion& ask) {
   const bool toStdout = options.output == kStdoutName;
   CCnvEngine engine(std::move(bytes), input);
+  ConversionReport report;
+  engine.CollectReport(&report);
+  const std::size_t loadedCount =
+      engine.converter() ? static_cast<std::size_t>(engine.converter()->LineCount()) : 0;
+  // The report's outlets besides the summary line: the readable report on
+  // standard error (before the summary), the JSON document on standard
+  // output.
+  const auto showReport = [&] {
+    if (!options.report) return;
+    for (const std::u16string& line : ReportLines(report)) err << TerminalText(line) << '\n';
+    err << std::flush;
+  };
+  const auto writeJson = [&](bool converted, const fs::path* written, std::optional<int> linesOut) {
+    if (!options.json) return;
+    JsonRun run;
+    run.input = JsonPath(input);
+    if (written) run.output = JsonPath(*written);
+    run.converted = converted;
+    std::u16string message;
+    engine.GetErrorMessage(message);
+    run.message = Utf16ToUtf8(message);
+    run.linesIn = static_cast<int>(loadedCount);
+    run.linesOut = linesOut;
+    if (engine.converter()) {
+      run.error = engine.converter()->m_error;
+      run.report = &report;
+    }
+    WriteToStdout(out, ReportJson(run) + "\n");
+  };
   if (!engine.converter()) {
     ReportEngineFailure(engine, input, output, err);
+    writeJson(false, nullptr, std::nullopt);
     return kExitConversionFailed;
   }
   // A diff needs the lines as loaded; it keeps each distinct line once.
-  const std::size_t loadedCount = static_cast<std::size_t>(engine.converter()->LineCount());
   const CCnvBase& store = *engine.converter();
   std::u16string scratch;
   DiffInput diffInput;
@@ -371,7 +418,9 @@ int Convert(const Options& options, const fs::path& input, std::string bytes,
     for (std::size_t i = 0; i < loadedCount; ++i) diffInput.AddBefore(store.JoinedLine(i, scratch));
   }
   if (engine.RunSteps() != 1) {
-    ReportEngineFailure(engine, input, output, err);
+    showReport();
+    ReportEngineFailure(engine, input, output, err, &report);
+    writeJson(false, nullptr, std::nullopt);
     return kExitConversionFailed;
   }
   const std::size_t convertedCount = static_cast<std::size_t>(store.LineCount()) + 1;
@@ -380,6 +429,7 @@ int Convert(const Options& options, const fs::path& input, std::string bytes,
     return i == 0 ? std::u16string_view(kOutputHeader) : store.JoinedLine(i - 1, scratch);
   };
   const std::string kind = ConverterName(engine.converterKind());
+  const std::string counts = TerminalText(SummaryCounts(report, options.report));
 
   if (options.diff) {
     for (std::size_t i = 0; i < convertedCount; ++i) {
@@ -393,30 +443,38 @@ int Convert(const Options& options, const fs::path& input, std::string bytes,
     diff.Finish();
   }
   if (options.dryRun) {
-    std::string report = Text("dry run: ") + PathForTerminal(input) + " (" + Text(kind) +
-                         "): " + std::to_string(loadedCount) + Text(" lines in, ") +
-                         std::to_string(convertedCount) + Text(" lines out; nothing written");
+    std::string line = Text("dry run: ") + PathForTerminal(input) + " (" + Text(kind) +
+                       "): " + std::to_string(loadedCount) + Text(" lines in, ") +
+                       std::to_string(convertedCount) + Text(" lines out, ") + counts +
+                       Text("; nothing written");
     if (!toStdout && !output.empty() && Exists(output)) {
-      report += Text(" (") + PathForTerminal(output) + Text(" exists and was left as it was)");
+      line += Text(" (") + PathForTerminal(output) + Text(" exists and was left as it was)");
     }
-    Say(err, report);
+    showReport();
+    Say(err, line);
+    writeJson(true, nullptr, static_cast<int>(convertedCount));
     return kExitConverted;
   }
   if (toStdout) {
     StdoutLines lines(out, u"\r\n");
     for (std::size_t i = 0; i < convertedCount; ++i) lines.Add(convertedLine(i, scratch));
     lines.Finish();
+    showReport();
     Say(err, Text("converted ") + PathForTerminal(input) + " (" + Text(kind) + ")" +
-                 Text(" to standard output"));
+                 Text(" to standard output: ") + counts);
     return kExitConverted;
   }
   if (!MayReplace(output, options.force, ask, err)) return kExitUsage;
   if (engine.converter()->Save(output) != 1) {
+    showReport();
     ReportEngineFailure(engine, input, output, err);
+    writeJson(false, nullptr, std::nullopt);
     return kExitConversionFailed;
   }
+  showReport();
   Say(err, Text("converted ") + PathForTerminal(input) + " (" + Text(kind) + ")" + Text(" to ") +
-               PathForTerminal(output));
+               PathForTerminal(output) + Text(": ") + counts);
+  writeJson(true, &output, static_cast<int>(convertedCount));
   return kExitConverted;
 }
 
@@ -468,6 +526,14 @@ int RunCli(const std::vector<std::string>& args, std::istream& in, std::ostream&
     Say(err, Text("-d writes the diff to standard output; give an OUTPUT file or use -n"));
     return kExitUsage;
   }
+  if (options.json && toStdout) {
+    Say(err, Text("--json writes the report to standard output; give an OUTPUT file or use -n"));
+    return kExitUsage;
+  }
+  if (options.json && options.diff) {
+    Say(err, Text("-d and --json both write to standard output; use one of them"));
+    return kExitUsage;
+  }
 
   const fs::path input = fromStdin ? fs::path(kStdinName) : PathFromArg(options.input);
   fs::path output;
@@ -498,6 +564,12 @@ int RunCli(const std::vector<std::string>& args, std::istream& in, std::ostream&
       LoadMessage(kIdsErrorInputOpen, message);
       Say(err,
           PathForTerminal(input) + ": " + TerminalText(message) + OpenFailureReason(input, why));
+      if (options.json) {
+        JsonRun run;
+        run.input = JsonPath(input);
+        run.message = Utf16ToUtf8(message);
+        WriteToStdout(out, ReportJson(run) + "\n");
+      }
       return kExitConversionFailed;
     }
     // Standard input, once read, has no one left on it to answer.

@@ -11,10 +11,10 @@ set(CMAKE_CXX_COMPILER ${CNV_MINGW_PREFIX}-g++-posix)
 set(CMAKE_RC_COMPILER ${CNV_MINGW_PREFIX}-windres)
 
 # Header-only libraries of the build machine that the Windows build may use
-# (command-line parsing, sequence diff) are linked into a root of their own,
-# so that no other host header can get onto the include path.
+# (command-line parsing, sequence diff, JSON) are linked into a root of
+# their own, so that no other host header can get onto the include path.
 set(CNV_HOST_HEADERS ${CMAKE_BINARY_DIR}/host-headers)
-foreach(dir CLI dtl)
+foreach(dir CLI dtl nlohmann)
   if(EXISTS /usr/include/${dir} AND NOT EXISTS ${CNV_HOST_HEADERS}/include/${dir})
     file(MAKE_DIRECTORY ${CNV_HOST_HEADERS}/include)
     file(CREATE_LINK /usr/include/${dir} ${CNV_HOST_HEADERS}/include/${dir} SYMBOLIC)

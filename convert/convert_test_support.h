@@ -9,8 +9,10 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <vector>
 
 #include "engine/engine.h"
+#include "engine/report.h"
 #include "engine/strutil.h"
 #include "engine/textfile.h"
 
@@ -21,7 +23,44 @@ struct ConversionRun {
   std::u16string message;  // GetErrorMessage after a failure
   bool written = false;    // whether an output file exists
   std::string output;      // the output file's bytes
+  ConversionReport report;
 };
+
+// The lines of `input` (UTF-8) as the engine loads them.
+inline std::vector<std::u16string> InputLines(std::string input) {
+  if (input.rfind("\xEF\xBB\xBF", 0) == 0) input.erase(0, 3);
+  std::vector<std::u16string> lines;
+  for (size_t start = 0; start < input.size();) {
+    size_t end = input.find('\n', start);
+    if (end == std::string::npos) end = input.size();
+    std::string line = input.substr(start, end - start);
+    if (end < input.size() && !line.empty() && line.back() == '\r') line.pop_back();
+    lines.push_back(Utf8ToUtf16(line));
+    start = end + 1;
+  }
+  return lines;
+}
+
+// The output file that replaying every edit of `report` on the lines of
+// `input` gives; each edit's old line must be the one it removes.
+inline std::string ReplayedOutput(const std::string& input, const ConversionReport& report) {
+  std::vector<std::u16string> lines = InputLines(input);
+  for (const ReportStep& step : report.steps) {
+    for (const ReportEdit& edit : step.edits) {
+      const auto at = lines.begin() + edit.index;
+      if (edit.op != EditOp::kInsert) {
+        EXPECT_TRUE(at < lines.end() && *at == edit.old) << step.name << " " << edit.index;
+        if (at >= lines.end()) return {};
+      }
+      if (edit.op == EditOp::kInsert) lines.insert(at, edit.line);
+      if (edit.op == EditOp::kDelete) lines.erase(at);
+      if (edit.op == EditOp::kReplace) *at = edit.line;
+    }
+  }
+  std::string out = Utf16ToUtf8(u"# VLK250->QDN570変換コンフィグ") + "\r\n";
+  for (const std::u16string& line : lines) out += Utf16ToUtf8(line) + "\r\n";
+  return out;
+}
 
 // A fresh, empty folder for one test.
 inline std::filesystem::path TestDir() {
@@ -33,7 +72,9 @@ inline std::filesystem::path TestDir() {
   return dir;
 }
 
-// Converts `input` (UTF-8 bytes, written as they are) through the engine.
+// Converts `input` (UTF-8 bytes, written as they are) through the engine,
+// with its report; the report's edits must replay to the output, and the
+// steps must change the store only through the line operations.
 inline ConversionRun RunConversion(const std::string& input) {
   SetFileEncoding("UTF-8");
   auto dir = TestDir();
@@ -42,6 +83,7 @@ inline ConversionRun RunConversion(const std::string& input) {
   std::ofstream(in, std::ios::binary) << input;
   ConversionRun run;
   CCnvEngine engine(in);
+  engine.CollectReport(&run.report);
   run.converterKind = engine.m_converterKind;
   run.result = engine.Convert(out);
   if (engine.m_converter) run.error = engine.m_converter->m_error;
@@ -50,6 +92,10 @@ inline ConversionRun RunConversion(const std::string& input) {
   if (run.written) {
     std::ifstream f(out, std::ios::binary);
     run.output.assign(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
+    EXPECT_EQ(ReplayedOutput(input, run.report), run.output) << "replaying the report's edits";
+  }
+  for (const ReportStep& step : run.report.steps) {
+    for (const ReportNotice& notice : step.notices) EXPECT_NE(notice.code, "report-incomplete");
   }
   return run;
 }
@@ -98,6 +144,9 @@ inline void ExpectNotConvertible(const std::string& input, int kind) {
   EXPECT_EQ(run.error, 2);
   EXPECT_EQ(Utf16ToUtf8(run.message), kNotConvertible);
   EXPECT_FALSE(run.written);
+  const ReportFailure* failure = FailureOf(run.report);
+  ASSERT_NE(failure, nullptr);
+  EXPECT_FALSE(failure->reason.empty());
 }
 
 #endif  // CNV_CONVERT_CONVERT_TEST_SUPPORT_H_

@@ -13,7 +13,7 @@ int ConvertExternalMemory(CCnvBase& converter) {
   for (const CCnvMatch& match : found) {
     std::u16string text = Substring(match.m_text, match.m_start);
     ReplaceAll(text, u"usbhost", u"external-memory");
-    converter.m_cmdLines[match.m_line] = text;
+    SetCommandPart(converter, match.m_line, text);
   }
   return 1;
 }

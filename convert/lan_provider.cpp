@@ -7,7 +7,9 @@
 #include "convert/cnv_gui.h"
 #include "convert/cnv_tftp.h"
 #include "convert/listing_sections.h"
+#include "convert/markers.h"
 #include "engine/line_ops.h"
+#include "engine/report.h"
 #include "engine/strutil.h"
 
 namespace {
@@ -20,19 +22,39 @@ constexpr char16_t kProviderLan1[] = u"provider lan1 name LAN:";
 constexpr char16_t kProviderLan2Format[] = u"provider lan2 name \"PRV/0/1/5/0/0/0:%s\"";
 
 // The step both converters begin with: finds the last LAN2/DHCP description,
-// takes its provider name and removes the line. 1 when a description was
-// taken, 0 when there is none, -1 when the search itself failed.
-int TakeLanDhcpProvider(CCnvBase& store, std::u16string& name) {
+// takes its provider name and input line and removes the line. 1 when a
+// description was taken, 0 when there is none, -1 when the search itself
+// failed.
+int TakeLanDhcpProvider(CCnvBase& store, std::u16string& name, InputLine& marker) {
   CCnvMatchList list;
   if (!FindCommandLines(store, kLanDhcpDescription, list)) {
     return store.m_error == kCnvOperationError ? -1 : 0;
   }
   const CCnvMatch& description = list.back();
   name = TextBeforeQuote(Substring(description.m_text, description.m_end));
-  store.m_cmdLines.erase(store.m_cmdLines.begin() + description.m_line);
-  store.m_commentLines.erase(store.m_commentLines.begin() + description.m_line);
+  marker = LineAt(store, description.m_line);
+  DeleteLine(store, description.m_line);
   return 1;
 }
+
+// The end of a step that did not fail: the LAN2 markers it left.
+int NoteLan2MarkersLeft(CCnvBase& store) {
+  NoteMarkersLeft(store, u"description lan2 ", u"LAN2", {u"DHCP"},
+                  u"only the last 'description lan2 PRV/DHCP/<n>:<name>' line is");
+  return 1;
+}
+
+int FailLan2(CCnvBase& store, InputLine marker, std::u16string_view missing) {
+  return FailNotConvertible(store, marker,
+                            u"LAN2 is marked PRV/DHCP but " + std::u16string(missing));
+}
+
+constexpr char16_t kNoPpHeader[] =
+    u"the listing has no 'PP configuration' section header to put the provider section in front "
+    u"of";
+constexpr char16_t kNoFilterHeader[] =
+    u"the listing has no 'IP filter configuration' section header to end with the catch-all "
+    u"filter line";
 
 std::u16string ProviderLan2Line(const std::u16string& name) {
   return Format(kProviderLan2Format, {name});
@@ -42,34 +64,37 @@ std::u16string ProviderLan2Line(const std::u16string& name) {
 
 int CCnvGUI::ConvertLanProvider() {
   std::u16string name;
-  const int taken = TakeLanDhcpProvider(*this, name);
-  if (taken <= 0) return taken == 0 ? 1 : 0;
+  InputLine marker;
+  const int taken = TakeLanDhcpProvider(*this, name, marker);
+  if (taken < 0) return 0;
+  if (taken == 0) return NoteLan2MarkersLeft(*this);
 
   CCnvMatchList list;
   if (!FindCommandLines(*this, kLan2NatBinding, list)) {
-    SetError(kCnvNotConvertible);
-    return 0;
+    return FailLan2(*this, marker,
+                    u"there is no 'ip lan2 nat descriptor' line to put the "
+                    u"provider lines after");
   }
   InsertLines(*this, {kProviderLan1, ProviderLan2Line(name)}, list.back().m_line + 1, 0);
 
   if (!FindCommandLines(*this, kNatDescriptorType, list)) {
-    SetError(kCnvNotConvertible);
-    return 0;
+    return FailLan2(*this, marker,
+                    u"there is no 'nat descriptor type' line to put the catch-all "
+                    u"filter line in front of");
   }
   InsertLines(*this, {kCatchAllFilterLine}, list.back().m_line, 0);
-  return 1;
+  return NoteLan2MarkersLeft(*this);
 }
 
 int CCnvTFTP::ConvertLanProvider() {
   std::u16string name;
-  const int taken = TakeLanDhcpProvider(*this, name);
-  if (taken <= 0) return taken == 0 ? 1 : 0;
+  InputLine marker;
+  const int taken = TakeLanDhcpProvider(*this, name, marker);
+  if (taken < 0) return 0;
+  if (taken == 0) return NoteLan2MarkersLeft(*this);
 
   const int ppHeader = LastSectionHeader(*this, kPpSectionTitle);
-  if (ppHeader < 0) {
-    SetError(kCnvNotConvertible);
-    return 0;
-  }
+  if (ppHeader < 0) return FailLan2(*this, marker, kNoPpHeader);
   // The provider section goes in front of the PP header's opening frame:
   // its lines first, then its own header in front of them.
   const int opening = ppHeader - 2;
@@ -77,11 +102,12 @@ int CCnvTFTP::ConvertLanProvider() {
   InsertLines(*this, ProviderTypeHeader(), opening, 1);
 
   const int filterHeader = LastSectionHeader(*this, kIpFilterSectionTitle);
-  if (filterHeader < 0) {
-    SetError(kCnvNotConvertible);
-    return 0;
-  }
+  if (filterHeader < 0) return FailLan2(*this, marker, kNoFilterHeader);
   const int end = SectionEnd(*this, filterHeader);
-  if (end >= 0) InsertLines(*this, {kCatchAllFilterLine}, end, 0);
-  return 1;
+  if (end >= 0) {
+    InsertLines(*this, {kCatchAllFilterLine}, end, 0);
+  } else {
+    NoteFilterLineNotAdded(*this, filterHeader);
+  }
+  return NoteLan2MarkersLeft(*this);
 }

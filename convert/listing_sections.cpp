@@ -1,6 +1,7 @@
 #include "convert/listing_sections.h"
 
 #include "engine/line_ops.h"
+#include "engine/report.h"
 
 const char16_t kPpSectionTitle[] = u"{#+[ \\t]*PP configuration[ \\t]*}";
 const char16_t kIpFilterSectionTitle[] = u"{#+[ \\t]*IP filter configuration[ \\t]*}";
@@ -41,4 +42,11 @@ int SectionEnd(const CCnvBase& store, int header) {
 
 std::vector<std::u16string> ProviderTypeHeader() {
   return {u"#", u"# Provider Type configuration", u"#", u""};
+}
+
+void NoteFilterLineNotAdded(CCnvBase& store, int filterHeader) {
+  Notice(store, "filter-line-not-added", LineAt(store, filterHeader - 1),
+         u"the IP filter section under this header runs to the end of the listing without a place "
+         u"for the catch-all filter line '" +
+             std::u16string(kCatchAllFilterLine) + u"'; it was not added");
 }

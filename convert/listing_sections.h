@@ -31,4 +31,8 @@ std::vector<std::u16string> ProviderTypeHeader();
 // The catch-all filter line that goes with the provider definitions.
 extern const char16_t kCatchAllFilterLine[];
 
+// The notice for the catch-all filter line when the IP filter section whose
+// header closes at `filterHeader` has no end to put it at.
+void NoteFilterLineNotAdded(CCnvBase& store, int filterHeader);
+
 #endif  // CNV_CONVERT_LISTING_SECTIONS_H_

@@ -6,6 +6,7 @@
 #include "convert/cnv_gui.h"
 #include "convert/cnv_tftp.h"
 #include "convert/listing_sections.h"
+#include "convert/markers.h"
 #include "engine/line_ops.h"
 #include "engine/strutil.h"
 
@@ -91,19 +92,39 @@ bool ReadDnsServerText(const CCnvMatch& dnsLine, int number, std::u16string& ser
   return true;
 }
 
+// The failure of a marked PP that lacks its enable line.
+int FailWithoutEnable(CCnvBase& converter, int number, InputLine marker) {
+  return FailNotConvertible(
+      converter, marker,
+      Format(u"PP %d is marked as a provider but has no 'pp enable %d' line", {number, number}));
+}
+
 // Adds the DNS server line, and the provider selection for the chosen
-// PPPoE PP, after the enable line of PP `number`.
-int AddDnsServerLines(CCnvBase& converter, int number, PpProviderRun& run) {
+// PPPoE PP, after the enable line of PP `number`, whose marker is on input
+// line `marker`.
+int AddDnsServerLines(CCnvBase& converter, int number, PpProviderRun& run, InputLine marker) {
   CCnvMatch dnsLine;
   const std::u16string dnsPattern =
       Format(kDnsServerSelect, {number + kDnsSelectorOffset, number, number});
-  if (!FindFirstLine(converter, dnsPattern, dnsLine)) return Fail(converter, kCnvNotConvertible);
+  if (!FindFirstLine(converter, dnsPattern, dnsLine)) {
+    return FailNotConvertible(
+        converter, marker,
+        Format(u"PP %d is marked PRV/PPPoE but has no 'dns server select %d ... restrict pp %d' "
+               u"line",
+               {number, number + kDnsSelectorOffset, number}));
+  }
   std::u16string serverText;
-  if (!ReadDnsServerText(dnsLine, number, serverText)) return Fail(converter, kCnvNotConvertible);
+  if (!ReadDnsServerText(dnsLine, number, serverText)) {
+    return FailNotConvertible(
+        converter, LineAt(converter, dnsLine.m_line),
+        Format(u"the 'dns server select' line of PP %d names no DNS server ('pp %d', one address "
+               u"or two)",
+               {number, number}));
+  }
 
   CCnvMatch enable;
   if (!FindFirstLine(converter, Format(kPpEnable, {number}), enable))
-    return Fail(converter, kCnvNotConvertible);
+    return FailWithoutEnable(converter, number, marker);
 
   std::vector<std::u16string> lines;
   if (serverText.find(u"pp") != std::u16string::npos)
@@ -124,10 +145,10 @@ int AddDnsServerLines(CCnvBase& converter, int number, PpProviderRun& run) {
 // Adds the provider line (and the listing's comment block above it) after
 // the enable line of PP `number`.
 int AddProviderLines(CCnvBase& converter, int number, const std::u16string& name,
-                     PpInfoBlock infoBlock) {
+                     PpInfoBlock infoBlock, InputLine marker) {
   CCnvMatch enable;
   if (!FindFirstLine(converter, Format(kPpEnable, {number}), enable))
-    return Fail(converter, kCnvNotConvertible);
+    return FailWithoutEnable(converter, number, marker);
   const std::u16string provider = name.empty() ? Format(kProviderSetLine, {number})
                                                : Format(kProviderSetNamedLine, {number, name});
   if (InsertLines(converter, {provider}, enable.m_line + 1, 0) != 1)
@@ -137,6 +158,33 @@ int AddProviderLines(CCnvBase& converter, int number, const std::u16string& name
     return Fail(converter, kCnvOperationError);
   return 1;
 }
+
+// The input line of the first provider marker, for failures of the step
+// as a whole.
+InputLine FirstMarker(CCnvBase& converter) {
+  CCnvMatch pppoe;
+  CCnvMatch fga;
+  const bool hasPppoe = FindFirstLine(converter, kAnyPppoeDescription, pppoe);
+  const bool hasFga = FindFirstLine(converter, kAnyFgaDescription, fga);
+  if (hasPppoe && (!hasFga || pppoe.m_line < fga.m_line)) return LineAt(converter, pppoe.m_line);
+  return hasFga ? LineAt(converter, fga.m_line) : InputLine{};
+}
+
+constexpr char16_t kPpMarkerForm[] =
+    u"the marker in PP N is converted when it reads PRV/<kind>/<N - 1>:<name>";
+
+int NotePpMarkersLeft(CCnvBase& converter) {
+  NoteMarkersLeft(converter, u"description pp ", u"PP", {u"PPPoE", u"FGA_LAN", u"FGA_TERM"},
+                  kPpMarkerForm);
+  return 1;
+}
+
+constexpr char16_t kNoPpHeader[] =
+    u"PPs are marked as providers but the listing has no 'PP configuration' section header to put "
+    u"the provider block in front of";
+constexpr char16_t kNoFilterHeader[] =
+    u"PPs are marked as providers but the listing has no 'IP filter configuration' section header "
+    u"to end with the catch-all filter line";
 
 enum class PpResult { kSkipped, kConverted, kFailed };
 
@@ -149,12 +197,16 @@ PpResult ConvertPp(CCnvBase& converter, int number, PpInfoBlock infoBlock, PpPro
 
   const std::u16string name = TextBeforeQuote(Substring(description.m_text, description.m_end));
   const bool pppoe = description.m_text.find(u"PPPoE") != std::u16string::npos;
-  converter.m_cmdLines[description.m_line] = Format(kPpNameLine, {number, name});
+  const InputLine marker = LineAt(converter, description.m_line);
+  SetCommandPart(converter, description.m_line, Format(kPpNameLine, {number, name}));
 
-  if (pppoe && AddDnsServerLines(converter, number, run) != 1) return PpResult::kFailed;
-  if (AddProviderLines(converter, number, name, infoBlock) != 1) return PpResult::kFailed;
+  if (pppoe && AddDnsServerLines(converter, number, run, marker) != 1) return PpResult::kFailed;
+  if (AddProviderLines(converter, number, name, infoBlock, marker) != 1) return PpResult::kFailed;
 
-  if (run.firstPpNumber < 0) run.firstPpNumber = number;
+  if (run.firstPpNumber < 0) {
+    run.firstPpNumber = number;
+    run.firstMarker = marker;
+  }
   run.lastProviderName = name;
   return PpResult::kConverted;
 }
@@ -175,7 +227,9 @@ PpProviderOutcome ConvertProviderPps(CCnvBase& converter, PpInfoBlock infoBlock,
 
   const int iterations = CountLines(converter, kPpSelect);
   if (iterations == 0) {
-    Fail(converter, kCnvNotConvertible);
+    FailNotConvertible(converter, FirstMarker(converter),
+                       u"PPs are marked as providers (PRV/PPPoE, PRV/FGA_LAN or PRV/FGA_TERM) but "
+                       u"there is no 'pp select N' line");
     return PpProviderOutcome::kFailed;
   }
   for (int i = 0; i < iterations; ++i) {
@@ -186,7 +240,12 @@ PpProviderOutcome ConvertProviderPps(CCnvBase& converter, PpInfoBlock infoBlock,
     // counted past the end of the list are gone.
     if (i >= static_cast<int>(selects.size())) break;
     int number = 0;
-    if (!ReadPpNumber(selects[i].m_text, number)) continue;
+    if (!ReadPpNumber(selects[i].m_text, number)) {
+      Notice(converter, "pp-select-skipped", LineAt(converter, selects[i].m_line),
+             u"the PP number of this 'pp select' line is too large for its DNS selector number; "
+             u"the PP is not converted");
+      continue;
+    }
     if (ConvertPp(converter, number, infoBlock, run) == PpResult::kFailed)
       return PpProviderOutcome::kFailed;
   }
@@ -197,7 +256,7 @@ int CCnvGUI::ConvertPpProvider() {
   PpProviderRun run;
   switch (ConvertProviderPps(*this, PpInfoBlock::kNone, run)) {
     case PpProviderOutcome::kNoProvider:
-      return 1;
+      return NotePpMarkersLeft(*this);
     case PpProviderOutcome::kFailed:
       return 0;
     case PpProviderOutcome::kConverted:
@@ -206,9 +265,17 @@ int CCnvGUI::ConvertPpProvider() {
 
   // The provider block stands in front of the first converted PP.
   CCnvMatch firstPp;
-  if (run.firstPpNumber < 0 ||
-      !FindFirstLine(*this, Format(kPpSelectNumber, {run.firstPpNumber}), firstPp))
-    return Fail(*this, kCnvNotConvertible);
+  if (run.firstPpNumber < 0) {
+    return FailNotConvertible(*this, FirstMarker(*this),
+                              u"PPs are marked as providers but no marker matches the PP it is in "
+                              u"(" +
+                                  std::u16string(kPpMarkerForm) + u")");
+  }
+  if (!FindFirstLine(*this, Format(kPpSelectNumber, {run.firstPpNumber}), firstPp)) {
+    return FailNotConvertible(
+        *this, run.firstMarker,
+        Format(u"the 'pp select %d' line of the first converted PP is gone", {run.firstPpNumber}));
+  }
   if (InsertLines(*this, ProviderBlockLines(run.lastProviderName), firstPp.m_line, 0) != 1)
     return Fail(*this, kCnvOperationError);
 
@@ -218,14 +285,14 @@ int CCnvGUI::ConvertPpProvider() {
                          ? InsertLines(*this, {kCatchAllFilterLine}, nat.m_line, 0)
                          : AppendCommentLines(*this, {kCatchAllFilterLine});
   if (placed != 1) return Fail(*this, kCnvOperationError);
-  return 1;
+  return NotePpMarkersLeft(*this);
 }
 
 int CCnvTFTP::ConvertPpProvider() {
   PpProviderRun run;
   switch (ConvertProviderPps(*this, PpInfoBlock::kAdd, run)) {
     case PpProviderOutcome::kNoProvider:
-      return 1;
+      return NotePpMarkersLeft(*this);
     case PpProviderOutcome::kFailed:
       return 0;
     case PpProviderOutcome::kConverted:
@@ -235,7 +302,7 @@ int CCnvTFTP::ConvertPpProvider() {
   // The provider block, under a header of its own, in front of the first
   // PP section header.
   const int ppHeader = FirstSectionHeader(*this, kPpSectionTitle);
-  if (ppHeader < 0) return Fail(*this, kCnvNotConvertible);
+  if (ppHeader < 0) return FailNotConvertible(*this, run.firstMarker, kNoPpHeader);
   const int ppHeaderStart = ppHeader - 2;
   std::vector<std::u16string> block = ProviderBlockLines(run.lastProviderName);
   block.push_back(u"");
@@ -245,10 +312,11 @@ int CCnvTFTP::ConvertPpProvider() {
 
   // The filter line ends the last IP filter section.
   const int filterHeader = LastSectionHeader(*this, kIpFilterSectionTitle);
-  if (filterHeader < 0) return Fail(*this, kCnvNotConvertible);
+  if (filterHeader < 0) return FailNotConvertible(*this, run.firstMarker, kNoFilterHeader);
   // Without a place at the end of the section the filter line is not added.
   const int end = SectionEnd(*this, filterHeader);
+  if (end < 0) NoteFilterLineNotAdded(*this, filterHeader);
   if (end >= 0 && InsertLines(*this, {kCatchAllFilterLine}, end, 0) != 1)
     return Fail(*this, kCnvOperationError);
-  return 1;
+  return NotePpMarkersLeft(*this);
 }

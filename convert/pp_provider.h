@@ -10,12 +10,14 @@
 #include <vector>
 
 #include "engine/cnv_base.h"
+#include "engine/report.h"
 
 // What one run of the per-PP conversion leaves for the placement steps.
 struct PpProviderRun {
   int pppoeDescriptionCount = 0;  // lines with a PPPoE description, counted first
   int pppoeCounter = 0;           // PPPoE PPs converted without a provider selection
   int firstPpNumber = -1;         // number of the first PP converted, -1 for none
+  InputLine firstMarker;          // the input line of that PP's marker
   std::u16string lastProviderName;
 };
 

@@ -10,6 +10,7 @@
 #include "convert/cnv_tftp.h"
 #include "convert/listing_sections.h"
 #include "engine/line_ops.h"
+#include "engine/report.h"
 #include "engine/strutil.h"
 
 namespace {
@@ -22,14 +23,20 @@ constexpr char16_t kInterfaceAddress[] = u"{ip ((lan)|(wan)|(bridge))[0-9]+[ \\t
 constexpr char16_t kNtpdateFormat[] = u"provider ntpdate%s";
 
 // The step both converters begin with: builds the provider ntpdate line from
-// the first NTP schedule. 1 when there is a schedule, 0 when there is none,
-// -1 when the search itself failed.
-int NtpdateLine(CCnvBase& store, std::u16string& line) {
+// the first NTP schedule and takes that schedule's input line. 1 when there
+// is a schedule, 0 when there is none, -1 when the search itself failed.
+int NtpdateLine(CCnvBase& store, std::u16string& line, InputLine& where) {
   CCnvMatchList list;
   if (!FindCommandLines(store, kNtpSchedule, list)) {
     return store.m_error == kCnvOperationError ? -1 : 0;
   }
   const CCnvMatch& schedule = list.front();
+  where = LineAt(store, schedule.m_line);
+  for (size_t i = 1; i < list.size(); ++i) {
+    Notice(store, "ntp-schedule-unused", LineAt(store, list[i].m_line),
+           u"only the first NTP schedule gives the 'provider ntpdate' line; this one is left as it "
+           u"is");
+  }
   const std::u16string server = TextBeforeSyslog(Substring(schedule.m_text, schedule.m_end));
   line = Format(kNtpdateFormat, {server});
   return 1;
@@ -47,27 +54,33 @@ int InsertAfterLast(CCnvBase& store, const char16_t* anchor, const std::u16strin
 
 int CCnvGUI::ConvertSystemSettings() {
   std::u16string line;
-  const int found = NtpdateLine(*this, line);
+  InputLine schedule;
+  const int found = NtpdateLine(*this, line, schedule);
   if (found <= 0) return found == 0 ? 1 : 0;
 
   for (const char16_t* anchor : {kProviderLan2Name, kRemoteSetup, kInterfaceAddress}) {
     if (InsertAfterLast(*this, anchor, line)) return 1;
   }
-  SetError(kCnvNotConvertible);
-  return 0;
+  return FailNotConvertible(*this, schedule,
+                            u"the NTP schedule needs a 'provider lan2 name', 'remote setup accept' "
+                            u"or 'ip lan|wan|bridge<n>' line to put 'provider ntpdate' after, and "
+                            u"there is none");
 }
 
 int CCnvTFTP::ConvertSystemSettings() {
   std::u16string line;
-  const int found = NtpdateLine(*this, line);
+  InputLine schedule;
+  const int found = NtpdateLine(*this, line, schedule);
   if (found <= 0) return found == 0 ? 1 : 0;
 
   if (InsertAfterLast(*this, kProviderLan2Name, line)) return 1;
 
   const int ppHeader = LastSectionHeader(*this, kPpSectionTitle);
   if (ppHeader < 0) {
-    SetError(kCnvNotConvertible);
-    return 0;
+    return FailNotConvertible(*this, schedule,
+                              u"the NTP schedule needs a 'provider lan2 name' line or a 'PP "
+                              u"configuration' section header to put 'provider ntpdate' next to, "
+                              u"and there is neither");
   }
   // A provider section of its own, put in front of the line before the last
   // PP header (normally the empty line ending the previous section), so that

@@ -8,11 +8,13 @@
 #include <set>
 #include <string>
 #include <string_view>
+#include <unordered_set>
 #include <vector>
 
 #include "convert/filter_list.h"
 #include "convert/shared_steps.h"
 #include "engine/line_ops.h"
+#include "engine/report.h"
 #include "engine/strutil.h"
 
 namespace {
@@ -66,12 +68,17 @@ void ConvertDatabaseUse(CCnvBase& store) {
     const std::u16string head = Substring(match.m_text, match.m_start);
     const std::u16string rest = Substring(match.m_text, match.m_end);
     // A reputation setting other than "off" has no counterpart to rewrite.
-    if (MatchAllInText(u"{reputation !(off)}", head, probe)) continue;
+    if (MatchAllInText(u"{reputation !(off)}", head, probe)) {
+      Notice(store, "url-database-kept", LineAt(store, match.m_line),
+             u"an external-database selection with a reputation setting other than 'off' has no "
+             u"counterpart in the target; the line is left as it is");
+      continue;
+    }
     std::u16string text = Format(u"url filter external-database use category %s", {rest});
     if (!MatchAllInText(u"{reputation off category }", head, probe) && rest == u"digitalarts") {
       ReplaceAll(text, u"digitalarts", u"digitalarts2");
     }
-    store.m_cmdLines[match.m_line] = text;
+    SetCommandPart(store, match.m_line, text);
   }
 }
 
@@ -89,8 +96,8 @@ void ConvertDatabaseId(CCnvBase& store) {
     // "id <vendor> <id>" is already in the target's form.
     const bool vendor = first == u"trendmicro" || first == u"digitalarts";
     if (vendor && !second.empty()) continue;
-    store.m_cmdLines[match.m_line] =
-        Format(u"url filter external-database id digitalarts %s", {rest});
+    SetCommandPart(store, match.m_line,
+                   Format(u"url filter external-database id digitalarts %s", {rest}));
   }
 }
 
@@ -179,7 +186,8 @@ struct RuleBlock {
   // The lines that can be copied (a number followed by a verdict), in block
   // order, by the digits of their number.
   std::map<std::u16string, std::vector<std::size_t>> byNumber;
-  int pos = -1;  // where the first of them stood; -1: nothing to insert
+  std::vector<InputLine> inputLines;  // for the report
+  int pos = -1;                       // where the first of them stood; -1: nothing to insert
 };
 
 // Moves every line matching `pattern` out of the store into `block`.
@@ -195,6 +203,7 @@ void CollectRules(CCnvBase& store, std::u16string_view pattern, const RuleKind& 
     }
     block.lines.push_back(line);
     block.numbers.push_back(number);
+    block.inputLines.push_back(LineAt(store, match.m_line));
   }
   block.pos = found.front().m_line;
   DeleteMatchedLines(store, found);
@@ -282,10 +291,18 @@ int GoverningSelectNumber(CCnvBase& store, SelectLines& selects, int bindingLine
   return 1;
 }
 
-// The first new number of a binding, by its interface and direction; 0 when
-// it cannot be told.
+// Why a binding on a PP or tunnel has no first new number.
+std::u16string NoSelectLine(std::u16string_view interface) {
+  const std::u16string name(interface);
+  return u"the URL filter binding on a " + name + u" takes its rule numbers from the '" + name +
+         u" select N' line above it (else the first one), and there is no such line with N up "
+         u"to 10^18";
+}
+
+// The first new number of a binding, by its interface and direction; 0,
+// and why in `why`, when it cannot be told.
 int NumberBase(CCnvBase& store, Selects& selects, int bindingLine, std::u16string_view bindingText,
-               int64_t& base) {
+               int64_t& base, std::u16string& why) {
   int64_t select = 0;
   if (Contains(bindingText, u"lan1")) {
     base = 10000;
@@ -294,12 +311,19 @@ int NumberBase(CCnvBase& store, Selects& selects, int bindingLine, std::u16strin
   } else if (Contains(bindingText, u"wan1")) {
     base = 10800;
   } else if (Contains(bindingText, u"pp")) {
-    if (!GoverningSelectNumber(store, selects.pp, bindingLine, select)) return 0;
+    if (!GoverningSelectNumber(store, selects.pp, bindingLine, select)) {
+      why = NoSelectLine(u"pp");
+      return 0;
+    }
     base = 400 * select + 19600;
   } else if (Contains(bindingText, u"tunnel")) {
-    if (!GoverningSelectNumber(store, selects.tunnel, bindingLine, select)) return 0;
+    if (!GoverningSelectNumber(store, selects.tunnel, bindingLine, select)) {
+      why = NoSelectLine(u"tunnel");
+      return 0;
+    }
     base = 400 * select + 59600;
   } else {
+    why = u"the URL filter binding names no interface the conversion knows";
     return 0;
   }
   if (Contains(bindingText, u"out")) base += 200;
@@ -314,17 +338,79 @@ void PutBack(CCnvBase& store, const RuleBlock& rules, const RuleBlock& categorie
   }
 }
 
+// What the report learns from the bindings: the rule numbers the rule lines
+// carry, and the numbers the renumbered bindings named.
+struct RuleUse {
+  bool reporting = false;
+  std::unordered_set<std::u16string> ruleNumbers;
+  std::unordered_set<std::u16string> categoryNumbers;
+  std::unordered_set<std::u16string> namedRules;
+  std::unordered_set<std::u16string> namedCategories;
+  std::u16string why;  // why the last binding could not be renumbered
+};
+
+// The numbers of a block's lines that CopyRules copies.
+std::unordered_set<std::u16string> CopiedNumbers(const RuleBlock& block) {
+  std::unordered_set<std::u16string> numbers;
+  for (std::size_t i = 0; i < block.lines.size(); ++i) {
+    const RuleNumber& number = block.numbers[i];
+    if (number.found && number.verdict) numbers.emplace(Digits(block.lines[i], number.span));
+  }
+  return numbers;
+}
+
+// Records the numbers of one binding's map as named, and notes those that
+// no rule line carries.
+void NoteNamedNumbers(CCnvBase& store, int bindingLine, const CFilterList& map,
+                      const std::unordered_set<std::u16string>& carried,
+                      std::unordered_set<std::u16string>& named, std::u16string_view ruleLine) {
+  constexpr std::size_t kListed = 10;
+  std::u16string missing;
+  std::size_t count = 0;
+  for (const CFilterItem& item : map) {
+    named.insert(item.m_oldNumber);
+    if (carried.count(item.m_oldNumber) != 0) continue;
+    if (count++ < kListed) missing += (missing.empty() ? u"" : u", ") + item.m_oldNumber;
+  }
+  if (count == 0) return;
+  if (count > kListed)
+    missing += u" and " + Decimal(static_cast<int64_t>(count - kListed)) + u" more";
+  Notice(store, "url-number-missing", LineAt(store, bindingLine),
+         u"the binding names " + missing + u", which no '" + std::u16string(ruleLine) +
+             u"' line carries; the binding is renumbered all the same");
+}
+
+// Notes every line of `block` that no binding named: it is not in the
+// output.
+void NoteDroppedRules(CCnvBase& store, const RuleBlock& block,
+                      const std::unordered_set<std::u16string>& named, std::u16string_view what) {
+  for (std::size_t i = 0; i < block.lines.size(); ++i) {
+    const RuleNumber& number = block.numbers[i];
+    const bool copied = number.found && number.verdict &&
+                        named.count(std::u16string(Digits(block.lines[i], number.span))) != 0;
+    if (copied) continue;
+    Notice(store, "url-rule-dropped", block.inputLines[i],
+           number.found && number.verdict
+               ? u"no URL filter binding names " + std::u16string(what) + u" " +
+                     std::u16string(Digits(block.lines[i], number.span)) +
+                     u", so this line is not in the output"
+               : u"this " + std::u16string(what) +
+                     u" line has no number and verdict a binding could name, so it is not in the "
+                     u"output");
+  }
+}
+
 // Rewrites one binding line to its own numbers and collects the copies of
-// the rules it names; 0 when its numbers cannot be told.
+// the rules it names; 0, and why in `use`, when its numbers cannot be told.
 int RenumberBinding(CCnvBase& store, Selects& selects, const CCnvMatch& binding,
                     const RuleBlock& rules, const RuleBlock& categories, Lines& newRules,
-                    Lines& newCategories) {
+                    Lines& newCategories, RuleUse& use) {
   const std::u16string_view whole = binding.m_text;
   const std::u16string_view bindingText =
       whole.substr(binding.m_start, binding.m_end - binding.m_start);
   const std::u16string_view restText = whole.substr(binding.m_end);
   int64_t base = 0;
-  if (!NumberBase(store, selects, binding.m_line, bindingText, base)) return 0;
+  if (!NumberBase(store, selects, binding.m_line, bindingText, base, use.why)) return 0;
 
   CFilterList ruleMap;
   const std::vector<Span> ruleSpans = ListedNumbers(bindingText);
@@ -334,6 +420,12 @@ int RenumberBinding(CCnvBase& store, Selects& selects, const CCnvMatch& binding,
   std::vector<Span> categorySpans;
   if (Contains(restText, u"external-database")) categorySpans = ListedNumbers(restText);
   RecordNumbers(restText, categorySpans, base, categoryMap);
+  if (use.reporting) {
+    NoteNamedNumbers(store, binding.m_line, ruleMap, use.ruleNumbers, use.namedRules,
+                     u"url filter <n> reject|pass");
+    NoteNamedNumbers(store, binding.m_line, categoryMap, use.categoryNumbers, use.namedCategories,
+                     u"url filter external-database category <n>");
+  }
 
   std::u16string first = Renumber(bindingText, ruleSpans, ruleMap);
   std::u16string second = Renumber(restText, categorySpans, categoryMap);
@@ -341,7 +433,7 @@ int RenumberBinding(CCnvBase& store, Selects& selects, const CCnvMatch& binding,
     ReplaceAll(second, u"external-database", u"external-database category");
   }
   first += second;
-  store.m_cmdLines[binding.m_line] = std::move(first);
+  SetCommandPart(store, binding.m_line, std::move(first));
   selects.pp.Rewritten(store, binding.m_line);
   selects.tunnel.Rewritten(store, binding.m_line);
 
@@ -359,6 +451,12 @@ int ConvertBindings(CCnvBase& store) {
   CollectRules(store, kRulePattern, kRule, rules);
   RuleBlock categories;
   CollectRules(store, kCategoryPattern, kCategoryRule, categories);
+  RuleUse use;
+  use.reporting = Reporting(store);
+  if (use.reporting) {
+    use.ruleNumbers = CopiedNumbers(rules);
+    use.categoryNumbers = CopiedNumbers(categories);
+  }
 
   Lines newRules;
   Lines newCategories;
@@ -378,6 +476,7 @@ int ConvertBindings(CCnvBase& store) {
         std::u16string_view(binding.m_text).substr(static_cast<std::size_t>(binding.m_start));
     if (Contains(fromMatch, u"reputation")) {
       // Reputation bindings keep their numbers, so their rules must stay.
+      const InputLine where = LineAt(store, binding.m_line);  // before the put-back moves it
       if (!putBack) {
         PutBack(store, rules, categories);
         search = true;
@@ -385,12 +484,19 @@ int ConvertBindings(CCnvBase& store) {
         selects.tunnel.Moved();
       }
       putBack = true;
+      Notice(store, "url-reputation-kept", where,
+             u"this binding uses reputation, so it keeps its rule numbers, and every rule line was "
+             u"put back as it was");
       continue;
     }
-    if (!RenumberBinding(store, selects, binding, rules, categories, newRules, newCategories)) {
-      store.SetError(kCnvNotConvertible);
-      return 0;
+    if (!RenumberBinding(store, selects, binding, rules, categories, newRules, newCategories,
+                         use)) {
+      return FailNotConvertible(store, LineAt(store, binding.m_line), use.why);
     }
+  }
+  if (use.reporting && !putBack) {
+    NoteDroppedRules(store, rules, use.namedRules, u"rule");
+    NoteDroppedRules(store, categories, use.namedCategories, u"category rule");
   }
 
   // The copies go where the first rule line and the first category rule line
@@ -424,6 +530,7 @@ int DeleteMatchedLines(CCnvBase& converter, const CCnvMatchList& list) {
   std::sort(drop.begin(), drop.end());
   drop.erase(std::unique(drop.begin(), drop.end()), drop.end());
   if (drop.empty()) return 1;
+  NoteLinesDeleting(converter, drop);
   std::size_t to = drop.front();
   std::size_t next = 0;  // the next line to drop
   for (std::size_t from = to; from < converter.m_cmdLines.size(); ++from) {

@@ -12,6 +12,8 @@
 #include <vector>
 
 // Error codes of a conversion; each selects one message of the string table.
+class ReportRecorder;
+
 enum CnvError : int32_t {
   kCnvOk = 0,              // 105 "正常です。"
   kCnvUnsupported = 1,     // 106, never set by any step
@@ -56,6 +58,9 @@ class CCnvBase {
   int32_t m_error = 0;
   std::vector<std::u16string> m_cmdLines;
   std::vector<std::u16string> m_commentLines;
+  // Set by the engine while it collects a conversion report, else null
+  // (engine/report.h); not owned.
+  ReportRecorder* m_recorder = nullptr;
 };
 
 // Splits one line at its first "#" outside double quotes into the command

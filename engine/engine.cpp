@@ -1,9 +1,13 @@
 #include "engine/engine.h"
 
+#include <functional>
+#include <optional>
+
 #include "convert/cnv_gui.h"
 #include "convert/cnv_tftp.h"
 #include "convert/shared_steps.h"
 #include "engine/messages.h"
+#include "engine/report_recorder.h"
 #include "engine/textfile.h"
 
 CCnvEngine::CCnvEngine(const std::filesystem::path& inputPath) {
@@ -41,15 +45,32 @@ CCnvEngine::~CCnvEngine() = default;
 int CCnvEngine::RunSteps() {
   if (!m_converter) return 0;
   CCnvBase& converter = *m_converter;
-  int result = converter.ConvertLanProvider();
-  if (result != 1) return result;
-  result = converter.ConvertPpProvider();
-  if (result != 1) return result;
-  result = converter.ConvertSystemSettings();
-  if (result != 1) return result;
-  result = UrlFilterStep(converter);
-  if (result != 1) return result;
-  return ExternalMemoryStep(converter);
+  // The steps in their fixed order, by the names the report gives them.
+  const std::pair<const char*, std::function<int()>> steps[] = {
+      {"lan-provider", [&] { return converter.ConvertLanProvider(); }},
+      {"pp-provider", [&] { return converter.ConvertPpProvider(); }},
+      {"system-settings", [&] { return converter.ConvertSystemSettings(); }},
+      {"url-filter", [&] { return UrlFilterStep(converter); }},
+      {"external-memory", [&] { return ExternalMemoryStep(converter); }},
+  };
+  std::optional<ReportRecorder> recorder;
+  if (m_report) {
+    *m_report = ConversionReport();
+    recorder.emplace(*m_report, m_converterKind, converter);
+  }
+  struct Detach {
+    CCnvBase& converter;
+    ~Detach() { converter.m_recorder = nullptr; }
+  } detach{converter};
+  converter.m_recorder = recorder ? &*recorder : nullptr;
+  for (const auto& [name, step] : steps) {
+    if (recorder) recorder->BeginStep(name);
+    const int result = step();
+    if (recorder) recorder->EndStep(converter, result);
+    if (result != 1) return result;
+  }
+  if (recorder) recorder->Finish(converter);
+  return 1;
 }
 
 int CCnvEngine::Convert(const std::filesystem::path& outputPath) {

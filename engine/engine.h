@@ -10,6 +10,7 @@
 #include <string_view>
 
 #include "engine/cnv_base.h"
+#include "engine/report.h"
 
 enum ConverterKind : int32_t {
   kConverterNone = 0,
@@ -37,6 +38,10 @@ class CCnvEngine {
   // Runs the five steps without saving (for standard output, diffs and dry
   // runs); same results as Convert up to Save.
   int RunSteps();
+  // Has the steps of the next RunSteps or Convert collect their report into
+  // `report` (null: no report, the default). Results and output stay the
+  // same.
+  void CollectReport(ConversionReport* report) { m_report = report; }
 
   CCnvBase* converter() const { return m_converter.get(); }
   int32_t converterKind() const { return m_converterKind; }
@@ -54,6 +59,8 @@ class CCnvEngine {
   // Gives the same bytes to each converter in turn and keeps the first
   // whose load takes them.
   void ChooseConverter(std::string_view bytes, const std::filesystem::path& inputName);
+
+  ConversionReport* m_report = nullptr;
 };
 
 #endif  // CNV_ENGINE_ENGINE_H_

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <limits>
 
+#include "engine/report.h"
 #include "regex/regex.h"
 #include "regex/search.h"
 
@@ -131,11 +132,24 @@ int InsertLines(CCnvBase& store, const std::vector<std::u16string>& lines, int i
                           cmds.end());
   store.m_commentLines.insert(store.m_commentLines.begin() + static_cast<ptrdiff_t>(at),
                               comments.begin(), comments.end());
+  NoteLinesInserted(store, at, lines.size());
   return 1;
 }
 
 int AppendCommentLines(CCnvBase& store, const std::vector<std::u16string>& lines) {
   return InsertLines(store, lines, store.LineCount(), 1);
+}
+
+void DeleteLine(CCnvBase& store, int index) {
+  if (index < 0 || index >= store.LineCount()) return;
+  NoteLinesDeleting(store, {static_cast<size_t>(index)});
+  store.m_cmdLines.erase(store.m_cmdLines.begin() + index);
+  store.m_commentLines.erase(store.m_commentLines.begin() + index);
+}
+
+void SetCommandPart(CCnvBase& store, int index, std::u16string text) {
+  NoteLineChanging(store, static_cast<size_t>(index));
+  store.m_cmdLines[static_cast<size_t>(index)] = std::move(text);
 }
 
 std::u16string TextBeforeQuote(std::u16string_view text) {

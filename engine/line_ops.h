@@ -101,6 +101,12 @@ int InsertLines(CCnvBase& store, const std::vector<std::u16string>& lines, int i
                 int asComment);
 // Appends `lines` as comment parts of new lines; always 1.
 int AppendCommentLines(CCnvBase& store, const std::vector<std::u16string>& lines);
+// Removes the line at `index` (both parts); nothing when it is out of range.
+void DeleteLine(CCnvBase& store, int index);
+// Replaces the command part of the line at `index`; the comment part stays.
+// Steps change lines in place only through this, so that the conversion
+// report sees the old text.
+void SetCommandPart(CCnvBase& store, int index, std::u16string text);
 
 // The text before its last double quote: whole when there is none or it
 // follows a backslash, empty when it is the first character.

@@ -1,0 +1,95 @@
+// The conversion report: for each step that ran, the lines it inserted,
+// deleted or replaced, what it noticed that a reviewer should look at, and
+// why it failed. The engine collects it (engine/report_recorder.h) without
+// changing what the steps do; the steps add their notices and failure
+// reasons through the helpers below, which do nothing but set the error
+// when no report is being collected.
+#ifndef CNV_ENGINE_REPORT_H_
+#define CNV_ENGINE_REPORT_H_
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+class CCnvBase;
+
+enum class EditOp { kInsert, kDelete, kReplace };
+
+// One changed line. Replaying the edits of every step in order on the
+// input lines gives the lines that follow the output's header line.
+struct ReportEdit {
+  EditOp op = EditOp::kInsert;
+  int32_t index = 0;      // the line's index in the store at that moment, from 0
+  std::u16string line;    // insert, replace: the new whole line (command and comment part)
+  std::u16string old;     // delete, replace: the whole line it removes
+  int32_t inputLine = 0;  // delete, replace: the old line's input line, from 1; 0 for none
+};
+
+// Something a reviewer should look at; `code` names its kind, the README
+// lists them.
+struct ReportNotice {
+  std::string code;
+  int32_t inputLine = 0;  // from 1; 0 when it concerns no single input line
+  std::u16string text;
+};
+
+// Why a step failed: the line it looked for and did not find, in words.
+struct ReportFailure {
+  std::u16string reason;
+  int32_t inputLine = 0;  // the input line that needed it; 0 for none
+};
+
+struct ReportStep {
+  std::string name;  // "lan-provider", "pp-provider", "system-settings", ...
+  std::vector<ReportEdit> edits;
+  std::vector<ReportNotice> notices;
+  std::optional<ReportFailure> failure;
+};
+
+struct ConversionReport {
+  int32_t shape = 0;                  // the ConverterKind that took the input (engine/engine.h)
+  int32_t inputLines = 0;             // lines of the input
+  std::vector<ReportStep> steps;      // the steps that ran, in order
+  std::vector<ReportNotice> notices;  // about the input as a whole
+};
+
+// Totals for summaries.
+size_t EditCount(const ConversionReport& report);
+size_t StepsWithEdits(const ConversionReport& report);
+size_t NoticeCount(const ConversionReport& report);
+// The failure of the step that failed; null when none did.
+const ReportFailure* FailureOf(const ConversionReport& report);
+
+// ---- For the conversion steps ----
+
+// A line of the input, from 1; 0 for none.
+struct InputLine {
+  int32_t number = 0;
+};
+
+// The input line of store line `index` as the store stands now (kept
+// through the line operations of the running step); none for a line a step
+// added, or when no report is being collected.
+InputLine LineAt(const CCnvBase& store, int index);
+// Whether a report is being collected, for notices that need a search of
+// their own.
+bool Reporting(const CCnvBase& store);
+// Adds a notice of `code` to the running step.
+void Notice(CCnvBase& store, std::string_view code, InputLine where, std::u16string text);
+// Sets error 2 (kCnvNotConvertible) and gives the running step its failure
+// reason; returns 0, the result of a step that failed.
+int FailNotConvertible(CCnvBase& store, InputLine where, std::u16string reason);
+
+// ---- For the line operations that change the store ----
+
+// After `count` lines were inserted at store index `at`.
+void NoteLinesInserted(CCnvBase& store, size_t at, size_t count);
+// Before the lines at the distinct store indices `ascending` are removed.
+void NoteLinesDeleting(CCnvBase& store, const std::vector<size_t>& ascending);
+// Before the line at store index `index` is changed in place.
+void NoteLineChanging(CCnvBase& store, size_t index);
+
+#endif  // CNV_ENGINE_REPORT_H_
