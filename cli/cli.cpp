@@ -39,18 +39,6 @@ constexpr char kStdinName[] = "-";
 // user's default is in use. Messages are always in the default.
 std::string g_configEncoding;
 
-// Runs `convert` with the user's default character set selected, which is
-// the terminal's, and selects the configuration's again afterwards.
-template <typename Convert>
-auto InTerminalEncoding(Convert convert) {
-  if (g_configEncoding.empty()) return convert();
-  struct Reselect {
-    ~Reselect() { SetFileEncoding(g_configEncoding); }
-  } reselect;
-  SetFileEncoding("");
-  return convert();
-}
-
 struct Options {
   std::string input;
   std::string output;
@@ -123,7 +111,7 @@ std::u16string PathText(const fs::path& path) {
   return path.u16string();
 #else
   try {
-    return InTerminalEncoding([&] { return DecodeText(path.native()); });
+    return DecodeTextIn("", path.native());
   } catch (const FileError&) {
     return Utf8ToUtf16(path.native());
   }
@@ -254,13 +242,8 @@ std::string ReadStream(std::istream& in) {
 // `text` in the character set `name`, whatever -e chose; empty when it
 // cannot be represented there.
 std::string EncodedIn(const std::string& name, const std::u16string& text) {
-  struct Reselect {
-    ~Reselect() { SetFileEncoding(previous); }
-    std::string previous = FileEncoding();
-  } reselect;
-  if (!SetFileEncoding(name)) return {};
   try {
-    return EncodeText(text);
+    return EncodeTextIn(name, text);
   } catch (const FileError&) {
     return {};
   }
@@ -494,7 +477,7 @@ bool IsYesAnswer(const std::u16string& answer) {
 
 std::string TerminalText(const std::u16string& text) {
   try {
-    return InTerminalEncoding([&] { return EncodeText(text); });
+    return EncodeTextIn("", text);
   } catch (const FileError&) {
     return Utf16ToUtf8(text);
   }

@@ -47,7 +47,7 @@ std::error_code LastSystemError() {
 // Test seam: total of bytes a write may reach before it fails (negative:
 // no fault), and the bytes written so far by the current WriteTextLines.
 long long g_writeFaultAfter = -1;
-long long g_bytesWritten = 0;
+thread_local long long g_bytesWritten = 0;
 
 // Characters whose bytes must be plain ASCII in any character set usable
 // for configuration files: the line ends, the comment mark and the quote.
@@ -355,8 +355,8 @@ class OutputFile {
 
 std::string g_charset;  // empty: the character set of the user's locale
 
-std::string ActiveCharset() {
-  if (!g_charset.empty()) return g_charset;
+// The character set of the user's locale.
+std::string DefaultCharset() {
   const char* codeset = nl_langinfo(CODESET);
   const std::string upper = UpperAscii(codeset != nullptr ? codeset : "");
   // The plain-ASCII set of the C/POSIX locale counts as UTF-8, so that the
@@ -367,6 +367,10 @@ std::string ActiveCharset() {
   }
   if (IsShiftJisName(upper)) return "CP932";
   return codeset;
+}
+
+std::string ActiveCharset() {
+  return g_charset.empty() ? DefaultCharset() : g_charset;
 }
 
 // Runs one iconv conversion of a whole buffer from its initial state; false
@@ -829,6 +833,56 @@ bool WriteTextLines(const fs::path& path, const std::vector<std::u16string>& lin
   return WriteTextLines(
       path, lines.size(),
       [&lines](std::size_t i, std::u16string&) -> std::u16string_view { return lines[i]; });
+}
+
+namespace {
+
+// Converts with `codec`; throws FileError with an empty path on failure.
+template <typename C>
+std::string EncodeWith(const C& codec, const std::u16string& text) {
+  std::string bytes;
+  if (!codec.Encode(text, bytes)) {
+    throw FileError(FileError::Kind::DiskFull, {},
+                    "a character that " + codec.Name() + " cannot represent");
+  }
+  return bytes;
+}
+
+template <typename C>
+std::u16string DecodeWith(const C& codec, const std::string& bytes) {
+  std::u16string text;
+  if (!codec.Decode(bytes, text)) {
+    throw FileError(FileError::Kind::Generic, {}, "bytes that are not valid " + codec.Name());
+  }
+  return text;
+}
+
+}  // namespace
+
+std::string EncodeTextIn(const std::string& charset, const std::u16string& text) {
+#ifdef _WIN32
+  const UINT cp = charset.empty() ? GetACP() : CodePageOfName(charset);
+  if (cp == 0) throw FileError(FileError::Kind::DiskFull, {}, "unknown character set " + charset);
+  return EncodeWith(Codec(cp), text);
+#else
+  const Codec codec(charset.empty()                        ? DefaultCharset()
+                    : IsShiftJisName(UpperAscii(charset)) ? std::string("CP932")
+                                                          : charset);
+  return EncodeWith(codec, text);
+#endif
+}
+
+std::u16string DecodeTextIn(const std::string& charset, const std::string& bytes) {
+#ifdef _WIN32
+  const UINT cp = charset.empty() ? GetACP() : CodePageOfName(charset);
+  if (cp == 0) throw FileError(FileError::Kind::Generic, {}, "unknown character set " + charset);
+  return DecodeWith(Codec(cp), bytes);
+#else
+  const Codec codec(charset.empty()                        ? DefaultCharset()
+                    : IsShiftJisName(UpperAscii(charset)) ? std::string("CP932")
+                                                          : charset);
+  return DecodeWith(codec, bytes);
+#endif
 }
 
 std::string EncodeText(const std::u16string& text) {

@@ -82,6 +82,11 @@ void SetWriteFaultAfterBytes(long long bytes);
 // on standard streams); throws FileError with an empty path on failure.
 std::string EncodeText(const std::u16string& text);
 std::u16string DecodeText(const std::string& bytes);
+// The same in the character set named `charset`, whatever is in use for
+// configuration files; an empty name is the user's default. Safe to call
+// from several threads, as it changes no setting.
+std::string EncodeTextIn(const std::string& charset, const std::u16string& text);
+std::u16string DecodeTextIn(const std::string& charset, const std::string& bytes);
 
 // Encodes lines of configuration text, each followed by a line end, and
 // hands the bytes on in pieces (of some 32,768 code units of text), so that
