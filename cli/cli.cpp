@@ -2,17 +2,24 @@
 
 #include <CLI/CLI.hpp>
 
+#include <algorithm>
 #include <cctype>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <new>
 #include <optional>
+#include <sstream>
 #include <string_view>
 #include <system_error>
+#include <thread>
 #include <utility>
 
 #include "cli/diff.h"
+#include "cli/fleet_plan.h"
+#include "cli/ordered_runner.h"
 #include "cli/report_render.h"
+#include "cli/status_printer.h"
 #include "engine/cnv_base.h"
 #include "engine/engine.h"
 #include "engine/file_error.h"
@@ -40,8 +47,13 @@ constexpr char kStdinName[] = "-";
 std::string g_configEncoding;
 
 struct Options {
+  std::vector<std::string> paths;  // as given: INPUT [OUTPUT], or the inputs of -o
   std::string input;
   std::string output;
+  std::string outputDir;  // -o: the fleet form
+  bool recursive = false;
+  unsigned jobs = 0;  // 0: one per core
+  bool quiet = false;
   std::string encoding;
   bool force = false;
   bool diff = false;
@@ -288,10 +300,25 @@ int ParseArguments(const std::vector<std::string>& args, Options& options, std::
       kProgram};
   // Paths may begin with "/" on every platform; options are -x and --name.
   app.allow_windows_style_options(false);
-  app.add_option("INPUT", options.input, "Configuration file saved from the VLK250")->required();
-  app.add_option("OUTPUT", options.output,
-                 "Where to write the QDN570 configuration (default: qdn570-config.txt in "
-                 "INPUT's folder; a folder gets that name inside it; - for standard output)");
+  app.add_option("INPUT", options.paths,
+                 "INPUT [OUTPUT]: the configuration file saved from the VLK250 (- for standard "
+                 "input) and where to write the QDN570 configuration (default: qdn570-config.txt "
+                 "in INPUT's folder; a folder gets that name inside it; - for standard output). "
+                 "With -o DIR: one or more INPUTs, files or folders of *.txt files")
+      ->required();
+  app.add_option("-o,--output-dir", options.outputDir,
+                 "Convert every INPUT into DIR, each output named as its input (created when "
+                 "missing)")
+      ->type_name("DIR");
+  app.add_flag("-r,--recursive", options.recursive,
+               "With -o: also the *.txt files in the subfolders of a folder INPUT, keeping their "
+               "relative paths under DIR");
+  app.add_option("-j,--jobs", options.jobs,
+                 "With -o: conversions at once (default: the number of cores)")
+      ->type_name("N")
+      ->check(CLI::Range(1u, 256u));
+  app.add_flag("-q,--quiet", options.quiet,
+               "With -o: no progress, summary or notices; only errors");
   app.add_flag("-f,--force", options.force, "Overwrite an existing OUTPUT without asking");
   app.add_option("-e,--encoding", options.encoding,
                  "Character set of INPUT and OUTPUT, e.g. CP932 or UTF-8 (default: the "
@@ -311,7 +338,8 @@ int ParseArguments(const std::vector<std::string>& args, Options& options, std::
                            VersionText(CNV_VERSION_MAJOR, CNV_VERSION_MINOR, CNV_VERSION_PATCH));
   app.footer(
       "Exit status: 0 converted, 1 the conversion failed, 2 usage error or OUTPUT not "
-      "overwritten, 3 a file could not be read or written.");
+      "overwritten, 3 a file could not be read or written. With -o, the highest status that "
+      "applies to any input.");
 
   std::vector<std::string> reversed(args.rbegin(), args.rend());
   try {
@@ -354,9 +382,34 @@ std::string JsonPath(const fs::path& path) {
   return Utf16ToUtf8(PathText(path));
 }
 
+// "2 notices: url-rule-dropped (line 12), marker-unknown (line 3)"; empty
+// without notices.
+std::u16string NoticeSummary(const ConversionReport& report) {
+  std::vector<const ReportNotice*> notices;
+  for (const ReportStep& step : report.steps) {
+    for (const ReportNotice& notice : step.notices) notices.push_back(&notice);
+  }
+  for (const ReportNotice& notice : report.notices) notices.push_back(&notice);
+  if (notices.empty()) return {};
+  constexpr size_t kShown = 4;
+  std::u16string text = Utf8ToUtf16(std::to_string(notices.size()) +
+                                    (notices.size() == 1 ? " notice: " : " notices: "));
+  for (size_t i = 0; i < notices.size() && i < kShown; ++i) {
+    if (i > 0) text += u", ";
+    text += Utf8ToUtf16(notices[i]->code);
+    if (notices[i]->inputLine > 0) {
+      text += Utf8ToUtf16(" (line " + std::to_string(notices[i]->inputLine) + ")");
+    }
+  }
+  if (notices.size() > kShown) text += u", ...";
+  return text;
+}
+
+// One conversion of `input`, read as `bytes`. `attention`, when given,
+// receives the notices of a conversion that succeeded.
 int Convert(const Options& options, const fs::path& input, std::string bytes,
             const fs::path& output, std::ostream& out, std::ostream& err,
-            const OverwriteQuestion& ask) {
+            const OverwriteQuestion& ask, std::u16string* attention) {
   const bool toStdout = options.output == kStdoutName;
   CCnvEngine engine(std::move(bytes), input);
   ConversionReport report;
@@ -413,6 +466,7 @@ int Convert(const Options& options, const fs::path& input, std::string bytes,
   };
   const std::string kind = ConverterName(engine.converterKind());
   const std::string counts = TerminalText(SummaryCounts(report, options.report));
+  if (attention) *attention = NoticeSummary(report);
 
   if (options.diff) {
     for (std::size_t i = 0; i < convertedCount; ++i) {
@@ -483,16 +537,52 @@ std::string TerminalText(const std::u16string& text) {
   }
 }
 
-int RunCli(const std::vector<std::string>& args, std::istream& in, std::ostream& out,
-           std::ostream& err, const OverwriteQuestion& ask) {
-  Options options;
-  if (int parsed = ParseArguments(args, options, out, err); parsed >= 0) return parsed;
+namespace {
 
-  EncodingScope encoding;
-  if (!options.encoding.empty() && !encoding.Select(options.encoding)) {
-    Say(err, Text("unknown character set: ") + options.encoding);
-    return kExitUsage;
+// Reads INPUT once (a file, or `in` for "-") and converts it; every error
+// becomes its message on `err` and the tool's exit status.
+int RunOne(const Options& options, const fs::path& input, const fs::path& output, std::istream& in,
+           std::ostream& out, std::ostream& err, const OverwriteQuestion& ask,
+           std::u16string* attention) {
+  const bool fromStdin = input == fs::path(kStdinName);
+  try {
+    // The input is read once, whatever it is: a pipe or a device could not
+    // be read a second time.
+    std::string bytes;
+    if (fromStdin) {
+      bytes = ReadStream(in);
+    } else if (std::error_code why; !ReadFileBytes(input, bytes, why)) {
+      std::u16string message;
+      LoadMessage(kIdsErrorInputOpen, message);
+      Say(err,
+          PathForTerminal(input) + ": " + TerminalText(message) + OpenFailureReason(input, why));
+      if (options.json) {
+        JsonRun run;
+        run.input = JsonPath(input);
+        run.message = Utf16ToUtf8(message);
+        WriteToStdout(out, ReportJson(run) + "\n");
+      }
+      return kExitConversionFailed;
+    }
+    // Standard input, once read, has no one left on it to answer.
+    return Convert(options, input, std::move(bytes), output, out, err,
+                   fromStdin ? OverwriteQuestion() : ask, attention);
+  } catch (const FileError& e) {
+    ReportFileError(e, err);
+    return kExitFileError;
+  } catch (const fs::filesystem_error& e) {
+    Say(err, PathForTerminal(e.path1()) + ": " + Text(e.code().message()));
+    return kExitFileError;
+  } catch (const std::bad_alloc&) {
+    // The whole file is held in memory; by now the unwinding has freed it.
+    Say(err, PathForTerminal(input) + Text(": not enough memory to convert this file"));
+    return kExitFileError;
   }
+}
+
+// The single form: INPUT [OUTPUT].
+int RunSingle(Options& options, std::istream& in, std::ostream& out, std::ostream& err,
+              const OverwriteQuestion& ask) {
   const bool fromStdin = options.input == kStdinName;
   if (fromStdin && options.output.empty()) {
     // A filter: the configuration goes to standard output, where a diff
@@ -536,37 +626,196 @@ int RunCli(const std::vector<std::string>& args, std::istream& in, std::ostream&
     return kExitUsage;
   }
 
-  try {
-    // The input is read once, whatever it is: a pipe or a device could not
-    // be read a second time.
-    std::string bytes;
-    if (fromStdin) {
-      bytes = ReadStream(in);
-    } else if (std::error_code why; !ReadFileBytes(input, bytes, why)) {
-      std::u16string message;
-      LoadMessage(kIdsErrorInputOpen, message);
-      Say(err,
-          PathForTerminal(input) + ": " + TerminalText(message) + OpenFailureReason(input, why));
-      if (options.json) {
-        JsonRun run;
-        run.input = JsonPath(input);
-        run.message = Utf16ToUtf8(message);
-        WriteToStdout(out, ReportJson(run) + "\n");
-      }
-      return kExitConversionFailed;
-    }
-    // Standard input, once read, has no one left on it to answer.
-    return Convert(options, input, std::move(bytes), output, out, err,
-                   fromStdin ? OverwriteQuestion() : ask);
-  } catch (const FileError& e) {
-    ReportFileError(e, err);
-    return kExitFileError;
-  } catch (const fs::filesystem_error& e) {
-    Say(err, PathForTerminal(e.path1()) + ": " + Text(e.code().message()));
-    return kExitFileError;
-  } catch (const std::bad_alloc&) {
-    // The whole file is held in memory; by now the unwinding has freed it.
-    Say(err, PathForTerminal(input) + Text(": not enough memory to convert this file"));
-    return kExitFileError;
+  return RunOne(options, input, output, in, out, err, ask, nullptr);
+}
+
+// A path as an argument of one conversion: UTF-8 on Windows, the native
+// bytes elsewhere.
+std::string ArgFromPath(const fs::path& path) {
+#ifdef _WIN32
+  const std::u8string bytes = path.u8string();
+  return std::string(bytes.begin(), bytes.end());
+#else
+  return path.native();
+#endif
+}
+
+// What the plan's refusal says.
+std::string RefusalText(const FleetRefusal& refusal) {
+  switch (refusal.kind) {
+    case FleetRefusal::Kind::kNone:
+      break;
+    case FleetRefusal::Kind::kMissingInput:
+      return PathForTerminal(refusal.first) + Text(" is neither a file nor a folder");
+    case FleetRefusal::Kind::kOutputIsInputFolder:
+      return PathForTerminal(refusal.first) + Text(" is the folder of the input ") +
+             PathForTerminal(refusal.second) +
+             Text("; choose another output folder so that the inputs are kept");
+    case FleetRefusal::Kind::kOutputInsideInput:
+      return PathForTerminal(refusal.first) + Text(" lies inside ") +
+             PathForTerminal(refusal.second) +
+             Text(", which is read with -r; choose an output folder outside it");
+    case FleetRefusal::Kind::kSameOutput:
+      return PathForTerminal(refusal.first) + Text(" and ") + PathForTerminal(refusal.second) +
+             Text(" would both be written to ") + PathForTerminal(refusal.output);
+    case FleetRefusal::Kind::kNoInputs:
+      return Text("no *.txt file in the folders given");
   }
+  return {};
+}
+
+// The result of one conversion of a fleet run, held until its turn.
+struct FleetOutcome {
+  int status = kExitConverted;
+  std::string out;  // its JSON document, with --json
+  std::string err;  // its messages (and readable report)
+  std::u16string notices;
+};
+
+// The fleet form: -o DIR INPUT... Every conversion is the one a single run
+// would make, with its own output written atomically; their messages and
+// documents come in input order; a summary ends the run.
+int RunFleet(const Options& options, std::ostream& out, std::ostream& err, bool errIsTerminal) {
+  if (options.diff) {
+    Say(err, Text("-d works with one INPUT; use --report or --json with -o"));
+    return kExitUsage;
+  }
+  std::vector<fs::path> inputs;
+  for (const std::string& arg : options.paths) {
+    if (arg == kStdinName) {
+      Say(err, Text("standard input cannot be one of several inputs; give files or folders"));
+      return kExitUsage;
+    }
+    inputs.push_back(PathFromArg(arg));
+  }
+  const fs::path dir = PathFromArg(options.outputDir);
+  std::vector<FleetItem> items;
+  const FleetRefusal refusal = PlanFleet(inputs, dir, options.recursive, items);
+  if (refusal.kind != FleetRefusal::Kind::kNone) {
+    Say(err, RefusalText(refusal));
+    return kExitUsage;
+  }
+  if (!options.dryRun) {
+    std::error_code ec;
+    fs::create_directories(dir, ec);
+    if (ec) {
+      Say(err, PathForTerminal(dir) + ": " + ec.message());
+      return kExitFileError;
+    }
+  }
+
+  const unsigned jobs =
+      options.jobs != 0 ? options.jobs : std::max(1u, std::thread::hardware_concurrency());
+  StatusPrinter status(err, errIsTerminal && !options.quiet, items.size());
+  size_t converted = 0, failed = 0, skipped = 0, fileErrors = 0;
+  std::vector<std::string> attention;
+
+  const std::function<FleetOutcome(size_t)> job = [&](size_t i) {
+    const FleetItem& item = items[i];
+    FleetOutcome outcome;
+    std::istringstream none;
+    std::ostringstream jobOut, jobErr;
+    Options one = options;
+    one.input = ArgFromPath(item.input);
+    one.output = ArgFromPath(item.output);
+    std::error_code ec;
+    if (!options.dryRun) fs::create_directories(item.output.parent_path(), ec);
+    outcome.status =
+        RunOne(one, item.input, item.output, none, jobOut, jobErr, {}, &outcome.notices);
+    outcome.out = jobOut.str();
+    outcome.err = jobErr.str();
+    return outcome;
+  };
+  const std::function<void(size_t, FleetOutcome&)> deliver = [&](size_t i, FleetOutcome& o) {
+    if (!o.out.empty()) WriteToStdout(out, o.out);
+    const bool error = o.status == kExitConversionFailed || o.status == kExitFileError;
+    if (!o.err.empty() &&
+        (error || (!options.quiet && (o.status != kExitConverted || options.report)))) {
+      status.Print(o.err);
+    }
+    std::string reason;
+    switch (o.status) {
+      case kExitConverted:
+        ++converted;
+        if (!o.notices.empty()) reason = TerminalText(o.notices);
+        break;
+      case kExitConversionFailed:
+        ++failed;
+        reason = Text("failed: ");
+        break;
+      case kExitUsage:
+        ++skipped;
+        reason = Text("skipped: ");
+        break;
+      default:
+        ++fileErrors;
+        reason = Text("file error: ");
+    }
+    if (o.status != kExitConverted) {
+      // The message, without the program's name and its line ends.
+      std::string message = o.err;
+      const std::string prefix = std::string(kProgram) + ": ";
+      if (const size_t at = message.rfind(prefix); at != std::string::npos) {
+        message.erase(0, at + prefix.size());
+      }
+      for (char& c : message) {
+        if (c == '\n' || c == '\r') c = ' ';
+      }
+      while (!message.empty() && message.back() == ' ') message.pop_back();
+      reason += message;
+    }
+    if (!reason.empty()) attention.push_back(PathForTerminal(items[i].input) + ": " + reason);
+  };
+  RunOrdered<FleetOutcome>(items.size(), jobs, job, deliver,
+                           [&](size_t done) { status.Progress(done, failed + fileErrors); });
+  status.Finish();
+
+  if (!options.quiet) {
+    std::string line =
+        std::to_string(converted) + Text(" converted, ") + std::to_string(failed) +
+        Text(" failed, ") + std::to_string(skipped) + Text(" skipped, ") +
+        std::to_string(fileErrors) + Text(fileErrors == 1 ? " file error (" : " file errors (") +
+        std::to_string(items.size()) + Text(items.size() == 1 ? " input" : " inputs");
+    char seconds[32];
+    std::snprintf(seconds, sizeof seconds, " in %.1f s)", status.Seconds());
+    Say(err, line + Text(seconds));
+    if (!attention.empty()) {
+      Say(err,
+          std::to_string(attention.size()) +
+              Text(attention.size() == 1 ? " input needs attention:" : " inputs need attention:"));
+      for (const std::string& entry : attention) err << "  " << entry << '\n';
+      err << std::flush;
+    }
+  }
+  if (fileErrors > 0) return kExitFileError;
+  if (skipped > 0) return kExitUsage;
+  if (failed > 0) return kExitConversionFailed;
+  return kExitConverted;
+}
+
+}  // namespace
+
+int RunCli(const std::vector<std::string>& args, std::istream& in, std::ostream& out,
+           std::ostream& err, const OverwriteQuestion& ask, bool errIsTerminal) {
+  Options options;
+  if (int parsed = ParseArguments(args, options, out, err); parsed >= 0) return parsed;
+
+  EncodingScope encoding;
+  if (!options.encoding.empty() && !encoding.Select(options.encoding)) {
+    Say(err, Text("unknown character set: ") + options.encoding);
+    return kExitUsage;
+  }
+
+  if (!options.outputDir.empty()) return RunFleet(options, out, err, errIsTerminal);
+  if (options.paths.size() > 2) {
+    Say(err, Text("one INPUT and at most one OUTPUT; to convert several inputs, give -o DIR"));
+    return kExitUsage;
+  }
+  if (options.recursive || options.jobs != 0 || options.quiet) {
+    Say(err, Text("-r, -j and -q go with -o DIR"));
+    return kExitUsage;
+  }
+  options.input = options.paths[0];
+  if (options.paths.size() > 1) options.output = options.paths[1];
+  return RunSingle(options, in, out, err, ask);
 }

@@ -81,7 +81,8 @@ FleetRefusal PlanFleet(const std::vector<fs::path>& inputs, const fs::path& outp
         return {FleetRefusal::Kind::kOutputInsideInput, outputDir, input, {}};
       }
       for (const fs::path& relative : FolderInputs(input, recursive)) {
-        items.push_back({input / relative, outputDir / (recursive ? relative : relative.filename())});
+        items.push_back(
+            {input / relative, outputDir / (recursive ? relative : relative.filename())});
       }
     } else if (fs::exists(input, ec)) {
       items.push_back({input, outputDir / input.filename()});

@@ -18,11 +18,11 @@ struct FleetItem {
 struct FleetRefusal {
   enum class Kind {
     kNone,
-    kMissingInput,        // first: an INPUT that is neither a file nor a folder
-    kOutputIsInputFolder, // first: DIR, second: the input whose folder it is
-    kOutputInsideInput,   // first: DIR, second: the folder read with -r that holds it
-    kSameOutput,          // first, second: two inputs; output: what both would write
-    kNoInputs,            // no configuration file in the folders given
+    kMissingInput,         // first: an INPUT that is neither a file nor a folder
+    kOutputIsInputFolder,  // first: DIR, second: the input whose folder it is
+    kOutputInsideInput,    // first: DIR, second: the folder read with -r that holds it
+    kSameOutput,           // first, second: two inputs; output: what both would write
+    kNoInputs,             // no configuration file in the folders given
   };
   Kind kind = Kind::kNone;
   std::filesystem::path first;

@@ -63,5 +63,5 @@ int main(int argc, char** argv) {
   PrepareStandardStreams();
   OverwriteQuestion ask;
   if (StdinIsTerminal()) ask = AskOnTerminal;
-  return RunCli(Arguments(argc, argv), std::cin, std::cout, std::cerr, ask);
+  return RunCli(Arguments(argc, argv), std::cin, std::cout, std::cerr, ask, StderrIsTerminal());
 }

@@ -33,8 +33,8 @@ void RunOrdered(size_t count, unsigned threads, const std::function<Result(size_
   // Slots of the jobs from `delivered` on; a slot holds its result once done.
   std::deque<std::optional<Result>> done;
   std::vector<std::exception_ptr> errors;  // by job, only when one threw
-  size_t next = 0;       // the next job to start
-  size_t delivered = 0;  // jobs handed back so far
+  size_t next = 0;                         // the next job to start
+  size_t delivered = 0;                    // jobs handed back so far
   size_t finishedCount = 0;
   bool stop = false;
 

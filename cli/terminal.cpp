@@ -37,6 +37,11 @@ bool StdinIsTerminal() {
   return GetConsoleMode(GetStdHandle(STD_INPUT_HANDLE), &mode) != 0;
 }
 
+bool StderrIsTerminal() {
+  DWORD mode = 0;
+  return GetConsoleMode(GetStdHandle(STD_ERROR_HANDLE), &mode) != 0;
+}
+
 bool AskOnTerminal(const std::u16string& question) {
   HANDLE output = GetStdHandle(STD_ERROR_HANDLE);
   DWORD mode = 0;
@@ -61,6 +66,10 @@ void PrepareStandardStreams() {
 
 bool StdinIsTerminal() {
   return isatty(STDIN_FILENO) == 1;
+}
+
+bool StderrIsTerminal() {
+  return isatty(STDERR_FILENO) == 1;
 }
 
 bool AskOnTerminal(const std::u16string& question) {

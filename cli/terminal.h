@@ -8,6 +8,8 @@
 // True when standard input is an interactive terminal (a console on
 // Windows), so that a question can be answered.
 bool StdinIsTerminal();
+// True when standard error is a terminal, on which progress can be drawn.
+bool StderrIsTerminal();
 
 // Shows `question` on the terminal and reads one answer line; true only
 // for "y" or "yes" in any case. The end of input counts as no.

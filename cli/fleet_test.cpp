@@ -1,0 +1,131 @@
+// The fleet form through RunCli: its plan, its refusals, and that every
+// output is what a single run writes.
+#include "cli/fleet_plan.h"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "cli/cli.h"
+#include "engine/file_test_support.h"
+#include "engine/textfile.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string Arg(const fs::path& path) {
+  const std::u8string bytes = path.u8string();
+  return std::string(bytes.begin(), bytes.end());
+}
+
+struct ToolRun {
+  int status;
+  std::string out;
+  std::string err;
+};
+
+ToolRun Tool(const std::vector<std::string>& args) {
+  std::istringstream in;
+  std::ostringstream out, err;
+  const int status = RunCli(args, in, out, err);
+  return {status, out.str(), err.str()};
+}
+
+class FleetTest : public FileTest {
+ protected:
+  void SetUp() override {
+    FileTest::SetUp();
+    in_ = dir_ / "in";
+    fs::create_directories(in_ / "sub");
+    WriteBytes(in_ / "a.txt", "ip lan1 address 192.168.0.1/24\n");
+    WriteBytes(in_ / "b.TXT", "login timer 1800\n");
+    WriteBytes(in_ / "notes.md", "not a configuration\n");
+    WriteBytes(in_ / "sub" / "c.txt", "syslog notice on\n");
+  }
+  fs::path in_;
+};
+
+TEST_F(FleetTest, PlanExpandsFoldersAndRefusesUnsafeOutputs) {
+  std::vector<FleetItem> items;
+  ASSERT_EQ(PlanFleet({in_}, dir_ / "out", false, items).kind, FleetRefusal::Kind::kNone);
+  ASSERT_EQ(items.size(), 2u);
+  EXPECT_EQ(items[0].output, dir_ / "out" / "a.txt");
+  EXPECT_EQ(items[1].output, dir_ / "out" / "b.TXT");
+  ASSERT_EQ(PlanFleet({in_ / "a.txt", in_}, dir_ / "out", true, items).kind,
+            FleetRefusal::Kind::kSameOutput);
+  ASSERT_EQ(PlanFleet({in_}, dir_ / "out", true, items).kind, FleetRefusal::Kind::kNone);
+  ASSERT_EQ(items.size(), 3u);
+  EXPECT_EQ(items[2].output, dir_ / "out" / "sub" / "c.txt");
+
+  const struct {
+    std::vector<fs::path> inputs;
+    fs::path dir;
+    bool recursive;
+    FleetRefusal::Kind kind;
+  } refused[] = {
+      {{in_}, in_, false, FleetRefusal::Kind::kOutputIsInputFolder},
+      {{in_ / "a.txt"}, in_ / "." / "", false, FleetRefusal::Kind::kOutputIsInputFolder},
+      {{in_ / "sub"}, in_ / "sub", false, FleetRefusal::Kind::kOutputIsInputFolder},
+      {{in_}, in_ / "sub" / "out", true, FleetRefusal::Kind::kOutputInsideInput},
+      {{in_}, in_, true, FleetRefusal::Kind::kOutputInsideInput},
+      {{in_ / "a.txt", in_ / "sub" / ".." / "a.txt"},
+       dir_ / "out",
+       false,
+       FleetRefusal::Kind::kSameOutput},
+      {{in_ / "missing.txt"}, dir_ / "out", false, FleetRefusal::Kind::kMissingInput},
+      {{dir_ / "out-empty"}, dir_ / "out", false, FleetRefusal::Kind::kMissingInput},
+  };
+  fs::create_directories(dir_ / "empty");
+  for (const auto& c : refused) {
+    EXPECT_EQ(PlanFleet(c.inputs, c.dir, c.recursive, items).kind, c.kind) << c.dir;
+  }
+  EXPECT_EQ(PlanFleet({dir_ / "empty"}, dir_ / "out", false, items).kind,
+            FleetRefusal::Kind::kNoInputs);
+}
+
+// Each output is byte for byte what a single run writes; failures write
+// nothing; the statuses add up to the highest that applies.
+TEST_F(FleetTest, EveryOutputIsTheSingleRunsOutput) {
+  WriteBytes(in_ / "broken.txt", "pp select 1\ndescription pp \"PRV/PPPoE/1:isp\"\n");
+  const fs::path out = dir_ / "out";
+  for (const char* jobs : {"1", "3"}) {
+    fs::remove_all(out);
+    const ToolRun run = Tool({"-e", "UTF-8", "-j", jobs, "--json", "-o", Arg(out), Arg(in_)});
+    EXPECT_EQ(run.status, kExitConversionFailed) << run.err;
+    for (const char* name : {"a.txt", "b.TXT"}) {
+      const ToolRun single = Tool({"-e", "UTF-8", Arg(in_ / name), "-"});
+      EXPECT_EQ(ReadBytes(out / name), single.out) << name;
+    }
+    EXPECT_FALSE(fs::exists(out / "broken.txt"));
+    // One JSON document a line, in input order.
+    std::istringstream lines(run.out);
+    std::string line;
+    std::vector<std::string> order;
+    while (std::getline(lines, line)) order.push_back(line.substr(0, line.find(",\"output\"")));
+    ASSERT_EQ(order.size(), 3u) << run.out;
+    EXPECT_NE(order[0].find("a.txt"), std::string::npos);
+    EXPECT_NE(order[1].find("b.TXT"), std::string::npos);
+    EXPECT_NE(order[2].find("broken.txt"), std::string::npos);
+    EXPECT_NE(run.err.find("2 converted, 1 failed, 0 skipped, 0 file errors (3 inputs"),
+              std::string::npos)
+        << run.err;
+    EXPECT_NE(run.err.find("broken.txt: failed: "), std::string::npos) << run.err;
+  }
+  // Without -f the outputs are kept and counted as skipped; -q leaves only
+  // the errors.
+  fs::remove(in_ / "broken.txt");
+  WriteBytes(out / "a.txt", "old");
+  const ToolRun again = Tool({"-e", "UTF-8", "-o", Arg(out), Arg(in_)});
+  EXPECT_EQ(again.status, kExitUsage);
+  EXPECT_EQ(ReadBytes(out / "a.txt"), "old");
+  EXPECT_NE(again.err.find("0 converted, 0 failed, 2 skipped"), std::string::npos) << again.err;
+  const ToolRun quiet = Tool({"-e", "UTF-8", "-q", "-f", "-o", Arg(out), Arg(in_)});
+  EXPECT_EQ(quiet.status, kExitUsage);  // "old" is no earlier output: never replaced
+  EXPECT_EQ(quiet.err, "");
+  EXPECT_EQ(Tool({"-o", Arg(out), "-"}).status, kExitUsage);
+  EXPECT_EQ(Tool({"-d", "-o", Arg(out), Arg(in_)}).status, kExitUsage);
+  EXPECT_EQ(Tool({"-r", Arg(in_ / "a.txt")}).status, kExitUsage);
+}
+
+}  // namespace
