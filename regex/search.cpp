@@ -19,7 +19,11 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <functional>
 #include <limits>
+#include <mutex>
+#include <unordered_map>
+#include <utility>
 
 namespace {
 
@@ -630,16 +634,77 @@ bool HasRequiredLiterals(const SearchHints& hints, std::u16string_view text) {
   return true;
 }
 
-PatternSearcher::PatternSearcher(const CompiledPattern& pattern, bool accelerate)
-    : pattern_(pattern), runnable_(IsRunnableProgram(pattern)), accelerate_(accelerate) {
-  if (runnable_ && accelerate_) hints_ = AnalyzeProgram(pattern);
+SearchProgram::SearchProgram(std::u16string_view pattern) : runnable_(false), accelerate_(true) {
+  pattern_.Compile(pattern);
+  runnable_ = IsRunnableProgram(pattern_);
+  if (runnable_) hints_ = AnalyzeProgram(pattern_);
 }
 
-bool PatternSearcher::Match(std::u16string_view text) {
+SearchProgram::SearchProgram(CompiledPattern pattern, bool accelerate)
+    : pattern_(std::move(pattern)), runnable_(IsRunnableProgram(pattern_)), accelerate_(accelerate) {
+  if (runnable_ && accelerate_) hints_ = AnalyzeProgram(pattern_);
+}
+
+bool SearchProgram::Match(std::u16string_view text, MatchState& state) const {
   if (!runnable_ || text.size() > static_cast<size_t>(std::numeric_limits<int32_t>::max())) {
     return false;
   }
-  if (!accelerate_) return RunProgram(pattern_, text, state_, nullptr);
+  if (!accelerate_) return RunProgram(pattern_, text, state, nullptr);
   if (!HasRequiredLiterals(hints_, text)) return false;
-  return RunProgram(pattern_, text, state_, &hints_);
+  return RunProgram(pattern_, text, state, &hints_);
+}
+
+PatternSearcher::PatternSearcher(const CompiledPattern& pattern, bool accelerate)
+    : program_(std::make_shared<const SearchProgram>(pattern, accelerate)) {}
+
+PatternSearcher::PatternSearcher(std::shared_ptr<const SearchProgram> program)
+    : program_(std::move(program)) {}
+
+namespace {
+
+// Hashes pattern texts and views alike, so that a lookup copies nothing.
+struct TextHash {
+  using is_transparent = void;
+  size_t operator()(std::u16string_view text) const {
+    return std::hash<std::u16string_view>{}(text);
+  }
+};
+
+// The programs SharedSearchProgram keeps, by pattern text.
+struct ProgramCache {
+  std::mutex mutex;
+  std::unordered_map<std::u16string, std::shared_ptr<const SearchProgram>, TextHash,
+                     std::equal_to<>>
+      programs;
+};
+
+ProgramCache& SharedPrograms() {
+  // Never destroyed: searches on other threads may still run at exit.
+  static ProgramCache* cache = new ProgramCache;
+  return *cache;
+}
+
+}  // namespace
+
+std::shared_ptr<const SearchProgram> SharedSearchProgram(std::u16string_view pattern) {
+  ProgramCache& cache = SharedPrograms();
+  {
+    const std::lock_guard<std::mutex> lock(cache.mutex);
+    const auto found = cache.programs.find(pattern);
+    if (found != cache.programs.end()) return found->second;
+  }
+  // Built without the lock, so that other searches go on meanwhile; when
+  // another thread built the same one first, that one is kept.
+  auto program = std::make_shared<const SearchProgram>(pattern);
+  const std::lock_guard<std::mutex> lock(cache.mutex);
+  const auto found = cache.programs.find(pattern);
+  if (found != cache.programs.end()) return found->second;
+  if (cache.programs.size() >= kMaxSharedPrograms) cache.programs.clear();
+  return cache.programs.emplace(std::u16string(pattern), std::move(program)).first->second;
+}
+
+size_t SharedSearchProgramCount() {
+  ProgramCache& cache = SharedPrograms();
+  const std::lock_guard<std::mutex> lock(cache.mutex);
+  return cache.programs.size();
 }

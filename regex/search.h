@@ -9,6 +9,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -101,25 +102,60 @@ bool IsRunnableProgram(const CompiledPattern& pattern);
 bool RunProgram(const CompiledPattern& pattern, std::u16string_view text, MatchState& state,
                 const SearchHints* hints);
 
+// A pattern compiled and analysed for searching. It does not change once
+// built, so one instance serves every search of the pattern, on any thread;
+// the working state of a run is the caller's.
+class SearchProgram {
+ public:
+  // Compiles `pattern`; error() tells whether that worked.
+  explicit SearchProgram(std::u16string_view pattern);
+  // With `accelerate` false nothing is skipped: the plain interpreter.
+  explicit SearchProgram(CompiledPattern pattern, bool accelerate = true);
+
+  // 0 or the ParseError code of the compilation.
+  int error() const { return pattern_.lastError; }
+  const CompiledPattern& compiled() const { return pattern_; }
+  const SearchHints& hints() const { return hints_; }
+  // The result and the group spans of MatchPattern for the same pattern and
+  // text; after a false result the spans in `state` are not to be used.
+  bool Match(std::u16string_view text, MatchState& state) const;
+
+ private:
+  CompiledPattern pattern_;
+  bool runnable_;
+  bool accelerate_;
+  SearchHints hints_;
+};
+
 // One pattern run over many texts: the program is checked and analysed
 // once, and one working state serves every text. Match gives the result
 // and the group spans of MatchPattern for the same pattern and text; after
 // a false result the spans are not to be used.
 class PatternSearcher {
  public:
-  // With `accelerate` false nothing is skipped: the plain interpreter.
+  // Works on a copy of `pattern`. With `accelerate` false nothing is
+  // skipped: the plain interpreter.
   explicit PatternSearcher(const CompiledPattern& pattern, bool accelerate = true);
+  // Shares a program built before (see SharedSearchProgram).
+  explicit PatternSearcher(std::shared_ptr<const SearchProgram> program);
 
-  bool Match(std::u16string_view text);
+  bool Match(std::u16string_view text) { return program_->Match(text, state_); }
   const MatchState& state() const { return state_; }
-  const SearchHints& hints() const { return hints_; }
+  const SearchHints& hints() const { return program_->hints(); }
+  const SearchProgram& program() const { return *program_; }
 
  private:
-  const CompiledPattern& pattern_;
-  bool runnable_;
-  bool accelerate_;
-  SearchHints hints_;
+  std::shared_ptr<const SearchProgram> program_;
   MatchState state_;
 };
+
+// The search program of `pattern`, compiled and analysed once per process
+// and shared by every caller, from any thread. Programs are kept by their
+// pattern text, at most kMaxSharedPrograms of them: when a new one would
+// exceed that, the kept ones are dropped (those in use stay valid).
+std::shared_ptr<const SearchProgram> SharedSearchProgram(std::u16string_view pattern);
+inline constexpr size_t kMaxSharedPrograms = 4096;
+// How many programs SharedSearchProgram keeps now.
+size_t SharedSearchProgramCount();
 
 #endif  // CNV_REGEX_SEARCH_H_

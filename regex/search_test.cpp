@@ -5,7 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "engine/cnv_base.h"
@@ -266,21 +268,66 @@ TEST(PatternSearcherTest, ConverterPatternsGiveTheSpansOfThePlainInterpreter) {
       CompiledPattern compiled;
       ASSERT_EQ(compiled.Compile(p.text), 0);
       PatternSearcher searcher(compiled);
+      // The shared program that the line operations use: built once.
+      PatternSearcher shared(SharedSearchProgram(p.text));
+      EXPECT_EQ(&shared.program(), SharedSearchProgram(p.text).get());
       MatchState plain;
       int mismatches = 0;
       for (const std::u16string& part : parts) {
         const bool expected = MatchPattern(compiled, std::u16string_view(part), plain);
         const bool got = searcher.Match(part);
-        bool same = expected == got;
+        bool same = expected == got && shared.Match(part) == got;
         for (uint32_t g = 0; same && expected && g < compiled.groupCount; ++g) {
           same = plain.groups[g].start == searcher.state().groups[g].start &&
-                 plain.groups[g].end == searcher.state().groups[g].end;
+                 plain.groups[g].end == searcher.state().groups[g].end &&
+                 plain.groups[g].start == shared.state().groups[g].start &&
+                 plain.groups[g].end == shared.state().groups[g].end;
         }
         if (!same && ++mismatches <= 3) ADD_FAILURE() << "differs on: " << Narrow(part);
       }
       EXPECT_EQ(mismatches, 0);
     }
   }
+}
+
+// Several threads search with the shared programs while patterns never
+// seen before push the cache over its bound, so that kept programs are
+// dropped while others still use them.
+TEST(SharedSearchProgramTest, ThreadsGetTheSpansOfAFreshCompile) {
+  const std::vector<std::u16string> parts = LineParts(GeneratedConfigurations()[1]);
+  const std::vector<ConverterPattern> patterns = ConverterPatterns();
+  std::vector<std::vector<GroupSpan>> expected(patterns.size());  // per part, group 0
+  for (size_t k = 0; k < patterns.size(); ++k) {
+    CompiledPattern compiled;
+    ASSERT_EQ(compiled.Compile(patterns[k].text), 0);
+    PatternSearcher fresh(compiled);
+    for (const std::u16string& part : parts) {
+      expected[k].push_back(fresh.Match(part) ? fresh.state().groups[0] : GroupSpan{});
+    }
+  }
+  constexpr int kThreads = 4;
+  constexpr size_t kNewPerPattern = kMaxSharedPrograms / 64;
+  std::atomic<int> mismatches{0};
+  std::vector<std::thread> threads;
+  for (int t = 0; t < kThreads; ++t) {
+    threads.emplace_back([&, t] {
+      for (size_t i = 0; i < patterns.size(); ++i) {
+        const size_t k = (i + static_cast<size_t>(t) * 7) % patterns.size();
+        PatternSearcher cached(SharedSearchProgram(patterns[k].text));
+        for (size_t n = 0; n < parts.size(); ++n) {
+          const GroupSpan got = cached.Match(parts[n]) ? cached.state().groups[0] : GroupSpan{};
+          if (got.start != expected[k][n].start || got.end != expected[k][n].end) ++mismatches;
+        }
+        for (size_t n = 0; n < kNewPerPattern; ++n) {
+          const std::string number = std::to_string((t * patterns.size() + i) * 1000 + n);
+          SharedSearchProgram(u"{pp enable " + std::u16string(number.begin(), number.end()) + u"}");
+        }
+      }
+    });
+  }
+  for (std::thread& thread : threads) thread.join();
+  EXPECT_EQ(mismatches.load(), 0);
+  EXPECT_LE(SharedSearchProgramCount(), kMaxSharedPrograms);
 }
 
 class Store : public CCnvBase {
