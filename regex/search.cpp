@@ -641,7 +641,9 @@ SearchProgram::SearchProgram(std::u16string_view pattern) : runnable_(false), ac
 }
 
 SearchProgram::SearchProgram(CompiledPattern pattern, bool accelerate)
-    : pattern_(std::move(pattern)), runnable_(IsRunnableProgram(pattern_)), accelerate_(accelerate) {
+    : pattern_(std::move(pattern)),
+      runnable_(IsRunnableProgram(pattern_)),
+      accelerate_(accelerate) {
   if (runnable_ && accelerate_) hints_ = AnalyzeProgram(pattern_);
 }
 
