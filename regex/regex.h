@@ -122,6 +122,9 @@ struct LoopMemo {
   // fail; index 0 stands for -1). Valid only while `failuresKnown`.
   bool failuresKnown = false;
   std::vector<int32_t> below;
+  // A linear program's loop (regex/search.h): the end of the run from
+  // which the rest of the program failed, or -1.
+  int32_t failedFrom = -1;
 };
 
 struct MatchState {

@@ -17,30 +17,12 @@
 #include "regex/regex.h"
 
 // A literal that every match contains, with the index of the code unit that
-// a scan looks for first (the one least likely to occur in a configuration).
+// a scan looks for first (the one least likely to occur in a configuration)
+// and of another one it checks at the same time (the next least likely).
 struct RequiredLiteral {
   std::u16string text;
   size_t probe = 0;
-};
-
-// A greedy loop over a single code unit test (`[0-9]*`, `[ \t]+`, `.*`):
-// the instructions at `top` are PushSlot slot; SavePos slot; PushPos;
-// Call unit; PopPos (= resume); PopSlot slot; Jump end; unit;
-// ReturnIfEmpty slot; SavePos slot; Jump top. The searcher scans the run of
-// units in one go and keeps the iterations' backtrack frames as a single
-// frame; each way out of the loop (at every position of the run, longest
-// first) leaves the position and the slot as the instructions would.
-struct UnitLoop {
-  int32_t slot = 0;
-  uint32_t resume = 0;
-  uint32_t unit = 0;
-  uint32_t end = 0;
-  // Whether what follows the loop succeeds or fails by the position alone:
-  // no back-references in the program, and every slot read after `end` is
-  // written after `end` first. Then a position where the rest failed once
-  // is not tried again in the same text, which keeps a search over a long
-  // run of units linear instead of quadratic.
-  bool positionDecides = false;
+  size_t second = 0;
 };
 
 // A set of code units: those below 256 one by one, the others as a whole.
@@ -55,6 +37,65 @@ struct UnitSet {
   void AddRange(int32_t first, int32_t last);
 };
 
+// A greedy loop over a single code unit test (`[0-9]*`, `[ \t]+`, `.*`):
+// the instructions at `top` are PushSlot slot; SavePos slot; PushPos;
+// Call unit; PopPos (= resume); PopSlot slot; Jump end; unit;
+// ReturnIfEmpty slot; SavePos slot; Jump top. The searcher scans the run of
+// units in one go and keeps the iterations' backtrack frames as a single
+// frame; each way out of the loop (at every position of the run, longest
+// first) leaves the position and the slot as the instructions would.
+struct UnitLoop {
+  int32_t slot = 0;
+  uint32_t resume = 0;
+  uint32_t unit = 0;
+  uint32_t end = 0;
+  // The units the test accepts, when `units` says exactly which (always but
+  // for classes that take only part of the units of 256 or more).
+  bool unitsExact = false;
+  UnitSet units;
+  // Whether what follows the loop succeeds or fails by the position alone:
+  // no back-references in the program, and every slot read after `end` is
+  // written after `end` first. Then a position where the rest failed once
+  // is not tried again in the same text, which keeps a search over a long
+  // run of units linear instead of quadratic.
+  bool positionDecides = false;
+};
+
+// A unit set as a few ranges of units below 256 (and every unit of 256 or
+// more when `high`), the form in which a scan tests eight units at a time.
+// Not usable when the set has more ranges than that.
+struct UnitRanges {
+  static constexpr int kMax = 4;
+  bool usable = false;
+  int count = 0;
+  char16_t first[kMax] = {};
+  char16_t last[kMax] = {};
+  bool high = false;
+
+  static UnitRanges Of(const UnitSet& set);
+};
+
+// One step of a linear program: a unit test taken once, at most once
+// (`?`) or as often as it passes (`*`; `+` is a test and a `*`).
+struct LinearStep {
+  UnitSet units;  // exactly the units the test accepts
+  bool optional = false;
+  bool repeated = false;
+};
+
+// A program that is one group around a sequence of steps, maybe followed by
+// a negative look-ahead of one unit test, in which no unit a step may take
+// can be the unit that the steps after it read next. A step then never
+// gives a unit back: from each start there is one way to match, which the
+// search follows without the backtracking machine.
+struct LinearProgram {
+  bool usable = false;
+  bool anchored = false;
+  std::vector<LinearStep> steps;
+  bool notFollowed = false;  // the look-ahead: the unit after must not be
+  UnitSet notFollowedBy;     // one of these (the end of the text is fine)
+};
+
 // What a search may skip, and the loops it may run without dispatching each
 // instruction. With nothing known, every start position is tried.
 struct SearchHints {
@@ -66,14 +107,25 @@ struct SearchHints {
   // `second`, right after the first.
   bool secondKnown = false;
   UnitSet second;
+  // The sets as ranges, for the scans.
+  UnitRanges firstRanges;
+  UnitRanges secondRanges;
   // Every match begins with this literal (empty: none known).
   RequiredLiteral prefix;
+  // With a prefix: every match also consumes a code unit right after it,
+  // one of `afterPrefix`.
+  bool afterPrefixKnown = false;
+  UnitSet afterPrefix;
   // Every match contains each of these; the most selective comes first.
   std::vector<RequiredLiteral> required;
+  // The index in `required` of the prefix, or -1: where the check finds it,
+  // the first start may be.
+  int32_t prefixRequired = -1;
   // For each instruction, the index of the unit loop it begins, or -1;
   // empty when the program has none.
   std::vector<int32_t> unitLoopAt;
   std::vector<UnitLoop> unitLoops;
+  LinearProgram linear;
 
   bool MayStartWith(char16_t unit) const { return first.Has(unit); }
 };
@@ -90,7 +142,7 @@ int32_t NextStart(const SearchHints& hints, const char16_t* text, int32_t len, i
 bool HasRequiredLiterals(const SearchHints& hints, std::u16string_view text);
 
 // Position of `literal` in text[from, len), or -1. The scan looks for the
-// literal's probe unit, four code units at a time.
+// literal's probe unit and its second unit, eight start positions at a time.
 int32_t FindLiteral(const RequiredLiteral& literal, const char16_t* text, int32_t len,
                     int32_t from);
 
@@ -101,6 +153,11 @@ bool IsRunnableProgram(const CompiledPattern& pattern);
 // the start positions that NextStart gives when `hints` is not null.
 bool RunProgram(const CompiledPattern& pattern, std::u16string_view text, MatchState& state,
                 const SearchHints* hints);
+// RunProgram with hints whose first start the caller has found already:
+// `firstStart` is NextStart(hints, text, len, 0), or 0 when the hints skip
+// no start.
+bool RunProgramFrom(const CompiledPattern& pattern, std::u16string_view text, MatchState& state,
+                    const SearchHints& hints, int32_t firstStart);
 
 // A pattern compiled and analysed for searching. It does not change once
 // built, so one instance serves every search of the pattern, on any thread;

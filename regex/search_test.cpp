@@ -39,16 +39,25 @@ struct HintCase {
   bool skipStarts;
   std::u16string prefix;
   std::vector<std::u16string> required;  // in the order they are checked
+  bool linear = false;
 };
 
 TEST(SearchHintsTest, DerivedFromTheProgram) {
   const HintCase cases[] = {
-      {u"{pp select [0-9]+[ \t]*}", true, u"pp select ", {u"pp select "}},
+      {u"{pp select [0-9]+[ \t]*}", true, u"pp select ", {u"pp select "}, true},
       // The letters of a look-ahead are read but not consumed: not required.
       {u"{reputation !(off)}", true, u"reputation ", {u"reputation "}},
-      {u"{pp enable 5}![0-9]", true, u"pp enable 5", {u"pp enable 5"}},
+      {u"{pp enable 5}![0-9]", true, u"pp enable 5", {u"pp enable 5"}, true},
       // Optional leading blanks: no prefix, but the literal is required.
-      {u"{[ \t]*url filter[ \t]*[0-9]+}", true, u"", {u"url filter"}},
+      {u"{[ \t]*url filter[ \t]*[0-9]+}", true, u"", {u"url filter"}, true},
+      {u"{#?[ \t]*x}", true, u"", {u"x"}, true},
+      {u"^{[^0-9]+[0-9]}", false, u"", {}, true},
+      // Not linear: a loop may give back a unit the rest needs, a look-ahead
+      // follows a loop, a second group, a class partly beyond 255.
+      {u"{[0-9]*5}", true, u"", {u"5"}},
+      {u"{a[0-9]*}![x]", true, u"a", {u"a"}},
+      {u"{a}{b}", true, u"a", {u"b", u"a"}},
+      {u"{[\u3000-\u30ff]+}", true, u"", {}},
       // Each branch of an alternation is required by neither.
       {u"((lan)|(wan))1", true, u"", {u"1"}},
       // `|` binds single items: a, then b or c, then d.
@@ -71,6 +80,7 @@ TEST(SearchHintsTest, DerivedFromTheProgram) {
     EXPECT_EQ(hints.skipStarts, c.skipStarts);
     EXPECT_EQ(hints.prefix.text, c.prefix);
     EXPECT_EQ(RequiredTexts(hints), c.required);
+    EXPECT_EQ(hints.linear.usable, c.linear);
   }
 }
 
@@ -105,6 +115,35 @@ TEST(SearchHintsTest, SecondCodeUnit) {
   EXPECT_TRUE(look.second.Has(u'x'));
   EXPECT_TRUE(look.second.Has(u'y'));
   EXPECT_FALSE(look.second.Has(u'a'));
+}
+
+TEST(SearchHintsTest, NextStartTakesWhatTheSetsAdmitFromEveryOffset) {
+  for (const char16_t* pattern : {u"{[0-9]+}", u"{[ \t]+[0-9]+}", u"{[a\u3000-\uffff]b}"}) {
+    const SearchHints hints = HintsOf(pattern);
+    ASSERT_TRUE(hints.skipStarts && hints.firstRanges.usable);
+    for (size_t size = 0; size <= 24; ++size) {
+      // One unit that may begin a match at `hit`, and one after it.
+      for (size_t hit = 0; hit <= size; ++hit) {
+        std::u16string text(size, u'x');
+        if (hit < size) text[hit] = hit % 2 ? u'\t' : u'7';
+        if (hit < size) text[hit] = hints.first.Has(text[hit]) ? text[hit] : u'\u3042';
+        if (hit + 1 < size) text[hit + 1] = u'b';
+        if (hit + 1 < size && !hints.second.Has(u'b')) text[hit + 1] = u'1';
+        const int32_t len = static_cast<int32_t>(size);
+        for (int32_t from = 0; from <= len; ++from) {
+          int32_t expected = from;
+          while (expected < len &&
+                 !(hints.first.Has(text[expected]) &&
+                   (!hints.secondKnown ||
+                    (expected + 1 < len && hints.second.Has(text[expected + 1]))))) {
+            ++expected;
+          }
+          EXPECT_EQ(NextStart(hints, text.data(), len, from), expected)
+              << Narrow(pattern) << " " << Narrow(text) << " from " << from;
+        }
+      }
+    }
+  }
 }
 
 TEST(SearchHintsTest, GreedyLoopsOverOneUnitAreFound) {
@@ -159,6 +198,16 @@ TEST(PatternSearcherTest, LoopShortcutsKeepTheResults) {
       // A loop entered again inside the same run knows where the run ends.
       {u"{.?a*b}", u"caaab", 0, 5},
       {u"{(b[0-9]*c)*d}", u"b1cb22cb3d", 9, 10},
+      // Linear programs: each step takes what it can.
+      {u"{[0-9]+}", u"ab 123 4", 3, 6},
+      {u"{pp enable 5}![0-9]", u"pp enable 51 pp enable 5", 13, 24},
+      {u"{a[0-9]*b}![x]", u"a12bx a3b", 6, 9},
+      {u"{#?[ \t]*x}", u"## \tx", 1, 5},
+      {u"{[ \t]+[0-9]+}", u" \t \t x  \t", -1, -1},
+      {u"{[ \t]+[0-9]+}", u"   \t  \t x  \t 7", 9, 14},
+      {u"^{[0-9]+x}", u"12x", 0, 3},
+      {u"^{[0-9]+x}", u"a12x", -1, -1},
+      {u"{[^0-9]+[0-9]}", u"ab1", 0, 3},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(Narrow(c.pattern) + " on " + Narrow(c.text));
@@ -189,8 +238,8 @@ TEST(SearchHintsTest, ProbeIsTheRarestCodeUnit) {
 
 TEST(FindLiteralTest, FindsTheFirstOccurrenceFromEveryOffset) {
   const std::u16string needle = u"select";
-  for (size_t probe = 0; probe < needle.size(); ++probe) {
-    const RequiredLiteral literal{needle, probe};
+  for (size_t probe = 0; probe < needle.size() * needle.size(); ++probe) {
+    const RequiredLiteral literal{needle, probe % needle.size(), probe / needle.size()};
     for (int before = 0; before <= 20; ++before) {
       for (int after = 0; after <= 9; after += 3) {
         // Near misses on both sides of the occurrence.
