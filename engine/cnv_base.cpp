@@ -9,19 +9,35 @@ const char16_t kOutputHeader[] = u"# VLK250->QDN570変換コンフィグ";
 
 CCnvBase::~CCnvBase() = default;
 
-void SplitComment(const std::u16string& line, std::u16string& cmd, std::u16string& comment) {
+namespace {
+
+// Where the comment part of `line` begins: its first "#" outside double
+// quotes, or npos.
+size_t CommentMark(const std::u16string& line) {
+  const size_t first = line.find(u'#');
+  if (first == std::u16string::npos) return first;  // most lines
   bool inQuotes = false;
   for (size_t i = 0; i < line.size(); ++i) {
     if (line[i] == u'"') {
       inQuotes = !inQuotes;  // no escape character: every quote flips
     } else if (line[i] == u'#' && !inQuotes) {
-      cmd.assign(line, 0, i);
-      comment.assign(line, i, std::u16string::npos);
-      return;
+      return i;
     }
   }
-  cmd = line;
-  comment.clear();
+  return std::u16string::npos;
+}
+
+}  // namespace
+
+void SplitComment(const std::u16string& line, std::u16string& cmd, std::u16string& comment) {
+  const size_t mark = CommentMark(line);
+  if (mark == std::u16string::npos) {
+    cmd = line;
+    comment.clear();
+  } else {
+    cmd.assign(line, 0, mark);
+    comment.assign(line, mark, std::u16string::npos);
+  }
 }
 
 void CCnvBase::AppendLines(const std::vector<std::u16string>& lines) {
@@ -49,10 +65,15 @@ int CCnvBase::LoadBytes(std::string_view bytes, const std::filesystem::path& nam
   m_cmdLines.reserve(m_cmdLines.size() + lineEnds + 1);
   m_commentLines.reserve(m_commentLines.size() + lineEnds + 1);
   DecodeTextLines(bytes, name, [this](std::u16string& line) {
-    std::u16string cmd, comment;
-    SplitComment(line, cmd, comment);
-    m_cmdLines.push_back(std::move(cmd));
-    m_commentLines.push_back(std::move(comment));
+    // The line itself becomes the command part.
+    const size_t mark = CommentMark(line);
+    if (mark == std::u16string::npos) {
+      m_commentLines.emplace_back();
+    } else {
+      m_commentLines.emplace_back(line, mark);
+      line.resize(mark);
+    }
+    m_cmdLines.push_back(std::move(line));
   });
   return 1;
 }

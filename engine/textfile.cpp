@@ -71,35 +71,36 @@ std::string LineText(size_t lineNumber) {
 
 // Pure ASCII text in a character set that keeps ASCII as it is: the
 // conversion is a copy of each unit, with no call into the system's
-// converter. False (nothing done) when the text is not pure ASCII.
+// converter. False (nothing done) when the text is not pure ASCII. (Loops
+// without early exits, which compilers turn into vector code.)
 bool WidenAscii(std::string_view bytes, std::u16string& out) {
-  if (!std::all_of(bytes.begin(), bytes.end(),
-                   [](char c) { return c > 0 && static_cast<unsigned char>(c) < 0x80; })) {
-    return false;
-  }
-  out.assign(bytes.begin(), bytes.end());
+  unsigned char all = 0;
+  for (char c : bytes) all |= static_cast<unsigned char>(c);
+  if (all >= 0x80) return false;
+  out.resize(bytes.size());
+  for (size_t i = 0; i < bytes.size(); ++i) out[i] = static_cast<unsigned char>(bytes[i]);
   return true;
 }
 
 bool NarrowAscii(std::u16string_view text, std::string& out) {
-  if (!std::all_of(text.begin(), text.end(), [](char16_t c) { return c > 0 && c < 0x80; })) {
-    return false;
-  }
-  out.assign(text.begin(), text.end());
+  char16_t all = 0;
+  for (char16_t c : text) all |= c;
+  if (all >= 0x80) return false;
+  out.resize(text.size());
+  for (size_t i = 0; i < text.size(); ++i) out[i] = static_cast<char>(text[i]);
   return true;
 }
 
 // Whether `codec`, of a character set known to be stateless and to keep
-// ASCII as it is, reads and writes every ASCII character other than NUL as
-// its own byte, so that WidenAscii and NarrowAscii give what its
-// conversions give. (Stateful sets such as ISO-2022-JP may pass every
-// single ASCII byte through, yet read an escape sequence as a shift: they
-// are not in the known list.)
+// ASCII as it is, reads and writes every ASCII character as its own byte,
+// so that WidenAscii and NarrowAscii give what its conversions give. (Stateful sets such as
+// ISO-2022-JP may pass every single ASCII byte through, yet read an escape sequence as a shift:
+// they are not in the known list.)
 template <typename CodecT>
 bool KeepsAscii(const CodecT& codec) {
   std::string bytes;
   std::u16string units;
-  for (int c = 1; c < 0x80; ++c) {
+  for (int c = 0; c < 0x80; ++c) {
     bytes += static_cast<char>(c);
     units += static_cast<char16_t>(c);
   }

@@ -858,44 +858,91 @@ UnitRanges UnitRanges::Of(const UnitSet& set) {
   return ranges;
 }
 
-int32_t FindLiteral(const RequiredLiteral& literal, const char16_t* text, int32_t len,
-                    int32_t from) {
+namespace {
+
+// FindLiteral four code units at a time: for short texts, and where there
+// is no SSE2. (Kept apart from the eight-unit scan, and so is the check of
+// a candidate, so that the scan's loop keeps its values in registers.)
+[[gnu::noinline]] int32_t FindLiteralByWords(const RequiredLiteral& literal, const char16_t* text,
+                                             int32_t len, int32_t from) {
   const int32_t size = static_cast<int32_t>(literal.text.size());
   const int32_t probe = static_cast<int32_t>(literal.probe);
-  if (size == 0) return from <= len ? from : -1;
   const char16_t unit = literal.text[static_cast<size_t>(probe)];
-  const char16_t* lit = literal.text.data();
-  const auto matchesAt = [&](int32_t start) {
-    return std::char_traits<char16_t>::compare(text + start, lit, static_cast<size_t>(size)) == 0;
-  };
-#ifdef CNV_SEARCH_SSE2
-  // Starts [from, end): the probe unit and the second unit of eight starts
-  // are compared at once, and only starts where both agree are checked.
-  const int32_t end = len - size + 1;
-  if (end - from >= 8) {
-    const int32_t second =
-        literal.second < literal.text.size() ? static_cast<int32_t>(literal.second) : probe;
-    const __m128i probeUnits = _mm_set1_epi16(static_cast<short>(unit));
-    const __m128i secondUnits = _mm_set1_epi16(static_cast<short>(lit[second]));
-    return ScanBlocks(
-        from, end,
-        [&](int32_t s) {
-          const __m128i a = _mm_cmpeq_epi16(Load8(text + s + probe), probeUnits);
-          const __m128i b = _mm_cmpeq_epi16(Load8(text + s + second), secondUnits);
-          return LaneBits(_mm_and_si128(a, b));
-        },
-        matchesAt);
-  }
-#endif
   // A match at s has its probe unit at s + probe, and s + size <= len.
   const int32_t last = len - size + probe;
   for (int32_t q = from + probe; q <= last;) {
     const int32_t hit = FindUnit(text, q, last, unit);
     if (hit < 0) return -1;
-    if (matchesAt(hit - probe)) return hit - probe;
+    if (std::memcmp(text + hit - probe, literal.text.data(),
+                    static_cast<size_t>(size) * sizeof(char16_t)) == 0) {
+      return hit - probe;
+    }
     q = hit + 1;
   }
   return -1;
+}
+
+// The first of the starts s + k for the bits k of `bits` at which the
+// literal stands, or -1. Compared unit by unit in place: a scan that calls
+// nothing keeps its values in registers.
+inline int32_t TakeCandidate(const char16_t* literal, size_t size, size_t second,
+                             const char16_t* text, int32_t s, unsigned bits) {
+  for (; bits != 0; bits &= bits - 1) {
+    const int32_t start = s + std::countr_zero(bits);
+    const char16_t* at = text + start;
+    if (at[second] != literal[second]) continue;
+    size_t k = 0;
+    while (k < size && at[k] == literal[k]) ++k;
+    if (k == size) return start;
+  }
+  return -1;
+}
+
+}  // namespace
+
+int32_t FindLiteral(const RequiredLiteral& literal, const char16_t* text, int32_t len,
+                    int32_t from) {
+  const int32_t size = static_cast<int32_t>(literal.text.size());
+  if (size == 0) return from <= len ? from : -1;
+#ifdef CNV_SEARCH_SSE2
+  // Starts [from, end), sixteen at a time while there are as many, then
+  // eight: their probe units are compared at once, and where a probe unit
+  // agrees, the second unit and the whole literal. The last block of eight
+  // overlaps the one before it.
+  const int32_t end = len - size + 1;
+  if (end - from >= 8) {
+    const char16_t* lit = literal.text.data();
+    const size_t second = literal.second < literal.text.size() ? literal.second : literal.probe;
+    const char16_t* probeText = text + literal.probe;
+    const __m128i probeUnits = _mm_set1_epi16(static_cast<short>(lit[literal.probe]));
+    int32_t s = from;
+    for (; s + 16 <= end; s += 16) {
+      const __m128i low = _mm_cmpeq_epi16(Load8(probeText + s), probeUnits);
+      const __m128i high = _mm_cmpeq_epi16(Load8(probeText + s + 8), probeUnits);
+      const unsigned bits = static_cast<unsigned>(_mm_movemask_epi8(_mm_packs_epi16(low, high)));
+      if (bits != 0) {
+        const int32_t at = TakeCandidate(lit, literal.text.size(), second, text, s, bits);
+        if (at >= 0) return at;
+      }
+    }
+    unsigned keep = 0xFF;  // the starts of the block not looked at yet
+    while (s < end) {
+      if (s + 8 > end) {
+        keep = (0xFFu << (s - (end - 8))) & 0xFFu;
+        s = end - 8;
+      }
+      const __m128i hits = _mm_cmpeq_epi16(Load8(probeText + s), probeUnits);
+      const unsigned bits = static_cast<unsigned>(_mm_movemask_epi8(_mm_packs_epi16(hits, hits)));
+      if ((bits & keep) != 0) {
+        const int32_t at = TakeCandidate(lit, literal.text.size(), second, text, s, bits & keep);
+        if (at >= 0) return at;
+      }
+      s += 8;
+    }
+    return -1;
+  }
+#endif
+  return FindLiteralByWords(literal, text, len, from);
 }
 
 int32_t NextStart(const SearchHints& hints, const char16_t* text, int32_t len, int32_t from) {
@@ -953,6 +1000,7 @@ SearchProgram::SearchProgram(std::u16string_view pattern) : runnable_(false), ac
   pattern_.Compile(pattern);
   runnable_ = IsRunnableProgram(pattern_);
   if (runnable_) hints_ = AnalyzeProgram(pattern_);
+  screened_ = runnable_ && !hints_.required.empty();
 }
 
 SearchProgram::SearchProgram(CompiledPattern pattern, bool accelerate)
@@ -960,6 +1008,7 @@ SearchProgram::SearchProgram(CompiledPattern pattern, bool accelerate)
       runnable_(IsRunnableProgram(pattern_)),
       accelerate_(accelerate) {
   if (runnable_ && accelerate_) hints_ = AnalyzeProgram(pattern_);
+  screened_ = runnable_ && accelerate_ && !hints_.required.empty();
 }
 
 namespace {
@@ -1015,14 +1064,12 @@ bool RunLinear(const SearchHints& hints, const char16_t* text, int32_t len, int3
 
 }  // namespace
 
-bool SearchProgram::Match(std::u16string_view text, MatchState& state) const {
-  if (!runnable_ || text.size() > static_cast<size_t>(std::numeric_limits<int32_t>::max())) {
-    return false;
-  }
+bool SearchProgram::MatchAll(std::u16string_view text, MatchState& state) const {
+  if (!runnable_ || text.size() > kMaxScreened) return false;
   if (!accelerate_) return RunProgram(pattern_, text, state, nullptr);
-  // The required literals, then the first start, before the state is set
-  // up: most texts are rejected by one scan. Where the check finds the
-  // prefix is where the search for the first start goes on.
+  // The required literals first, before anything else is looked at. Where
+  // the check finds the prefix is where the search for the first start goes
+  // on.
   const int32_t len = static_cast<int32_t>(text.size());
   int32_t from = 0;
   for (size_t k = 0; k < hints_.required.size(); ++k) {

@@ -175,13 +175,27 @@ class SearchProgram {
   const SearchHints& hints() const { return hints_; }
   // The result and the group spans of MatchPattern for the same pattern and
   // text; after a false result the spans in `state` are not to be used.
-  bool Match(std::u16string_view text, MatchState& state) const;
+  bool Match(std::u16string_view text, MatchState& state) const {
+    // Most texts lack the first required literal: those cost one scan.
+    if (screened_ && text.size() <= kMaxScreened &&
+        FindLiteral(hints_.required.front(), text.data(), static_cast<int32_t>(text.size()), 0) <
+            0) {
+      return false;
+    }
+    return MatchAll(text, state);
+  }
 
  private:
+  static constexpr size_t kMaxScreened = 0x7FFFFFFF;
+
+  // Match with every check, in the order that costs least.
+  bool MatchAll(std::u16string_view text, MatchState& state) const;
+
   CompiledPattern pattern_;
   bool runnable_;
   bool accelerate_;
   SearchHints hints_;
+  bool screened_ = false;  // Match may look for the first required literal
 };
 
 // One pattern run over many texts: the program is checked and analysed
