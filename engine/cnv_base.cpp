@@ -61,9 +61,13 @@ int CCnvBase::Load(const std::filesystem::path& path) {
 int CCnvBase::LoadBytes(std::string_view bytes, const std::filesystem::path& name) {
   // Each line goes straight into the store, split: no second copy of the
   // configuration is held while it loads.
+  // Room too for the lines the steps insert, so that the arrays are not
+  // moved (and a larger copy filled) on the first insertion: reserved room
+  // that is never used costs address space, not memory.
   const size_t lineEnds = static_cast<size_t>(std::count(bytes.begin(), bytes.end(), '\n'));
-  m_cmdLines.reserve(m_cmdLines.size() + lineEnds + 1);
-  m_commentLines.reserve(m_commentLines.size() + lineEnds + 1);
+  const size_t room = lineEnds + 1 + lineEnds / 2 + 256;
+  m_cmdLines.reserve(m_cmdLines.size() + room);
+  m_commentLines.reserve(m_commentLines.size() + room);
   DecodeTextLines(bytes, name, [this](std::u16string& line) {
     // The line itself becomes the command part.
     const size_t mark = CommentMark(line);

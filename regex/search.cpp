@@ -831,11 +831,13 @@ SearchHints AnalyzeProgram(const CompiledPattern& pattern) {
     if (stop != kNone) {
       bool mayEndThere = false;
       const std::vector<int32_t> next = NextConsumers(prog, g, {stop}, mayEndThere);
-      h.afterPrefixKnown = !mayEndThere && AddUnitsRead(prog, next, h.afterPrefix);
-      if (!h.afterPrefixKnown) h.afterPrefix = UnitSet{};
+      h.prefix.followed = !mayEndThere && AddUnitsRead(prog, next, h.prefix.follow);
+      if (!h.prefix.followed) h.prefix.follow = UnitSet{};
     }
     for (size_t k = 0; k < h.required.size(); ++k) {
-      if (h.required[k].text == h.prefix.text) h.prefixRequired = static_cast<int32_t>(k);
+      if (h.required[k].text != h.prefix.text) continue;
+      h.required[k] = h.prefix;
+      h.prefixRequired = static_cast<int32_t>(k);
     }
   }
   return h;
@@ -868,14 +870,17 @@ namespace {
   const int32_t size = static_cast<int32_t>(literal.text.size());
   const int32_t probe = static_cast<int32_t>(literal.probe);
   const char16_t unit = literal.text[static_cast<size_t>(probe)];
-  // A match at s has its probe unit at s + probe, and s + size <= len.
-  const int32_t last = len - size + probe;
+  // A match at s has its probe unit at s + probe, and s + size <= len (one
+  // more for the unit after it).
+  const int32_t last = len - size - (literal.followed ? 1 : 0) + probe;
   for (int32_t q = from + probe; q <= last;) {
     const int32_t hit = FindUnit(text, q, last, unit);
     if (hit < 0) return -1;
-    if (std::memcmp(text + hit - probe, literal.text.data(),
-                    static_cast<size_t>(size) * sizeof(char16_t)) == 0) {
-      return hit - probe;
+    const int32_t start = hit - probe;
+    if (std::memcmp(text + start, literal.text.data(),
+                    static_cast<size_t>(size) * sizeof(char16_t)) == 0 &&
+        (!literal.followed || literal.follow.Has(text[start + size]))) {
+      return start;
     }
     q = hit + 1;
   }
@@ -885,15 +890,17 @@ namespace {
 // The first of the starts s + k for the bits k of `bits` at which the
 // literal stands, or -1. Compared unit by unit in place: a scan that calls
 // nothing keeps its values in registers.
-inline int32_t TakeCandidate(const char16_t* literal, size_t size, size_t second,
-                             const char16_t* text, int32_t s, unsigned bits) {
+inline int32_t TakeCandidate(const RequiredLiteral& literal, size_t second, const char16_t* text,
+                             int32_t s, unsigned bits) {
+  const char16_t* lit = literal.text.data();
+  const size_t size = literal.text.size();
   for (; bits != 0; bits &= bits - 1) {
     const int32_t start = s + std::countr_zero(bits);
     const char16_t* at = text + start;
-    if (at[second] != literal[second]) continue;
+    if (at[second] != lit[second]) continue;
     size_t k = 0;
-    while (k < size && at[k] == literal[k]) ++k;
-    if (k == size) return start;
+    while (k < size && at[k] == lit[k]) ++k;
+    if (k == size && (!literal.followed || literal.follow.Has(at[size]))) return start;
   }
   return -1;
 }
@@ -908,8 +915,8 @@ int32_t FindLiteral(const RequiredLiteral& literal, const char16_t* text, int32_
   // Starts [from, end), sixteen at a time while there are as many, then
   // eight: their probe units are compared at once, and where a probe unit
   // agrees, the second unit and the whole literal. The last block of eight
-  // overlaps the one before it.
-  const int32_t end = len - size + 1;
+  // overlaps the one before it. A followed literal needs a unit after it.
+  const int32_t end = len - size - (literal.followed ? 1 : 0) + 1;
   if (end - from >= 8) {
     const char16_t* lit = literal.text.data();
     const size_t second = literal.second < literal.text.size() ? literal.second : literal.probe;
@@ -921,7 +928,7 @@ int32_t FindLiteral(const RequiredLiteral& literal, const char16_t* text, int32_
       const __m128i high = _mm_cmpeq_epi16(Load8(probeText + s + 8), probeUnits);
       const unsigned bits = static_cast<unsigned>(_mm_movemask_epi8(_mm_packs_epi16(low, high)));
       if (bits != 0) {
-        const int32_t at = TakeCandidate(lit, literal.text.size(), second, text, s, bits);
+        const int32_t at = TakeCandidate(literal, second, text, s, bits);
         if (at >= 0) return at;
       }
     }
@@ -934,7 +941,7 @@ int32_t FindLiteral(const RequiredLiteral& literal, const char16_t* text, int32_
       const __m128i hits = _mm_cmpeq_epi16(Load8(probeText + s), probeUnits);
       const unsigned bits = static_cast<unsigned>(_mm_movemask_epi8(_mm_packs_epi16(hits, hits)));
       if ((bits & keep) != 0) {
-        const int32_t at = TakeCandidate(lit, literal.text.size(), second, text, s, bits & keep);
+        const int32_t at = TakeCandidate(literal, second, text, s, bits & keep);
         if (at >= 0) return at;
       }
       s += 8;
@@ -948,13 +955,8 @@ int32_t FindLiteral(const RequiredLiteral& literal, const char16_t* text, int32_
 int32_t NextStart(const SearchHints& hints, const char16_t* text, int32_t len, int32_t from) {
   if (!hints.skipStarts) return from;
   if (!hints.prefix.text.empty()) {
-    const int32_t size = static_cast<int32_t>(hints.prefix.text.size());
-    for (int32_t at = from;; ++at) {
-      at = FindLiteral(hints.prefix, text, len, at);
-      if (at < 0) return len;
-      if (!hints.afterPrefixKnown) return at;
-      if (at + size < len && hints.afterPrefix.Has(text[at + size])) return at;
-    }
+    const int32_t at = FindLiteral(hints.prefix, text, len, from);
+    return at < 0 ? len : at;
   }
   if (hints.secondKnown) {
 #ifdef CNV_SEARCH_SSE2

@@ -16,15 +16,6 @@
 
 #include "regex/regex.h"
 
-// A literal that every match contains, with the index of the code unit that
-// a scan looks for first (the one least likely to occur in a configuration)
-// and of another one it checks at the same time (the next least likely).
-struct RequiredLiteral {
-  std::u16string text;
-  size_t probe = 0;
-  size_t second = 0;
-};
-
 // A set of code units: those below 256 one by one, the others as a whole.
 struct UnitSet {
   uint64_t low[4] = {0, 0, 0, 0};
@@ -59,6 +50,18 @@ struct UnitLoop {
   // is not tried again in the same text, which keeps a search over a long
   // run of units linear instead of quadratic.
   bool positionDecides = false;
+};
+
+// A literal that every match contains, with the index of the code unit that
+// a scan looks for first (the one least likely to occur in a configuration)
+// and of another one it checks next (the next least likely). When
+// `followed`, it counts only where the unit after it is one of `follow`.
+struct RequiredLiteral {
+  std::u16string text;
+  size_t probe = 0;
+  size_t second = 0;
+  bool followed = false;
+  UnitSet follow = {};
 };
 
 // A unit set as a few ranges of units below 256 (and every unit of 256 or
@@ -110,12 +113,9 @@ struct SearchHints {
   // The sets as ranges, for the scans.
   UnitRanges firstRanges;
   UnitRanges secondRanges;
-  // Every match begins with this literal (empty: none known).
+  // Every match begins with this literal (empty: none known), followed by
+  // one of its `follow` units when that is known.
   RequiredLiteral prefix;
-  // With a prefix: every match also consumes a code unit right after it,
-  // one of `afterPrefix`.
-  bool afterPrefixKnown = false;
-  UnitSet afterPrefix;
   // Every match contains each of these; the most selective comes first.
   std::vector<RequiredLiteral> required;
   // The index in `required` of the prefix, or -1: where the check finds it,

@@ -198,6 +198,9 @@ TEST(PatternSearcherTest, LoopShortcutsKeepTheResults) {
       // A loop entered again inside the same run knows where the run ends.
       {u"{.?a*b}", u"caaab", 0, 5},
       {u"{(b[0-9]*c)*d}", u"b1cb22cb3d", 9, 10},
+      // The unit after the prefix rules out the first two places.
+      {u"{ip ((lan)|(wan))[0-9]+}", u"ip filter ip x ip lan1", 15, 22},
+      {u"{ip ((lan)|(wan))[0-9]+}", u"ip wan ip ", -1, -1},
       // Linear programs: each step takes what it can.
       {u"{[0-9]+}", u"ab 123 4", 3, 6},
       {u"{pp enable 5}![0-9]", u"pp enable 51 pp enable 5", 13, 24},
@@ -266,6 +269,17 @@ TEST(FindLiteralTest, EdgesOfTheText) {
   const RequiredLiteral high{u"\u3042\uffff", 1};
   const std::u16string text = u"xx\u3042\uffff";
   EXPECT_EQ(FindLiteral(high, text.data(), 4, 0), 2);
+  // Where the unit after it must be a c: not at the end, not before an x.
+  RequiredLiteral followed{u"ab", 1, 0, true};
+  followed.follow.AddRange(u'c', u'c');
+  for (const std::u16string before : {u"", u"0123456789abx"}) {
+    for (const std::u16string tail : {u"ab", u"abxab", u"abxabc"}) {
+      const std::u16string all = before + tail;
+      const int32_t expected = tail == u"abxabc" ? static_cast<int32_t>(before.size()) + 3 : -1;
+      EXPECT_EQ(FindLiteral(followed, all.data(), static_cast<int32_t>(all.size()), 0), expected)
+          << Narrow(all);
+    }
+  }
 }
 
 TEST(PatternSearcherTest, WithoutAccelerationNothingIsSkipped) {
