@@ -990,14 +990,6 @@ int32_t NextStart(const SearchHints& hints, const char16_t* text, int32_t len, i
   return len;
 }
 
-bool HasRequiredLiterals(const SearchHints& hints, std::u16string_view text) {
-  const int32_t len = static_cast<int32_t>(text.size());
-  for (const RequiredLiteral& literal : hints.required) {
-    if (FindLiteral(literal, text.data(), len, 0) < 0) return false;
-  }
-  return true;
-}
-
 SearchProgram::SearchProgram(std::u16string_view pattern) : runnable_(false), accelerate_(true) {
   pattern_.Compile(pattern);
   runnable_ = IsRunnableProgram(pattern_);

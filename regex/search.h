@@ -3,7 +3,10 @@
 // program itself, not from the pattern text: the code units a match can
 // begin with, a literal every match begins with, and literals every match
 // contains. A start position that cannot begin a match, or a text that
-// lacks a required literal, is skipped without running the program.
+// lacks a required literal, is skipped without running the program; a
+// program simple enough to match without backtracking is run without the
+// backtracking machine. Programs are built once per pattern and process
+// and shared (SharedSearchProgram).
 #ifndef CNV_REGEX_SEARCH_H_
 #define CNV_REGEX_SEARCH_H_
 
@@ -137,9 +140,6 @@ SearchHints AnalyzeProgram(const CompiledPattern& pattern);
 // The first start position at or after `from` at which a match may begin,
 // or `len` when there is none.
 int32_t NextStart(const SearchHints& hints, const char16_t* text, int32_t len, int32_t from);
-
-// Whether `text` contains every required literal (the prefix included).
-bool HasRequiredLiterals(const SearchHints& hints, std::u16string_view text);
 
 // Position of `literal` in text[from, len), or -1. The scan looks for the
 // literal's probe unit and its second unit, eight start positions at a time.
