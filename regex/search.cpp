@@ -958,6 +958,12 @@ int32_t NextStart(const SearchHints& hints, const char16_t* text, int32_t len, i
     const int32_t at = FindLiteral(hints.prefix, text, len, from);
     return at < 0 ? len : at;
   }
+  // Where starts come thick (a run of blanks, say), the first is taken
+  // before a scan is set up.
+  if (from < len && hints.first.Has(text[from]) &&
+      (!hints.secondKnown || (from + 1 < len && hints.second.Has(text[from + 1])))) {
+    return from;
+  }
   if (hints.secondKnown) {
 #ifdef CNV_SEARCH_SSE2
     // Starts [from, len - 1): eight first units at a time, then the unit
