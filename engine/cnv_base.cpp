@@ -9,19 +9,35 @@ const char16_t kOutputHeader[] = u"# VLK250->QDN570変換コンフィグ";
 
 CCnvBase::~CCnvBase() = default;
 
-void SplitComment(const std::u16string& line, std::u16string& cmd, std::u16string& comment) {
+namespace {
+
+// Where the comment part of `line` begins: its first "#" outside double
+// quotes, or npos.
+size_t CommentMark(const std::u16string& line) {
+  const size_t first = line.find(u'#');
+  if (first == std::u16string::npos) return first;  // most lines
   bool inQuotes = false;
   for (size_t i = 0; i < line.size(); ++i) {
     if (line[i] == u'"') {
       inQuotes = !inQuotes;  // no escape character: every quote flips
     } else if (line[i] == u'#' && !inQuotes) {
-      cmd.assign(line, 0, i);
-      comment.assign(line, i, std::u16string::npos);
-      return;
+      return i;
     }
   }
-  cmd = line;
-  comment.clear();
+  return std::u16string::npos;
+}
+
+}  // namespace
+
+void SplitComment(const std::u16string& line, std::u16string& cmd, std::u16string& comment) {
+  const size_t mark = CommentMark(line);
+  if (mark == std::u16string::npos) {
+    cmd = line;
+    comment.clear();
+  } else {
+    cmd.assign(line, 0, mark);
+    comment.assign(line, mark, std::u16string::npos);
+  }
 }
 
 void CCnvBase::AppendLines(const std::vector<std::u16string>& lines) {
@@ -45,14 +61,23 @@ int CCnvBase::Load(const std::filesystem::path& path) {
 int CCnvBase::LoadBytes(std::string_view bytes, const std::filesystem::path& name) {
   // Each line goes straight into the store, split: no second copy of the
   // configuration is held while it loads.
+  // Room too for the lines the steps insert, so that the arrays are not
+  // moved (and a larger copy filled) on the first insertion: reserved room
+  // that is never used costs address space, not memory.
   const size_t lineEnds = static_cast<size_t>(std::count(bytes.begin(), bytes.end(), '\n'));
-  m_cmdLines.reserve(m_cmdLines.size() + lineEnds + 1);
-  m_commentLines.reserve(m_commentLines.size() + lineEnds + 1);
+  const size_t room = lineEnds + 1 + lineEnds / 2 + 256;
+  m_cmdLines.reserve(m_cmdLines.size() + room);
+  m_commentLines.reserve(m_commentLines.size() + room);
   DecodeTextLines(bytes, name, [this](std::u16string& line) {
-    std::u16string cmd, comment;
-    SplitComment(line, cmd, comment);
-    m_cmdLines.push_back(std::move(cmd));
-    m_commentLines.push_back(std::move(comment));
+    // The line itself becomes the command part.
+    const size_t mark = CommentMark(line);
+    if (mark == std::u16string::npos) {
+      m_commentLines.emplace_back();
+    } else {
+      m_commentLines.emplace_back(line, mark);
+      line.resize(mark);
+    }
+    m_cmdLines.push_back(std::move(line));
   });
   return 1;
 }

@@ -32,12 +32,15 @@ void CCnvEngine::ChooseConverter(std::string_view bytes, const std::filesystem::
     m_converterKind = kConverterTftp;
     return;
   }
-  tftp.reset();
+  // The web-GUI converter's load is the plain one, which the listing
+  // converter's attempt has just made: its lines are taken over instead of
+  // decoding the input a second time.
   auto gui = std::make_unique<CCnvGUI>();
-  if (gui->LoadBytes(bytes, inputName) == 1) {
-    m_converter = std::move(gui);
-    m_converterKind = kConverterGui;
-  }
+  gui->m_cmdLines = std::move(tftp->m_cmdLines);
+  gui->m_commentLines = std::move(tftp->m_commentLines);
+  tftp.reset();
+  m_converter = std::move(gui);
+  m_converterKind = kConverterGui;
 }
 
 CCnvEngine::~CCnvEngine() = default;

@@ -56,8 +56,8 @@ class CCnvEngine {
   virtual int ExternalMemoryStep(CCnvBase& converter);
 
  private:
-  // Gives the same bytes to each converter in turn and keeps the first
-  // whose load takes them.
+  // Gives the bytes to the sectioned-listing converter and keeps it when its
+  // load takes them, else the web-GUI converter with the lines it loaded.
   void ChooseConverter(std::string_view bytes, const std::filesystem::path& inputName);
 
   ConversionReport* m_report = nullptr;

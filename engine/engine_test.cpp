@@ -152,8 +152,8 @@ TEST_F(Engine, ChoiceOfConverter) {
     EXPECT_EQ(fromPipe.m_converter->JoinedLines(), engine.m_converter->JoinedLines()) << c.name;
 #endif
   }
-  // The listing converter keeps the lines it loaded; the web-GUI converter
-  // read the file again into a store of its own.
+  // The listing converter keeps the lines it loaded; when it refuses them,
+  // the web-GUI converter takes them over (they are not loaded twice).
   WriteBytes(Path("choice.txt"), "# System configuration\nip lan1\n");
   CCnvEngine gui(Path("choice.txt"));
   EXPECT_EQ(gui.m_converter->LineCount(), 2);

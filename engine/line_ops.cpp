@@ -35,13 +35,14 @@ int FindLinesUpTo(CCnvBase& store, std::u16string_view pattern, CCnvMatchList& l
     store.SetError(kCnvOperationError);
     return 0;
   }
-  CompiledPattern compiled;
-  if (compiled.Compile(pattern) != kParseOk) {
+  // Compiled and analysed once per process; one working memory serves every
+  // line of the search.
+  PatternSearcher searcher(SharedSearchProgram(pattern));
+  if (searcher.program().error() != kParseOk) {
     store.SetError(kCnvOperationError);
     return 0;
   }
   if (last < 0) last = count - 1;
-  PatternSearcher searcher(compiled);  // one working memory for every line of the search
   for (int i = first; i <= last && list.size() < limit; ++i) {
     const std::u16string& cmd = store.m_cmdLines[static_cast<size_t>(i)];
     if (searcher.Match(cmd)) AppendGroup0(list, searcher.state(), i, cmd, 0);
@@ -55,11 +56,11 @@ int FindLinesUpTo(CCnvBase& store, std::u16string_view pattern, CCnvMatchList& l
 
 int MatchAllInText(std::u16string_view pattern, std::u16string_view text, CCnvMatchList& list) {
   list.clear();
-  CompiledPattern compiled;
-  if (compiled.Compile(pattern) != kParseOk || compiled.groupCount == 0) return 0;
+  PatternSearcher searcher(SharedSearchProgram(pattern));
+  const CompiledPattern& compiled = searcher.program().compiled();
+  if (searcher.program().error() != kParseOk || compiled.groupCount == 0) return 0;
   // Every record holds the whole text: one shared copy, however many matches.
   const CCnvMatchText whole(text);
-  PatternSearcher searcher(compiled);
   const MatchState& state = searcher.state();
   size_t offset = 0;  // where the rest begins in the whole text
   while (offset < text.size()) {
@@ -84,9 +85,11 @@ int MatchAllInText(std::u16string_view pattern, std::u16string_view text, CCnvMa
 int FindLineSequence(CCnvBase& store, const std::vector<std::u16string>& patterns,
                      CCnvMatchList& list) {
   list.clear();
-  std::vector<CompiledPattern> compiled(patterns.size());
-  for (size_t k = 0; k < patterns.size(); ++k) {
-    if (compiled[k].Compile(patterns[k]) != kParseOk) {
+  std::vector<PatternSearcher> searchers;
+  searchers.reserve(patterns.size());
+  for (const std::u16string& pattern : patterns) {
+    searchers.emplace_back(SharedSearchProgram(pattern));
+    if (searchers.back().program().error() != kParseOk) {
       store.SetError(kCnvOperationError);
       return 0;
     }
@@ -94,13 +97,10 @@ int FindLineSequence(CCnvBase& store, const std::vector<std::u16string>& pattern
   const int n = static_cast<int>(patterns.size());
   const int count = store.LineCount();
   if (n == 0) return 0;
-  std::vector<PatternSearcher> searchers;
-  searchers.reserve(compiled.size());
-  for (const CompiledPattern& pattern : compiled) searchers.emplace_back(pattern);
   // A run lies wholly in command parts or wholly in comment parts.
   const auto runMatches = [&](const std::vector<std::u16string>& parts, int s) {
     for (int k = 0; k < n; ++k) {
-      if (compiled[static_cast<size_t>(k)].groupCount == 0 ||
+      if (searchers[static_cast<size_t>(k)].program().compiled().groupCount == 0 ||
           !searchers[static_cast<size_t>(k)].Match(parts[static_cast<size_t>(s + k)])) {
         return false;
       }

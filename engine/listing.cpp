@@ -16,11 +16,11 @@ int CCnvTFTP::LoadBytes(std::string_view bytes, const std::filesystem::path& nam
 }
 
 bool CCnvTFTP::HasListingMarkers() {
+  // Neither search can set an error, so the first line with the first
+  // marker settles that one, and without it the second is not needed.
   CCnvMatchList matches;
-  const bool clearMarker =
-      FindLines(*this, u"{#?[ \t]*clear configuration[ \t]*}", matches, 0, -1, 1) == 1;
-  // Checked even without the first marker; neither check can set an error.
-  const bool systemMarker =
-      FindLineSequence(*this, {u"{#+[ \t]*System configuration[ \t]*}"}, matches) == 1;
-  return clearMarker && systemMarker;
+  if (FindLinesUpTo(*this, u"{#?[ \t]*clear configuration[ \t]*}", matches, 0, -1, 1, 1) != 1) {
+    return false;
+  }
+  return FindLineSequence(*this, {u"{#+[ \t]*System configuration[ \t]*}"}, matches) == 1;
 }

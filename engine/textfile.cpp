@@ -70,6 +70,47 @@ std::string LineText(size_t lineNumber) {
   return "line " + std::to_string(lineNumber);
 }
 
+// Pure ASCII text in a character set that keeps ASCII as it is: the
+// conversion is a copy of each unit, with no call into the system's
+// converter. False (nothing done) when the text is not pure ASCII. (Loops
+// without early exits, which compilers turn into vector code.)
+bool WidenAscii(std::string_view bytes, std::u16string& out) {
+  unsigned char all = 0;
+  for (char c : bytes) all |= static_cast<unsigned char>(c);
+  if (all >= 0x80) return false;
+  out.resize(bytes.size());
+  for (size_t i = 0; i < bytes.size(); ++i) out[i] = static_cast<unsigned char>(bytes[i]);
+  return true;
+}
+
+bool NarrowAscii(std::u16string_view text, std::string& out) {
+  char16_t all = 0;
+  for (char16_t c : text) all |= c;
+  if (all >= 0x80) return false;
+  out.resize(text.size());
+  for (size_t i = 0; i < text.size(); ++i) out[i] = static_cast<char>(text[i]);
+  return true;
+}
+
+// Whether `codec`, of a character set known to be stateless and to keep
+// ASCII as it is, reads and writes every ASCII character as its own byte,
+// so that WidenAscii and NarrowAscii give what its conversions give. (Stateful sets such as
+// ISO-2022-JP may pass every single ASCII byte through, yet read an escape sequence as a shift:
+// they are not in the known list.)
+template <typename CodecT>
+bool KeepsAscii(const CodecT& codec) {
+  std::string bytes;
+  std::u16string units;
+  for (int c = 0; c < 0x80; ++c) {
+    bytes += static_cast<char>(c);
+    units += static_cast<char16_t>(c);
+  }
+  std::u16string decoded;
+  std::string encoded;
+  return codec.Decode(bytes, decoded) && decoded == units && codec.Encode(units, encoded) &&
+         encoded == bytes;
+}
+
 // ------------------------------------------------- temporary files now open
 
 // The temporary files of the writes under way, for interrupt handlers to
@@ -148,8 +189,13 @@ bool TakesNoFlags(UINT cp) {
 
 class Codec {
  public:
-  Codec() : cp_(ActiveCodePage()) {}
-  explicit Codec(UINT cp) : cp_(cp) {}
+  Codec() : Codec(ActiveCodePage()) {}
+  explicit Codec(UINT cp) : cp_(cp) {
+    // UTF-8, Shift_JIS, EUC-JP, the ISO 8859 and the Windows 125x sets.
+    const bool known = cp == CP_UTF8 || cp == 932 || cp == 20932 || (cp >= 28591 && cp <= 28605) ||
+                       (cp >= 1250 && cp <= 1258);
+    keepsAscii_ = known && KeepsAscii(*this);
+  }
 
   std::string Name() const { return cp_ == CP_UTF8 ? "UTF-8" : "CP" + std::to_string(cp_); }
   bool IsUtf8() const { return cp_ == CP_UTF8; }
@@ -163,7 +209,7 @@ class Codec {
 
   bool Decode(std::string_view bytes, std::u16string& out) const {
     out.clear();
-    if (bytes.empty()) return true;
+    if (bytes.empty() || (keepsAscii_ && WidenAscii(bytes, out))) return true;
     const DWORD flags = TakesNoFlags(cp_) ? 0 : MB_ERR_INVALID_CHARS;
     const int size = static_cast<int>(bytes.size());
     int n = MultiByteToWideChar(cp_, flags, bytes.data(), size, nullptr, 0);
@@ -177,7 +223,7 @@ class Codec {
 
   bool Encode(std::u16string_view text, std::string& out) const {
     out.clear();
-    if (text.empty()) return true;
+    if (text.empty() || (keepsAscii_ && NarrowAscii(text, out))) return true;
     const std::wstring wide(text.begin(), text.end());
     const int size = static_cast<int>(wide.size());
     DWORD flags = WC_NO_BEST_FIT_CHARS;
@@ -205,6 +251,7 @@ class Codec {
 
  private:
   UINT cp_;
+  bool keepsAscii_ = false;  // see KeepsAscii
 };
 
 // Maps a character-set name to a code page: a number, "CP<number>" or a
@@ -408,6 +455,12 @@ class Codec {
   explicit Codec(std::string charset) : charset_(std::move(charset)) {
     decode_ = iconv_open("UTF-16LE", charset_.c_str());
     encode_ = iconv_open(charset_.c_str(), "UTF-16LE");
+    // UTF-8, Shift_JIS, EUC-JP, the ISO 8859 and the Windows 125x sets.
+    const std::string upper = UpperAscii(charset_);
+    const bool known = upper == "UTF-8" || upper == "UTF8" || upper == "CP932" ||
+                       upper == "EUC-JP" || upper.rfind("ISO-8859-", 0) == 0 ||
+                       upper.rfind("CP125", 0) == 0 || upper.rfind("WINDOWS-125", 0) == 0;
+    keepsAscii_ = known && usable() && KeepsAscii(*this);
   }
   ~Codec() {
     if (valid(decode_)) iconv_close(decode_);
@@ -433,6 +486,7 @@ class Codec {
 
   bool Decode(std::string_view bytes, std::u16string& out) const {
     out.clear();
+    if (keepsAscii_ && WidenAscii(bytes, out)) return true;
     std::string units;
     if (!usable() || !RunIconv(decode_, bytes, units)) return false;
     out.resize(units.size() / 2);
@@ -447,6 +501,7 @@ class Codec {
   // the same character (no best-fit substitutes).
   bool Encode(std::u16string_view text, std::string& out) const {
     out.clear();
+    if (keepsAscii_ && NarrowAscii(text, out)) return true;
     std::string units(text.size() * 2, '\0');
     for (size_t i = 0; i < text.size(); ++i) {
       units[2 * i] = static_cast<char>(text[i] & 0xFF);
@@ -463,6 +518,7 @@ class Codec {
   std::string charset_;
   iconv_t decode_;
   iconv_t encode_;
+  bool keepsAscii_ = false;  // see KeepsAscii
 };
 
 bool ReadAllBytes(const fs::path& path, std::string& bytes, std::error_code& why) {

@@ -1,5 +1,6 @@
 // Interpreter of compiled pattern programs: a backtracking machine whose
 // backtrack stack lives on the heap, so it never recurses.
+#include <algorithm>
 #include <limits>
 #include <new>
 #include <string>
@@ -161,7 +162,11 @@ bool EnterUnitLoop(const Instruction* prog, const UnitLoop& loop, uint32_t resum
   int32_t end = memo.runEnd;
   if (memo.runFrom < 0 || from < memo.runFrom || from > memo.runEnd) {
     end = from;
-    while (UnitMatches(prog, loop.unit, text, end, len)) ++end;
+    if (loop.unitsExact) {
+      while (InText(end, len) && loop.units.Has(text[end])) ++end;
+    } else {
+      while (UnitMatches(prog, loop.unit, text, end, len)) ++end;
+    }
     memo.runFrom = from;
     memo.runEnd = end;
   }
@@ -207,9 +212,10 @@ void ResetState(const CompiledPattern& pattern, MatchState& state) {
 }
 
 // Runs the program. With `hints`, start positions that cannot begin a
-// match are passed over; every other step is the same.
+// match are passed over; every other step is the same. The first start is
+// `firstStart`, or the first NextStart gives when it is negative.
 bool Run(const CompiledPattern& pattern, const char16_t* text, int32_t len, MatchState& state,
-         const SearchHints* hints) {
+         const SearchHints* hints, int32_t firstStart) {
   const Instruction* prog = pattern.instructions.data();
   const uint32_t size = static_cast<uint32_t>(pattern.instructions.size());
   Stack stack(state.stack, state.height);
@@ -229,7 +235,7 @@ bool Run(const CompiledPattern& pattern, const char16_t* text, int32_t len, Matc
     memo.failuresKnown = false;
   }
   uint32_t ip = 0;
-  int32_t attempt = skipStarts ? NextStart(*hints, text, len, 0) : 0;
+  int32_t attempt = firstStart >= 0 ? firstStart : skipStarts ? NextStart(*hints, text, len, 0) : 0;
   if (skipStarts && attempt >= len) return false;
   int32_t pos = attempt;
 
@@ -380,6 +386,20 @@ bool Run(const CompiledPattern& pattern, const char16_t* text, int32_t len, Matc
   }
 }
 
+// Run with the state reset first; false when memory runs out.
+bool RunGuarded(const CompiledPattern& pattern, std::u16string_view text, MatchState& state,
+                const SearchHints* hints, int32_t firstStart) {
+  if (text.size() > static_cast<size_t>(std::numeric_limits<int32_t>::max())) return false;
+  try {
+    ResetState(pattern, state);
+    return Run(pattern, text.data(), static_cast<int32_t>(text.size()), state, hints, firstStart);
+  } catch (const std::bad_alloc&) {
+    return false;
+  } catch (const StackFull&) {
+    return false;
+  }
+}
+
 }  // namespace
 
 bool IsRunnableProgram(const CompiledPattern& pattern) {
@@ -388,15 +408,12 @@ bool IsRunnableProgram(const CompiledPattern& pattern) {
 
 bool RunProgram(const CompiledPattern& pattern, std::u16string_view text, MatchState& state,
                 const SearchHints* hints) {
-  if (text.size() > static_cast<size_t>(std::numeric_limits<int32_t>::max())) return false;
-  try {
-    ResetState(pattern, state);
-    return Run(pattern, text.data(), static_cast<int32_t>(text.size()), state, hints);
-  } catch (const std::bad_alloc&) {
-    return false;
-  } catch (const StackFull&) {
-    return false;
-  }
+  return RunGuarded(pattern, text, state, hints, -1);
+}
+
+bool RunProgramFrom(const CompiledPattern& pattern, std::u16string_view text, MatchState& state,
+                    const SearchHints& hints, int32_t firstStart) {
+  return RunGuarded(pattern, text, state, &hints, std::max(firstStart, 0));
 }
 
 bool MatchPattern(const CompiledPattern& pattern, std::u16string_view text, MatchState& state) {

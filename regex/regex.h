@@ -123,6 +123,9 @@ struct LoopMemo {
   // positions past its end are not known to fail.
   bool failuresKnown = false;
   std::vector<int32_t> below;
+  // A linear program's loop (regex/search.h): the end of the run from
+  // which the rest of the program failed, or -1.
+  int32_t failedFrom = -1;
 };
 
 struct MatchState {

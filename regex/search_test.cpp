@@ -5,7 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "engine/cnv_base.h"
@@ -37,16 +39,25 @@ struct HintCase {
   bool skipStarts;
   std::u16string prefix;
   std::vector<std::u16string> required;  // in the order they are checked
+  bool linear = false;
 };
 
 TEST(SearchHintsTest, DerivedFromTheProgram) {
   const HintCase cases[] = {
-      {u"{pp select [0-9]+[ \t]*}", true, u"pp select ", {u"pp select "}},
+      {u"{pp select [0-9]+[ \t]*}", true, u"pp select ", {u"pp select "}, true},
       // The letters of a look-ahead are read but not consumed: not required.
       {u"{reputation !(off)}", true, u"reputation ", {u"reputation "}},
-      {u"{pp enable 5}![0-9]", true, u"pp enable 5", {u"pp enable 5"}},
+      {u"{pp enable 5}![0-9]", true, u"pp enable 5", {u"pp enable 5"}, true},
       // Optional leading blanks: no prefix, but the literal is required.
-      {u"{[ \t]*url filter[ \t]*[0-9]+}", true, u"", {u"url filter"}},
+      {u"{[ \t]*url filter[ \t]*[0-9]+}", true, u"", {u"url filter"}, true},
+      {u"{#?[ \t]*x}", true, u"", {u"x"}, true},
+      {u"^{[^0-9]+[0-9]}", false, u"", {}, true},
+      // Not linear: a loop may give back a unit the rest needs, a look-ahead
+      // follows a loop, a second group, a class partly beyond 255.
+      {u"{[0-9]*5}", true, u"", {u"5"}},
+      {u"{a[0-9]*}![x]", true, u"a", {u"a"}},
+      {u"{a}{b}", true, u"a", {u"b", u"a"}},
+      {u"{[\u3000-\u30ff]+}", true, u"", {}},
       // Each branch of an alternation is required by neither.
       {u"((lan)|(wan))1", true, u"", {u"1"}},
       // `|` binds single items: a, then b or c, then d.
@@ -69,6 +80,7 @@ TEST(SearchHintsTest, DerivedFromTheProgram) {
     EXPECT_EQ(hints.skipStarts, c.skipStarts);
     EXPECT_EQ(hints.prefix.text, c.prefix);
     EXPECT_EQ(RequiredTexts(hints), c.required);
+    EXPECT_EQ(hints.linear.usable, c.linear);
   }
 }
 
@@ -103,6 +115,35 @@ TEST(SearchHintsTest, SecondCodeUnit) {
   EXPECT_TRUE(look.second.Has(u'x'));
   EXPECT_TRUE(look.second.Has(u'y'));
   EXPECT_FALSE(look.second.Has(u'a'));
+}
+
+TEST(SearchHintsTest, NextStartTakesWhatTheSetsAdmitFromEveryOffset) {
+  for (const char16_t* pattern : {u"{[0-9]+}", u"{[ \t]+[0-9]+}", u"{[a\u3000-\uffff]b}"}) {
+    const SearchHints hints = HintsOf(pattern);
+    ASSERT_TRUE(hints.skipStarts && hints.firstRanges.usable);
+    for (size_t size = 0; size <= 24; ++size) {
+      // One unit that may begin a match at `hit`, and one after it.
+      for (size_t hit = 0; hit <= size; ++hit) {
+        std::u16string text(size, u'x');
+        if (hit < size) text[hit] = hit % 2 ? u'\t' : u'7';
+        if (hit < size) text[hit] = hints.first.Has(text[hit]) ? text[hit] : u'\u3042';
+        if (hit + 1 < size) text[hit + 1] = u'b';
+        if (hit + 1 < size && !hints.second.Has(u'b')) text[hit + 1] = u'1';
+        const int32_t len = static_cast<int32_t>(size);
+        for (int32_t from = 0; from <= len; ++from) {
+          int32_t expected = from;
+          while (expected < len &&
+                 !(hints.first.Has(text[expected]) &&
+                   (!hints.secondKnown ||
+                    (expected + 1 < len && hints.second.Has(text[expected + 1]))))) {
+            ++expected;
+          }
+          EXPECT_EQ(NextStart(hints, text.data(), len, from), expected)
+              << Narrow(pattern) << " " << Narrow(text) << " from " << from;
+        }
+      }
+    }
+  }
 }
 
 TEST(SearchHintsTest, GreedyLoopsOverOneUnitAreFound) {
@@ -157,6 +198,19 @@ TEST(PatternSearcherTest, LoopShortcutsKeepTheResults) {
       // A loop entered again inside the same run knows where the run ends.
       {u"{.?a*b}", u"caaab", 0, 5},
       {u"{(b[0-9]*c)*d}", u"b1cb22cb3d", 9, 10},
+      // The unit after the prefix rules out the first two places.
+      {u"{ip ((lan)|(wan))[0-9]+}", u"ip filter ip x ip lan1", 15, 22},
+      {u"{ip ((lan)|(wan))[0-9]+}", u"ip wan ip ", -1, -1},
+      // Linear programs: each step takes what it can.
+      {u"{[0-9]+}", u"ab 123 4", 3, 6},
+      {u"{pp enable 5}![0-9]", u"pp enable 51 pp enable 5", 13, 24},
+      {u"{a[0-9]*b}![x]", u"a12bx a3b", 6, 9},
+      {u"{#?[ \t]*x}", u"## \tx", 1, 5},
+      {u"{[ \t]+[0-9]+}", u" \t \t x  \t", -1, -1},
+      {u"{[ \t]+[0-9]+}", u"   \t  \t x  \t 7", 9, 14},
+      {u"^{[0-9]+x}", u"12x", 0, 3},
+      {u"^{[0-9]+x}", u"a12x", -1, -1},
+      {u"{[^0-9]+[0-9]}", u"ab1", 0, 3},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(Narrow(c.pattern) + " on " + Narrow(c.text));
@@ -187,8 +241,8 @@ TEST(SearchHintsTest, ProbeIsTheRarestCodeUnit) {
 
 TEST(FindLiteralTest, FindsTheFirstOccurrenceFromEveryOffset) {
   const std::u16string needle = u"select";
-  for (size_t probe = 0; probe < needle.size(); ++probe) {
-    const RequiredLiteral literal{needle, probe};
+  for (size_t probe = 0; probe < needle.size() * needle.size(); ++probe) {
+    const RequiredLiteral literal{needle, probe % needle.size(), probe / needle.size()};
     for (int before = 0; before <= 20; ++before) {
       for (int after = 0; after <= 9; after += 3) {
         // Near misses on both sides of the occurrence.
@@ -215,6 +269,17 @@ TEST(FindLiteralTest, EdgesOfTheText) {
   const RequiredLiteral high{u"\u3042\uffff", 1};
   const std::u16string text = u"xx\u3042\uffff";
   EXPECT_EQ(FindLiteral(high, text.data(), 4, 0), 2);
+  // Where the unit after it must be a c: not at the end, not before an x.
+  RequiredLiteral followed{u"ab", 1, 0, true};
+  followed.follow.AddRange(u'c', u'c');
+  for (const std::u16string before : {u"", u"0123456789abx"}) {
+    for (const std::u16string tail : {u"ab", u"abxab", u"abxabc"}) {
+      const std::u16string all = before + tail;
+      const int32_t expected = tail == u"abxabc" ? static_cast<int32_t>(before.size()) + 3 : -1;
+      EXPECT_EQ(FindLiteral(followed, all.data(), static_cast<int32_t>(all.size()), 0), expected)
+          << Narrow(all);
+    }
+  }
 }
 
 TEST(PatternSearcherTest, WithoutAccelerationNothingIsSkipped) {
@@ -266,21 +331,66 @@ TEST(PatternSearcherTest, ConverterPatternsGiveTheSpansOfThePlainInterpreter) {
       CompiledPattern compiled;
       ASSERT_EQ(compiled.Compile(p.text), 0);
       PatternSearcher searcher(compiled);
+      // The shared program that the line operations use: built once.
+      PatternSearcher shared(SharedSearchProgram(p.text));
+      EXPECT_EQ(&shared.program(), SharedSearchProgram(p.text).get());
       MatchState plain;
       int mismatches = 0;
       for (const std::u16string& part : parts) {
         const bool expected = MatchPattern(compiled, std::u16string_view(part), plain);
         const bool got = searcher.Match(part);
-        bool same = expected == got;
+        bool same = expected == got && shared.Match(part) == got;
         for (uint32_t g = 0; same && expected && g < compiled.groupCount; ++g) {
           same = plain.groups[g].start == searcher.state().groups[g].start &&
-                 plain.groups[g].end == searcher.state().groups[g].end;
+                 plain.groups[g].end == searcher.state().groups[g].end &&
+                 plain.groups[g].start == shared.state().groups[g].start &&
+                 plain.groups[g].end == shared.state().groups[g].end;
         }
         if (!same && ++mismatches <= 3) ADD_FAILURE() << "differs on: " << Narrow(part);
       }
       EXPECT_EQ(mismatches, 0);
     }
   }
+}
+
+// Several threads search with the shared programs while patterns never
+// seen before push the cache over its bound, so that kept programs are
+// dropped while others still use them.
+TEST(SharedSearchProgramTest, ThreadsGetTheSpansOfAFreshCompile) {
+  const std::vector<std::u16string> parts = LineParts(GeneratedConfigurations()[1]);
+  const std::vector<ConverterPattern> patterns = ConverterPatterns();
+  std::vector<std::vector<GroupSpan>> expected(patterns.size());  // per part, group 0
+  for (size_t k = 0; k < patterns.size(); ++k) {
+    CompiledPattern compiled;
+    ASSERT_EQ(compiled.Compile(patterns[k].text), 0);
+    PatternSearcher fresh(compiled);
+    for (const std::u16string& part : parts) {
+      expected[k].push_back(fresh.Match(part) ? fresh.state().groups[0] : GroupSpan{});
+    }
+  }
+  constexpr int kThreads = 4;
+  constexpr size_t kNewPerPattern = kMaxSharedPrograms / 64;
+  std::atomic<int> mismatches{0};
+  std::vector<std::thread> threads;
+  for (int t = 0; t < kThreads; ++t) {
+    threads.emplace_back([&, t] {
+      for (size_t i = 0; i < patterns.size(); ++i) {
+        const size_t k = (i + static_cast<size_t>(t) * 7) % patterns.size();
+        PatternSearcher cached(SharedSearchProgram(patterns[k].text));
+        for (size_t n = 0; n < parts.size(); ++n) {
+          const GroupSpan got = cached.Match(parts[n]) ? cached.state().groups[0] : GroupSpan{};
+          if (got.start != expected[k][n].start || got.end != expected[k][n].end) ++mismatches;
+        }
+        for (size_t n = 0; n < kNewPerPattern; ++n) {
+          const std::string number = std::to_string((t * patterns.size() + i) * 1000 + n);
+          SharedSearchProgram(u"{pp enable " + std::u16string(number.begin(), number.end()) + u"}");
+        }
+      }
+    });
+  }
+  for (std::thread& thread : threads) thread.join();
+  EXPECT_EQ(mismatches.load(), 0);
+  EXPECT_LE(SharedSearchProgramCount(), kMaxSharedPrograms);
 }
 
 class Store : public CCnvBase {
