@@ -141,8 +141,9 @@ SearchHints AnalyzeProgram(const CompiledPattern& pattern);
 // or `len` when there is none.
 int32_t NextStart(const SearchHints& hints, const char16_t* text, int32_t len, int32_t from);
 
-// Position of `literal` in text[from, len), or -1. The scan looks for the
-// literal's probe unit and its second unit, eight start positions at a time.
+// Position of `literal` in text[from, len), or -1. The scan compares the
+// probe units of sixteen start positions at a time (then eight), and only
+// where one agrees the second unit and the whole literal.
 int32_t FindLiteral(const RequiredLiteral& literal, const char16_t* text, int32_t len,
                     int32_t from);
 
