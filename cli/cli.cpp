@@ -762,6 +762,9 @@ int RunFleet(const Options& options, std::ostream& out, std::ostream& err, bool 
         if (c == '\n' || c == '\r') c = ' ';
       }
       while (!message.empty() && message.back() == ' ') message.pop_back();
+      // The input leads the entry already.
+      const std::string named = PathForTerminal(items[i].input) + ": ";
+      if (message.rfind(named, 0) == 0) message.erase(0, named.size());
       reason += message;
     }
     if (!reason.empty()) attention.push_back(PathForTerminal(items[i].input) + ": " + reason);
