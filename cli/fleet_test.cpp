@@ -112,6 +112,15 @@ TEST_F(FleetTest, EveryOutputIsTheSingleRunsOutput) {
         << run.err;
     EXPECT_NE(run.err.find("broken.txt: failed: config"), std::string::npos) << run.err;
   }
+  // A folder of Shift_JIS files, as saved on Japanese Windows.
+  const fs::path ja = dir_ / "ja";
+  fs::create_directories(ja);
+  WriteBytes(ja / "honsha.txt",
+             "# \x96\x7b\x8e\xd0\nip lan1 address 192.168.0.1/24 # \x96\x7b\x8e\xd0\n");
+  const ToolRun cp932 = Tool({"-e", "CP932", "-o", Arg(dir_ / "ja-out"), Arg(ja)});
+  EXPECT_EQ(cp932.status, kExitConverted) << cp932.err;
+  EXPECT_EQ(ReadBytes(dir_ / "ja-out" / "honsha.txt"),
+            Tool({"-e", "CP932", Arg(ja / "honsha.txt"), "-"}).out);
   // Without -f the outputs are kept and counted as skipped; -q leaves only
   // the errors.
   fs::remove(in_ / "broken.txt");
