@@ -769,8 +769,15 @@ int RunFleet(const Options& options, std::ostream& out, std::ostream& err, bool 
     }
     if (!reason.empty()) attention.push_back(PathForTerminal(items[i].input) + ": " + reason);
   };
-  RunOrdered<FleetOutcome>(items.size(), jobs, job, deliver,
-                           [&](size_t done) { status.Progress(done, failed + fileErrors); });
+  try {
+    RunOrdered<FleetOutcome>(items.size(), jobs, job, deliver,
+                             [&](size_t done) { status.Progress(done, failed + fileErrors); });
+  } catch (const FileError& e) {
+    // Standard output went away: the documents cannot be written.
+    status.Finish();
+    ReportFileError(e, err);
+    return kExitFileError;
+  }
   status.Finish();
 
   if (!options.quiet) {

@@ -72,6 +72,24 @@ void RunOrdered(size_t count, unsigned threads, const std::function<Result(size_
     std::lock_guard<std::mutex> lock(mutex);
     done.resize(window);
   }
+  // However the delivery ends, even by an exception of `deliver` or
+  // `finished`, the workers stop and are joined first.
+  struct Joiner {
+    std::mutex& mutex;
+    std::condition_variable& changed;
+    bool& stop;
+    std::vector<std::thread>& pool;
+    ~Joiner() {
+      {
+        std::lock_guard<std::mutex> lock(mutex);
+        stop = true;
+      }
+      changed.notify_all();
+      for (std::thread& t : pool) {
+        if (t.joinable()) t.join();
+      }
+    }
+  } joiner{mutex, changed, stop, pool};
   for (unsigned t = 0; t < started; ++t) pool.emplace_back(worker);
 
   std::exception_ptr failure;
@@ -104,10 +122,7 @@ void RunOrdered(size_t count, unsigned threads, const std::function<Result(size_
       lock.lock();
     }
   }
-  stop = true;
-  changed.notify_all();
   lock.unlock();
-  for (std::thread& t : pool) t.join();
   if (failure) std::rethrow_exception(failure);
 }
 
