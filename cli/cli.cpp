@@ -708,7 +708,11 @@ int RunFleet(const Options& options, std::ostream& out, std::ostream& err, bool 
       options.jobs != 0 ? options.jobs : std::max(1u, std::thread::hardware_concurrency());
   StatusPrinter status(err, errIsTerminal && !options.quiet, items.size());
   size_t converted = 0, failed = 0, skipped = 0, fileErrors = 0;
+  // The inputs that need attention: the first of them listed, all counted,
+  // so that the summary stays readable and its memory bounded.
+  constexpr size_t kListed = 100;
   std::vector<std::string> attention;
+  size_t needAttention = 0;
 
   const std::function<FleetOutcome(size_t)> job = [&](size_t i) {
     const FleetItem& item = items[i];
@@ -767,7 +771,10 @@ int RunFleet(const Options& options, std::ostream& out, std::ostream& err, bool 
       if (message.rfind(named, 0) == 0) message.erase(0, named.size());
       reason += message;
     }
-    if (!reason.empty()) attention.push_back(PathForTerminal(items[i].input) + ": " + reason);
+    if (reason.empty()) return;
+    if (++needAttention <= kListed) {
+      attention.push_back(PathForTerminal(items[i].input) + ": " + reason);
+    }
   };
   try {
     RunOrdered<FleetOutcome>(items.size(), jobs, job, deliver,
@@ -789,11 +796,15 @@ int RunFleet(const Options& options, std::ostream& out, std::ostream& err, bool 
     char seconds[32];
     std::snprintf(seconds, sizeof seconds, " in %.1f s)", status.Seconds());
     Say(err, line + Text(seconds));
-    if (!attention.empty()) {
+    if (needAttention > 0) {
       Say(err,
-          std::to_string(attention.size()) +
-              Text(attention.size() == 1 ? " input needs attention:" : " inputs need attention:"));
+          std::to_string(needAttention) +
+              Text(needAttention == 1 ? " input needs attention:" : " inputs need attention:"));
       for (const std::string& entry : attention) err << "  " << entry << '\n';
+      if (needAttention > attention.size()) {
+        err << "  " << Text("... and ") << (needAttention - attention.size())
+            << Text(" more (see --report or --json)") << '\n';
+      }
       err << std::flush;
     }
   }
