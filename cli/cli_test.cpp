@@ -304,7 +304,7 @@ TEST_F(CliTest, MessagesStayInTheTerminalCharacterSet) {
 TEST_F(CliTest, MissingInputIsAConversionFailure) {
   const CliRun run = RunTool({Arg(dir_ / "missing.txt")});
   EXPECT_EQ(run.status, kExitConversionFailed);
-  EXPECT_TRUE(Contains(run.err, Utf16ToUtf8(kInputOpenFailed))) << run.err;
+  EXPECT_TRUE(Contains(run.err, TerminalMessage(kInputOpenFailed))) << run.err;
   EXPECT_TRUE(Contains(run.err, Arg(dir_ / "missing.txt"))) << run.err;
   EXPECT_EQ(FolderNames(dir_), std::vector<std::string>{"config.txt"});
 }
@@ -313,7 +313,7 @@ TEST_F(CliTest, UncreatableOutputIsAConversionFailure) {
   const fs::path output = dir_ / "no-such-folder" / "out.txt";
   const CliRun run = RunTool({Arg(input_), Arg(output)});
   EXPECT_EQ(run.status, kExitConversionFailed);
-  EXPECT_TRUE(Contains(run.err, Utf16ToUtf8(kOutputOpenFailed))) << run.err;
+  EXPECT_TRUE(Contains(run.err, TerminalMessage(kOutputOpenFailed))) << run.err;
   EXPECT_TRUE(Contains(run.err, Arg(output))) << run.err;
 }
 
