@@ -319,7 +319,8 @@ int ParseArguments(const std::vector<std::string>& args, Options& options, std::
       ->check(CLI::Range(1u, 256u));
   app.add_flag("-q,--quiet", options.quiet,
                "With -o: no progress, summary or notices; only errors");
-  app.add_flag("-f,--force", options.force, "Overwrite an existing OUTPUT without asking");
+  app.add_flag("-f,--force", options.force,
+               "Replace an existing earlier output without asking (never a file that is not one)");
   app.add_option("-e,--encoding", options.encoding,
                  "Character set of INPUT and OUTPUT, e.g. CP932 or UTF-8 (default: the "
                  "locale's)")
