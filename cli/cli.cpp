@@ -42,10 +42,6 @@ constexpr char16_t kDefaultOutputName[] = u"qdn570-config.txt";
 constexpr char kStdoutName[] = "-";
 constexpr char kStdinName[] = "-";
 
-// The character set chosen with -e for configuration text; empty while the
-// user's default is in use. Messages are always in the default.
-std::string g_configEncoding;
-
 struct Options {
   std::vector<std::string> paths;  // as given: INPUT [OUTPUT], or the inputs of -o
   std::string input;
@@ -62,23 +58,25 @@ struct Options {
   bool json = false;
 };
 
-// Selects the configuration character set for one run and the user's
+// Selects the configuration character set (-e) for one run and the user's
 // default again afterwards (RunCli may run many times in one process).
+// Messages name the user's default themselves.
 class EncodingScope {
  public:
   EncodingScope() = default;
   ~EncodingScope() {
-    if (!g_configEncoding.empty()) SetFileEncoding("");
-    g_configEncoding.clear();
+    if (selected_) SetFileEncoding("");
   }
   EncodingScope(const EncodingScope&) = delete;
   EncodingScope& operator=(const EncodingScope&) = delete;
 
   bool Select(const std::string& name) {
-    if (!SetFileEncoding(name)) return false;
-    g_configEncoding = name;
-    return true;
+    selected_ = SetFileEncoding(name);
+    return selected_;
   }
+
+ private:
+  bool selected_ = false;
 };
 
 fs::path PathFromArg(const std::string& arg) {

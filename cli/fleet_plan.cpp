@@ -72,7 +72,6 @@ std::vector<fs::path> FolderInputs(const fs::path& folder, bool recursive) {
 FleetRefusal PlanFleet(const std::vector<fs::path>& inputs, const fs::path& outputDir,
                        bool recursive, std::vector<FleetItem>& items) {
   items.clear();
-  FleetRefusal refusal;
   const std::u8string dirKey = Key(outputDir);
   std::error_code ec;
   for (const fs::path& input : inputs) {
@@ -103,5 +102,5 @@ FleetRefusal PlanFleet(const std::vector<fs::path>& inputs, const fs::path& outp
       return {FleetRefusal::Kind::kSameOutput, items[at->second].input, item.input, item.output};
     }
   }
-  return refusal;
+  return {};
 }

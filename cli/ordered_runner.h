@@ -100,13 +100,14 @@ void RunOrdered(size_t count, unsigned threads, const std::function<Result(size_
       return done.front().has_value() || finishedCount != reported ||
              (delivered < errors.size() && errors[delivered]);
     });
-    if (finishedCount != reported && finished) {
+    if (finishedCount != reported) {
       reported = finishedCount;
-      lock.unlock();
-      finished(reported);
-      lock.lock();
+      if (finished) {
+        lock.unlock();
+        finished(reported);
+        lock.lock();
+      }
     }
-    reported = finishedCount;
     if (delivered < errors.size() && errors[delivered]) {
       failure = errors[delivered];
       break;

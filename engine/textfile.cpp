@@ -420,6 +420,16 @@ std::string ActiveCharset() {
   return g_charset.empty() ? DefaultCharset() : g_charset;
 }
 
+// The iconv name for a character-set name as users give it; empty is the
+// user's default. A bare number names a code page, as on Windows.
+std::string CharsetOfName(const std::string& name) {
+  if (name.empty()) return DefaultCharset();
+  if (IsShiftJisName(UpperAscii(name))) return "CP932";
+  const bool number =
+      std::all_of(name.begin(), name.end(), [](char c) { return c >= '0' && c <= '9'; });
+  return number ? "CP" + name : name;
+}
+
 // Runs one iconv conversion of a whole buffer from its initial state; false
 // on an invalid or incomplete sequence or an irreversible conversion.
 bool RunIconv(iconv_t cd, std::string_view in, std::string& out) {
@@ -714,12 +724,7 @@ bool SetFileEncoding(const std::string& name) {
     g_charset.clear();
     return true;
   }
-  // A bare number names a code page, as on Windows.
-  const bool number =
-      std::all_of(name.begin(), name.end(), [](char c) { return c >= '0' && c <= '9'; });
-  const std::string charset = IsShiftJisName(UpperAscii(name)) ? "CP932"
-                              : number ? "CP" + name
-                                       : name;
+  const std::string charset = CharsetOfName(name);
   const Codec codec(charset);
   if (!codec.usable() || !IsAsciiCompatible(codec)) return false;
   g_charset = charset;
@@ -915,49 +920,33 @@ std::u16string DecodeWith(const C& codec, const std::string& bytes) {
 
 }  // namespace
 
-std::string EncodeTextIn(const std::string& charset, const std::u16string& text) {
-#ifdef _WIN32
-  const UINT cp = charset.empty() ? GetACP() : CodePageOfName(charset);
-  if (cp == 0) throw FileError(FileError::Kind::DiskFull, {}, "unknown character set " + charset);
-  return EncodeWith(Codec(cp), text);
-#else
-  const Codec codec(charset.empty()                        ? DefaultCharset()
-                    : IsShiftJisName(UpperAscii(charset)) ? std::string("CP932")
-                                                          : charset);
-  return EncodeWith(codec, text);
-#endif
-}
-
-std::u16string DecodeTextIn(const std::string& charset, const std::string& bytes) {
+// Runs `convert` with the codec a character-set name selects; empty is the
+// user's default.
+template <typename Convert>
+auto WithNamedCodec(const std::string& charset, Convert convert) {
 #ifdef _WIN32
   const UINT cp = charset.empty() ? GetACP() : CodePageOfName(charset);
   if (cp == 0) throw FileError(FileError::Kind::Generic, {}, "unknown character set " + charset);
-  return DecodeWith(Codec(cp), bytes);
+  return convert(Codec(cp));
 #else
-  const Codec codec(charset.empty()                        ? DefaultCharset()
-                    : IsShiftJisName(UpperAscii(charset)) ? std::string("CP932")
-                                                          : charset);
-  return DecodeWith(codec, bytes);
+  return convert(Codec(CharsetOfName(charset)));
 #endif
 }
 
+std::string EncodeTextIn(const std::string& charset, const std::u16string& text) {
+  return WithNamedCodec(charset, [&](const auto& codec) { return EncodeWith(codec, text); });
+}
+
+std::u16string DecodeTextIn(const std::string& charset, const std::string& bytes) {
+  return WithNamedCodec(charset, [&](const auto& codec) { return DecodeWith(codec, bytes); });
+}
+
 std::string EncodeText(const std::u16string& text) {
-  const Codec codec;
-  std::string bytes;
-  if (!codec.Encode(text, bytes)) {
-    throw FileError(FileError::Kind::DiskFull, {},
-                    "a character that " + codec.Name() + " cannot represent");
-  }
-  return bytes;
+  return EncodeWith(Codec(), text);
 }
 
 std::u16string DecodeText(const std::string& bytes) {
-  const Codec codec;
-  std::u16string text;
-  if (!codec.Decode(bytes, text)) {
-    throw FileError(FileError::Kind::Generic, {}, "bytes that are not valid " + codec.Name());
-  }
-  return text;
+  return DecodeWith(Codec(), bytes);
 }
 
 // Lines are gathered into pieces of this many code units before they are
