@@ -5,6 +5,7 @@
 #include <cctype>
 #include <cstdint>
 #include <cstring>
+#include <optional>
 #include <string_view>
 #include <thread>
 #include <utility>
@@ -780,20 +781,26 @@ void DecodeTextLines(std::string_view bytes, const fs::path& name,
                     "the character set " + codec.Name() + " is not supported");
   }
 #endif
-  const Codec other(codec.OtherCommon());
+  // The other common character set, opened only for a hint on a refusal:
+  // opening it for every file would load its converter every time.
+  std::optional<Codec> other;
+  const auto otherCodec = [&]() -> const Codec& {
+    if (!other) other.emplace(codec.OtherCommon());
+    return *other;
+  };
   // Whether the other common character set reads every byte of `text`.
-  const auto otherReads = [&other](std::string_view text) {
+  const auto otherReads = [&](std::string_view text) {
     std::u16string ignored;
 #ifndef _WIN32
-    if (!other.usable()) return false;
+    if (!otherCodec().usable()) return false;
 #endif
-    return other.Decode(text, ignored);
+    return otherCodec().Decode(text, ignored);
   };
   constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
   if (bytes.substr(0, kUtf8Bom.size()) == kUtf8Bom) {
     if (codec.IsUtf8()) {
       bytes.remove_prefix(kUtf8Bom.size());
-    } else if (other.IsUtf8() && otherReads(bytes.substr(kUtf8Bom.size()))) {
+    } else if (otherCodec().IsUtf8() && otherReads(bytes.substr(kUtf8Bom.size()))) {
       // Read as it stands, the mark would become characters in front of
       // the first command.
       FileError error(FileError::Kind::Generic, name,
@@ -801,7 +808,7 @@ void DecodeTextLines(std::string_view bytes, const fs::path& name,
                           ": begins with a UTF-8 byte-order mark: the file looks like "
                           "UTF-8, not " +
                           codec.Name());
-      error.setReadsAs(other.Name());
+      error.setReadsAs(otherCodec().Name());
       throw error;
     }
   }
@@ -823,8 +830,8 @@ void DecodeTextLines(std::string_view bytes, const fs::path& name,
       const bool readsAsOther = otherReads(bytes);
       FileError error(FileError::Kind::Generic, name,
                       LineText(lineNumber) + ": bytes that are not valid " + codec.Name() +
-                          (readsAsOther ? "; the whole file reads as " + other.Name() : ""));
-      if (readsAsOther) error.setReadsAs(other.Name());
+                          (readsAsOther ? "; the whole file reads as " + otherCodec().Name() : ""));
+      if (readsAsOther) error.setReadsAs(otherCodec().Name());
       throw error;
     }
     sink(line);
