@@ -1,5 +1,6 @@
 #include "cli/cli.h"
 
+#include "cli/catalogue.h"
 #include "cli/convert_one.h"
 #include "cli/fleet_run.h"
 #include "cli/options.h"
@@ -60,17 +61,17 @@ int RunCli(const std::vector<std::string>& args, std::istream& in, std::ostream&
 
   EncodingScope encoding;
   if (!options.encoding.empty() && !encoding.Select(options.encoding)) {
-    Say(err, Text("unknown character set: ") + options.encoding);
+    Say(err, Tr("unknown character set: {1}", {options.encoding}));
     return kExitUsage;
   }
 
   if (!options.outputDir.empty()) return RunFleet(options, out, err, errIsTerminal);
   if (options.paths.size() > 2) {
-    Say(err, Text("one INPUT and at most one OUTPUT; to convert several inputs, give -o DIR"));
+    Say(err, Tr("one INPUT and at most one OUTPUT; to convert several inputs, give -o DIR"));
     return kExitUsage;
   }
   if (options.recursive || options.jobs != 0 || options.quiet) {
-    Say(err, Text("-r, -j and -q go with -o DIR"));
+    Say(err, Tr("-r, -j and -q go with -o DIR"));
     return kExitUsage;
   }
   options.input = options.paths[0];

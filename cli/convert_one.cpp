@@ -8,6 +8,7 @@
 #include <system_error>
 #include <utility>
 
+#include "cli/catalogue.h"
 #include "cli/diff.h"
 #include "cli/report_render.h"
 #include "cli/tool_io.h"
@@ -55,7 +56,7 @@ std::string OpenFailureReason(const fs::path& path, const std::error_code& why) 
 }
 
 std::string ConverterName(int32_t kind) {
-  return kind == kConverterTftp ? "sectioned listing" : "web-GUI save";
+  return Tr(kind == kConverterTftp ? "sectioned listing" : "web-GUI save");
 }
 
 // The output path: the default file name in the input's folder when none is
@@ -115,7 +116,8 @@ void ReportEngineFailure(CCnvEngine& engine, const fs::path& input, const fs::pa
   engine.GetErrorMessage(message);
   const CCnvBase* converter = engine.converter();
   const bool outputFailed = converter && converter->m_error == kCnvOutputOpen;
-  Say(err, PathForTerminal(outputFailed ? output : input) + ": " + TerminalText(message) +
+  Say(err, PathForTerminal(outputFailed ? output : input) + ": " +
+               TerminalText(ConverterMessage(message)) +
                (outputFailed ? OpenFailureReason(output, LastOutputOpenError()) : std::string()) +
                (report && !outputFailed ? TerminalText(FailureSuffix(*report)) : std::string()));
 }
@@ -183,21 +185,21 @@ bool MayReplace(const fs::path& output, bool force, const OverwriteQuestion& ask
   std::error_code ec;
   if (!Exists(output) || fs::is_directory(output, ec)) return true;
   if (IsForeignFile(output)) {
-    Say(err, PathForTerminal(output) +
-                 Text(" is not an output of this tool (its first line is not the header line); "
-                      "not replaced, even with -f"));
+    Say(err, Tr("{1} is not an output of this tool (its first line is not the header line); "
+                "not replaced, even with -f",
+                {PathForTerminal(output)}));
     return false;
   }
   if (force) return true;
   if (!ask) {
-    Say(err, PathForTerminal(output) +
-                 Text(" already exists; not overwritten (use -f to overwrite it)"));
+    Say(err, Tr("{1} already exists; not overwritten (use -f to overwrite it)",
+                {PathForTerminal(output)}));
     return false;
   }
-  const std::u16string question = Utf8ToUtf16(std::string(kProgram) + ": ") + PathText(output) +
-                                  u" already exists. Overwrite? [y/N] ";
+  const std::u16string question = Utf8ToUtf16(std::string(kProgram) + ": ") +
+                                  Tr16("{1} already exists. Overwrite? [y/N] ", {PathText(output)});
   if (ask(question)) return true;
-  Say(err, PathForTerminal(output) + Text(" not overwritten"));
+  Say(err, Tr("{1} not overwritten", {PathForTerminal(output)}));
   return false;
 }
 
@@ -211,13 +213,13 @@ std::u16string NoticeSummary(const ConversionReport& report) {
   for (const ReportNotice& notice : report.notices) notices.push_back(&notice);
   if (notices.empty()) return {};
   constexpr size_t kShown = 4;
-  std::u16string text = Utf8ToUtf16(std::to_string(notices.size()) +
-                                    (notices.size() == 1 ? " notice: " : " notices: "));
+  std::u16string text = Tr16(notices.size() == 1 ? "{1} notice: " : "{1} notices: ",
+                             {Utf8ToUtf16(std::to_string(notices.size()))});
   for (size_t i = 0; i < notices.size() && i < kShown; ++i) {
     if (i > 0) text += u", ";
     text += Utf8ToUtf16(notices[i]->code);
     if (notices[i]->inputLine > 0) {
-      text += Utf8ToUtf16(" (line " + std::to_string(notices[i]->inputLine) + ")");
+      text += Tr16(" (line {1})", {Utf8ToUtf16(std::to_string(notices[i]->inputLine))});
     }
   }
   if (notices.size() > kShown) text += u", ...";
@@ -299,12 +301,11 @@ int Convert(const Options& options, const fs::path& input, std::string bytes,
     diff.Finish();
   }
   if (options.dryRun) {
-    std::string line = Text("dry run: ") + PathForTerminal(input) + " (" + Text(kind) +
-                       "): " + std::to_string(loadedCount) + Text(" lines in, ") +
-                       std::to_string(convertedCount) + Text(" lines out, ") + counts +
-                       Text("; nothing written");
+    std::string line = Tr("dry run: {1} ({2}): {3} lines in, {4} lines out, {5}; nothing written",
+                          {PathForTerminal(input), kind, std::to_string(loadedCount),
+                           std::to_string(convertedCount), counts});
     if (!toStdout && !output.empty() && Exists(output)) {
-      line += Text(" (") + PathForTerminal(output) + Text(" exists and was left as it was)");
+      line += Tr(" ({1} exists and was left as it was)", {PathForTerminal(output)});
     }
     showReport();
     Say(err, line);
@@ -316,8 +317,8 @@ int Convert(const Options& options, const fs::path& input, std::string bytes,
     for (std::size_t i = 0; i < convertedCount; ++i) lines.Add(convertedLine(i, scratch));
     lines.Finish();
     showReport();
-    Say(err, Text("converted ") + PathForTerminal(input) + " (" + Text(kind) + ")" +
-                 Text(" to standard output: ") + counts);
+    Say(err,
+        Tr("converted {1} ({2}) to standard output: {3}", {PathForTerminal(input), kind, counts}));
     return kExitConverted;
   }
   if (!MayReplace(output, options.force, ask, err)) return kExitUsage;
@@ -328,8 +329,8 @@ int Convert(const Options& options, const fs::path& input, std::string bytes,
     return kExitConversionFailed;
   }
   showReport();
-  Say(err, Text("converted ") + PathForTerminal(input) + " (" + Text(kind) + ")" + Text(" to ") +
-               PathForTerminal(output) + Text(": ") + counts);
+  Say(err, Tr("converted {1} ({2}) to {3}: {4}",
+              {PathForTerminal(input), kind, PathForTerminal(output), counts}));
   writeJson(true, &output, static_cast<int>(convertedCount));
   return kExitConverted;
 }
@@ -351,8 +352,8 @@ int RunOne(const Options& options, const fs::path& input, const fs::path& output
     } else if (std::error_code why; !ReadFileBytes(input, bytes, why)) {
       std::u16string message;
       LoadMessage(kIdsErrorInputOpen, message);
-      Say(err,
-          PathForTerminal(input) + ": " + TerminalText(message) + OpenFailureReason(input, why));
+      Say(err, PathForTerminal(input) + ": " + TerminalText(ConverterMessage(message)) +
+                   OpenFailureReason(input, why));
       if (options.json) {
         JsonRun run;
         run.input = JsonPath(input);
@@ -372,7 +373,7 @@ int RunOne(const Options& options, const fs::path& input, const fs::path& output
     return kExitFileError;
   } catch (const std::bad_alloc&) {
     // The whole file is held in memory; by now the unwinding has freed it.
-    Say(err, PathForTerminal(input) + Text(": not enough memory to convert this file"));
+    Say(err, Tr("{1}: not enough memory to convert this file", {PathForTerminal(input)}));
     return kExitFileError;
   }
 }
@@ -385,8 +386,8 @@ int RunSingle(Options& options, std::istream& in, std::ostream& out, std::ostrea
     // A filter: the configuration goes to standard output, where a diff
     // cannot go as well. A dry run writes nothing, so it needs no OUTPUT.
     if (options.diff && !options.dryRun) {
-      Say(err, Text("-d writes the diff to standard output; with INPUT -, give an OUTPUT file "
-                    "or use -n"));
+      Say(err, Tr("-d writes the diff to standard output; with INPUT -, give an OUTPUT file "
+                  "or use -n"));
       return kExitUsage;
     }
     // Assigned as a string: GCC 12 warns falsely (-Wrestrict) on the literal.
@@ -394,15 +395,15 @@ int RunSingle(Options& options, std::istream& in, std::ostream& out, std::ostrea
   }
   const bool toStdout = options.output == kStdoutName;
   if (options.diff && toStdout) {
-    Say(err, Text("-d writes the diff to standard output; give an OUTPUT file or use -n"));
+    Say(err, Tr("-d writes the diff to standard output; give an OUTPUT file or use -n"));
     return kExitUsage;
   }
   if (options.json && toStdout) {
-    Say(err, Text("--json writes the report to standard output; give an OUTPUT file or use -n"));
+    Say(err, Tr("--json writes the report to standard output; give an OUTPUT file or use -n"));
     return kExitUsage;
   }
   if (options.json && options.diff) {
-    Say(err, Text("-d and --json both write to standard output; use one of them"));
+    Say(err, Tr("-d and --json both write to standard output; use one of them"));
     return kExitUsage;
   }
 
@@ -415,12 +416,12 @@ int RunSingle(Options& options, std::istream& in, std::ostream& out, std::ostrea
   }
   std::error_code ec;
   if (!fromStdin && fs::is_directory(input, ec)) {
-    Say(err, PathForTerminal(input) + Text(" is a folder, not a configuration file"));
+    Say(err, Tr("{1} is a folder, not a configuration file", {PathForTerminal(input)}));
     return kExitUsage;
   }
   if (!fromStdin && !toStdout && SameFile(input, output)) {
-    Say(err, PathForTerminal(output) +
-                 Text(" is the input file; choose another OUTPUT so that the input is kept"));
+    Say(err, Tr("{1} is the input file; choose another OUTPUT so that the input is kept",
+                {PathForTerminal(output)}));
     return kExitUsage;
   }
 

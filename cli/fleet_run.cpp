@@ -7,6 +7,7 @@
 #include <system_error>
 #include <thread>
 
+#include "cli/catalogue.h"
 #include "cli/convert_one.h"
 #include "cli/fleet_plan.h"
 #include "cli/ordered_runner.h"
@@ -24,20 +25,21 @@ std::string RefusalText(const FleetRefusal& refusal) {
     case FleetRefusal::Kind::kNone:
       break;
     case FleetRefusal::Kind::kMissingInput:
-      return PathForTerminal(refusal.first) + Text(" is neither a file nor a folder");
+      return Tr("{1} is neither a file nor a folder", {PathForTerminal(refusal.first)});
     case FleetRefusal::Kind::kOutputIsInputFolder:
-      return PathForTerminal(refusal.first) + Text(" is the folder of the input ") +
-             PathForTerminal(refusal.second) +
-             Text("; choose another output folder so that the inputs are kept");
+      return Tr(
+          "{1} is the folder of the input {2}; choose another output folder so that the "
+          "inputs are kept",
+          {PathForTerminal(refusal.first), PathForTerminal(refusal.second)});
     case FleetRefusal::Kind::kOutputInsideInput:
-      return PathForTerminal(refusal.first) + Text(" lies inside ") +
-             PathForTerminal(refusal.second) +
-             Text(", which is read with -r; choose an output folder outside it");
+      return Tr("{1} lies inside {2}, which is read with -r; choose an output folder outside it",
+                {PathForTerminal(refusal.first), PathForTerminal(refusal.second)});
     case FleetRefusal::Kind::kSameOutput:
-      return PathForTerminal(refusal.first) + Text(" and ") + PathForTerminal(refusal.second) +
-             Text(" would both be written to ") + PathForTerminal(refusal.output);
+      return Tr("{1} and {2} would both be written to {3}",
+                {PathForTerminal(refusal.first), PathForTerminal(refusal.second),
+                 PathForTerminal(refusal.output)});
     case FleetRefusal::Kind::kNoInputs:
-      return Text("no *.txt file in the folders given");
+      return Tr("no *.txt file in the folders given");
   }
   return {};
 }
@@ -57,13 +59,13 @@ struct FleetOutcome {
 // documents come in input order; a summary ends the run.
 int RunFleet(const Options& options, std::ostream& out, std::ostream& err, bool errIsTerminal) {
   if (options.diff) {
-    Say(err, Text("-d works with one INPUT; use --report or --json with -o"));
+    Say(err, Tr("-d works with one INPUT; use --report or --json with -o"));
     return kExitUsage;
   }
   std::vector<fs::path> inputs;
   for (const std::string& arg : options.paths) {
     if (arg == kStdinName) {
-      Say(err, Text("standard input cannot be one of several inputs; give files or folders"));
+      Say(err, Tr("standard input cannot be one of several inputs; give files or folders"));
       return kExitUsage;
     }
     inputs.push_back(PathFromArg(arg));
@@ -125,15 +127,15 @@ int RunFleet(const Options& options, std::ostream& out, std::ostream& err, bool 
         break;
       case kExitConversionFailed:
         ++failed;
-        reason = Text("failed: ");
+        reason = Tr("failed: ");
         break;
       case kExitUsage:
         ++skipped;
-        reason = Text("skipped: ");
+        reason = Tr("skipped: ");
         break;
       default:
         ++fileErrors;
-        reason = Text("file error: ");
+        reason = Tr("file error: ");
     }
     if (o.status != kExitConverted) {
       // The message, without the program's name and its line ends.
@@ -168,22 +170,24 @@ int RunFleet(const Options& options, std::ostream& out, std::ostream& err, bool 
   status.Finish();
 
   if (!options.quiet) {
-    std::string line =
-        std::to_string(converted) + Text(" converted, ") + std::to_string(failed) +
-        Text(" failed, ") + std::to_string(skipped) + Text(" skipped, ") +
-        std::to_string(fileErrors) + Text(fileErrors == 1 ? " file error (" : " file errors (") +
-        std::to_string(items.size()) + Text(items.size() == 1 ? " input" : " inputs");
     char seconds[32];
-    std::snprintf(seconds, sizeof seconds, " in %.1f s)", status.Seconds());
-    Say(err, line + Text(seconds));
+    std::snprintf(seconds, sizeof seconds, "%.1f", status.Seconds());
+    Say(err, Tr(fileErrors == 1
+                    ? "{1} converted, {2} failed, {3} skipped, {4} file error ({5} in {6} s)"
+                    : "{1} converted, {2} failed, {3} skipped, {4} file errors ({5} in {6} s)",
+                {std::to_string(converted), std::to_string(failed), std::to_string(skipped),
+                 std::to_string(fileErrors),
+                 Tr(items.size() == 1 ? "{1} input" : "{1} inputs", {std::to_string(items.size())}),
+                 seconds}));
     if (needAttention > 0) {
-      Say(err,
-          std::to_string(needAttention) +
-              Text(needAttention == 1 ? " input needs attention:" : " inputs need attention:"));
+      Say(err, Tr(needAttention == 1 ? "{1} input needs attention:" : "{1} inputs need attention:",
+                  {std::to_string(needAttention)}));
       for (const std::string& entry : attention) err << "  " << entry << '\n';
       if (needAttention > attention.size()) {
-        err << "  " << Text("... and ") << (needAttention - attention.size())
-            << Text(" more (see --report or --json)") << '\n';
+        err << "  "
+            << Tr("... and {1} more (see --report or --json)",
+                  {std::to_string(needAttention - attention.size())})
+            << '\n';
       }
       err << std::flush;
     }

@@ -1,5 +1,6 @@
 #include "cli/tool_io.h"
 
+#include "cli/catalogue.h"
 #include "cli/cli.h"
 #include "engine/file_error.h"
 #include "engine/strutil.h"
@@ -18,7 +19,7 @@ fs::path PathFromArg(const std::string& arg) {
 // A path as the terminal shows it. POSIX paths already are bytes in the
 // locale's character set. "-" is standard input.
 std::string PathForTerminal(const fs::path& path) {
-  if (path == fs::path(kStdinName)) return Text("standard input");
+  if (path == fs::path(kStdinName)) return Tr("standard input");
 #ifdef _WIN32
   return TerminalText(path.u16string());
 #else
@@ -58,11 +59,13 @@ void WriteToStdout(std::ostream& out, const std::string& bytes) {
 
 void ReportFileError(const FileError& error, std::ostream& err) {
   const std::string where =
-      error.path().empty() ? std::string("standard output") : PathForTerminal(error.path());
-  const char* what = error.kind() == FileError::Kind::DiskFull ? "cannot write" : "cannot read";
+      error.path().empty() ? Tr("standard output") : PathForTerminal(error.path());
   std::string hint;
-  if (!error.readsAs().empty()) hint = " (try -e " + error.readsAs() + ")";
-  Say(err, where + ": " + Text(what) + ": " + Text(error.what()) + Text(hint));
+  if (!error.readsAs().empty()) hint = Tr(" (try -e {1})", {error.readsAs()});
+  Say(err, Tr(error.kind() == FileError::Kind::DiskFull ? "{1}: cannot write: {2}"
+                                                        : "{1}: cannot read: {2}",
+              {where, PatternText(error.what())}) +
+               hint);
 }
 
 // The input or output path as the JSON document gives it, UTF-8.
