@@ -20,9 +20,10 @@ int ParseArguments(const std::vector<std::string>& args, Options& options, std::
       kProgram};
   // The words of the help's frame, and the group of every option.
   const auto formatter = app.get_formatter();
-  for (const char* label : {"Usage", "OPTIONS", "Positionals", "REQUIRED"}) {
-    formatter->label(label, Tr(label));
-  }
+  formatter->label("Usage", Tr("Usage"));
+  formatter->label("OPTIONS", Tr("OPTIONS"));
+  formatter->label("Positionals", Tr("Positionals"));
+  formatter->label("REQUIRED", Tr("REQUIRED"));
   app.option_defaults()->group(Tr("Options"));
   app.set_help_flag("-h,--help", Tr("Print this help message and exit"));
   // Paths may begin with "/" on every platform; options are -x and --name.
