@@ -6,6 +6,7 @@
 #include <cctype>
 #include <filesystem>
 #include <fstream>
+#include <iostream>
 #include <iterator>
 #include <regex>
 #include <set>
@@ -178,12 +179,14 @@ TEST(BilingualTest, RepresentativeMessages) {
   };
   for (const Language language : {Language::kEnglish, Language::kJapanese}) {
     ChildOptions options{dir, dir};
+    const bool japanese = language == Language::kJapanese;
 #ifdef _WIN32
     if (language != UserLanguage()) continue;
+    // cli/CMakeLists.txt checks that the Japanese run was one.
+    std::cout << "[ language ] " << (japanese ? "Japanese" : "English") << "\n";
 #else
-    options.locale = language == Language::kJapanese ? "ja_JP.UTF-8" : "C.UTF-8";
+    options.locale = japanese ? "ja_JP.UTF-8" : "C.UTF-8";
 #endif
-    const bool japanese = language == Language::kJapanese;
     for (const auto& row : rows) {
       fs::remove(dir / "out.txt");
       const ChildRun run = RunChild(BuiltProgram(CNV_CLI_BINARY), row.args, options);
