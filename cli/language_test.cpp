@@ -48,9 +48,7 @@ TEST(LanguageTest, FirstNonEmptyLocaleVariableDecides) {
       {"de_DE.UTF-8", nullptr, nullptr, Language::kEnglish},
   };
   for (const auto& c : cases) {
-    EXPECT_EQ(LanguageOfLocale(c.lcAll, c.lcMessages, c.lang), c.language)
-        << (c.lcAll ? c.lcAll : "-") << " " << (c.lcMessages ? c.lcMessages : "-") << " "
-        << (c.lang ? c.lang : "-");
+    EXPECT_EQ(LanguageOfLocale(c.lcAll, c.lcMessages, c.lang), c.language) << &c - cases;
   }
 }
 
@@ -59,7 +57,7 @@ TEST(LanguageTest, FirstNonEmptyLocaleVariableDecides) {
 // Counted, adjacent ones joined.
 TEST(CatalogueTest, CoversTheTextsOfTheCode) {
   std::set<std::string> used;
-  const std::regex call(R"re(\b(Tr16|Tr|Counted)\()re");
+  const std::regex call(R"re(\b(Tr16|Tr|Counted)\()re"), escape(R"re(\\(.))re");
   for (const char* name : {"cli.cpp", "convert_one.cpp", "fleet_run.cpp", "options.cpp",
                            "report_render.cpp", "status_printer.cpp", "tool_io.cpp"}) {
     std::ifstream file(fs::path(CNV_CLI_SOURCES) / name);
@@ -67,28 +65,22 @@ TEST(CatalogueTest, CoversTheTextsOfTheCode) {
     const std::string source(std::istreambuf_iterator<char>(file), {});
     for (std::sregex_iterator c(source.begin(), source.end(), call), end; c != end; ++c) {
       // The arguments up to the first "{" or the closing parenthesis.
-      size_t at = static_cast<size_t>(c->position() + c->length());
-      int depth = 1;
       std::string text;
-      bool inText = false, joined = false;
-      for (; at < source.size() && depth > 0; ++at) {
-        const char ch = source[at];
-        if (inText) {
-          if (ch == '\\')
-            text += source[++at] == 'n' ? '\n' : source[at];
-          else if (ch == '"')
-            inText = false, joined = true;
-          else
-            text += ch;
-        } else if (ch == '"') {
-          inText = true;
-        } else if (!std::isspace(static_cast<unsigned char>(ch))) {
+      bool joined = false;
+      int depth = 1;
+      for (size_t at = c->position() + c->length(); depth > 0; ++at) {
+        if (source[at] == '"') {
+          size_t quote = at + 1;
+          while (quote = source.find('"', quote), source[quote - 1] == '\\') ++quote;
+          text += std::regex_replace(source.substr(at + 1, quote - at - 1), escape, "$1");
+          at = quote;
+          joined = true;
+        } else if (!std::isspace(static_cast<unsigned char>(source[at]))) {
           if (joined) used.insert(text);
           text.clear();
           joined = false;
-          if (ch == '(') ++depth;
-          if (ch == ')') --depth;
-          if (ch == '{' && depth == 1) break;
+          depth += (source[at] == '(') - (source[at] == ')');
+          if (source[at] == '{' && depth == 1) break;
         }
       }
     }
