@@ -52,8 +52,12 @@ constexpr bool kAddressSanitizer = false;
 #endif
 
 const char16_t kSep = static_cast<char16_t>(fs::path::preferred_separator);
-const std::u16string kInputOpenFailed = u"入力ファイルのオープンに失敗しました。";
-const std::u16string kOutputOpenFailed = u"出力ファイルのオープンに失敗しました。";
+// The converter's messages as the tool shows them in English: with their
+// meaning after them.
+const std::u16string kInputOpenFailed =
+    u"入力ファイルのオープンに失敗しました。 (the input file could not be opened)";
+const std::u16string kOutputOpenFailed =
+    u"出力ファイルのオープンに失敗しました。 (the output file could not be opened)";
 // " (REASON)" as the tool adds it after a file it could not open.
 std::u16string Reason(const std::error_code& why) {
 #ifdef _WIN32

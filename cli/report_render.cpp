@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdint>
 
+#include "cli/catalogue.h"
 #include "engine/engine.h"
 #include "engine/strutil.h"
 
@@ -16,13 +17,37 @@ std::u16string Decimal(size_t value) {
   return Utf8ToUtf16(std::to_string(value));
 }
 
-// "1 line", "2 lines".
-std::u16string Counted(size_t count, std::u16string_view one, std::u16string_view many) {
-  return Decimal(count) + u" " + std::u16string(count == 1 ? one : many);
+// "1 line", "2 lines": `one` and `many` are texts of the catalogue with
+// the count as {1}.
+std::u16string Counted(size_t count, const char* one, const char* many) {
+  return Tr16(count == 1 ? one : many, {Decimal(count)});
 }
 
 std::u16string LineLabel(int32_t inputLine) {
-  return inputLine > 0 ? u"line " + Decimal(static_cast<size_t>(inputLine)) : u"added line";
+  return inputLine > 0 ? Tr16("line {1}", {Decimal(static_cast<size_t>(inputLine))})
+                       : Tr16("added line");
+}
+
+// Columns on a terminal: two for the wide characters of East Asian
+// scripts, one for the others.
+size_t Columns(std::u16string_view text) {
+  size_t columns = 0;
+  for (char16_t c : text) {
+    if (c >= 0xDC00 && c < 0xE000) continue;  // the second half of a pair
+    columns += (c >= 0x1100 && c < 0x1160) || (c >= 0x2E80 && c < 0xA4D0) ||
+                       (c >= 0xAC00 && c < 0xD7A4) || (c >= 0xF900 && c < 0xFB00) ||
+                       (c >= 0xFF00 && c < 0xFF61) || (c >= 0xFFE0 && c < 0xFFE7)
+                   ? 2
+                   : 1;
+  }
+  return columns;
+}
+
+// `text` followed by blanks up to `columns`.
+std::u16string Padded(std::u16string text, size_t columns) {
+  const size_t used = Columns(text);
+  if (used < columns) text.append(columns - used, u' ');
+  return text;
 }
 
 // The rows of one step's edits. For an insert, the input line it follows
@@ -32,9 +57,13 @@ std::u16string LineLabel(int32_t inputLine) {
 void EditLines(const ReportStep& step, std::vector<int32_t>& origins,
                std::vector<std::u16string>& lines) {
   constexpr size_t kLabelWidth = 16;
-  const auto row = [&](std::u16string label, std::u16string_view what, const std::u16string& text) {
-    label.resize(std::max(label.size() + 1, kLabelWidth), u' ');
-    lines.push_back(u"  " + label + std::u16string(what) + u"  " + text);
+  // The words of the edits, in one column as wide as the widest.
+  const std::u16string words[] = {Tr16("inserted"), Tr16("deleted"), Tr16("replaced"), Tr16("by")};
+  size_t wordWidth = 0;
+  for (const std::u16string& word : words) wordWidth = std::max(wordWidth, Columns(word));
+  const auto row = [&](const std::u16string& label, size_t word, const std::u16string& text) {
+    lines.push_back(u"  " + Padded(label, std::max(Columns(label) + 1, kLabelWidth)) +
+                    Padded(words[word], wordWidth) + u"  " + text);
   };
   std::vector<int32_t> after;
   after.reserve(origins.size());
@@ -50,18 +79,18 @@ void EditLines(const ReportStep& step, std::vector<int32_t>& origins,
     takeUpTo(static_cast<size_t>(edit.index));
     switch (edit.op) {
       case EditOp::kInsert:
-        row(lastInput > 0 ? u"after line " + Decimal(static_cast<size_t>(lastInput))
-                          : u"at the top",
-            u"inserted", edit.line);
+        row(lastInput > 0 ? Tr16("after line {1}", {Decimal(static_cast<size_t>(lastInput))})
+                          : Tr16("at the top"),
+            0, edit.line);
         after.push_back(0);
         break;
       case EditOp::kDelete:
-        row(LineLabel(edit.inputLine), u"deleted ", edit.old);
+        row(LineLabel(edit.inputLine), 1, edit.old);
         ++next;
         break;
       case EditOp::kReplace:
-        row(LineLabel(edit.inputLine), u"replaced", edit.old);
-        row(u"", u"by      ", edit.line);
+        row(LineLabel(edit.inputLine), 2, edit.old);
+        row(u"", 3, edit.line);
         if (edit.inputLine > 0) lastInput = edit.inputLine;
         after.push_back(origins[next++]);
         break;
@@ -72,10 +101,10 @@ void EditLines(const ReportStep& step, std::vector<int32_t>& origins,
 }
 
 std::u16string NoticeLine(const ReportNotice& notice) {
-  std::u16string where = notice.inputLine > 0
-                             ? u" (line " + Decimal(static_cast<size_t>(notice.inputLine)) + u")"
-                             : u"";
-  return u"notice " + Utf8ToUtf16(notice.code) + where + u": " + notice.text;
+  const std::u16string code = Utf8ToUtf16(notice.code);
+  if (notice.inputLine <= 0) return Tr16("notice {1}: {2}", {code, notice.text});
+  return Tr16("notice {1} (line {2}): {3}",
+              {code, Decimal(static_cast<size_t>(notice.inputLine)), notice.text});
 }
 
 const char* ShapeName(int32_t shape) {
@@ -116,13 +145,15 @@ Json EditJson(const ReportEdit& edit) {
 
 std::u16string SummaryCounts(const ConversionReport& report, bool reportShown) {
   const size_t edits = EditCount(report);
-  std::u16string text = edits == 0 ? u"no lines changed"
-                                   : Counted(edits, u"line", u"lines") + u" changed by " +
-                                         Counted(StepsWithEdits(report), u"step", u"steps");
+  std::u16string text =
+      edits == 0
+          ? Tr16("no lines changed")
+          : Tr16("{1} changed by {2}", {Counted(edits, "{1} line", "{1} lines"),
+                                        Counted(StepsWithEdits(report), "{1} step", "{1} steps")});
   const size_t notices = NoticeCount(report);
   if (notices > 0) {
-    text += u", " + Counted(notices, u"notice", u"notices");
-    if (!reportShown) text += u" (see --report)";
+    text += Tr16(", {1}", {Counted(notices, "{1} notice", "{1} notices")});
+    if (!reportShown) text += Tr16(" (see --report)");
   }
   return text;
 }
@@ -130,10 +161,9 @@ std::u16string SummaryCounts(const ConversionReport& report, bool reportShown) {
 std::u16string FailureSuffix(const ConversionReport& report) {
   const ReportFailure* failure = FailureOf(report);
   if (!failure) return {};
-  const std::u16string where =
-      failure->inputLine > 0 ? u"line " + Decimal(static_cast<size_t>(failure->inputLine)) + u": "
-                             : u"";
-  return u" (" + where + failure->reason + u")";
+  if (failure->inputLine <= 0) return Tr16(" ({1})", {failure->reason});
+  return Tr16(" (line {1}: {2})",
+              {Decimal(static_cast<size_t>(failure->inputLine)), failure->reason});
 }
 
 std::vector<std::u16string> ReportLines(const ConversionReport& report) {
@@ -142,19 +172,22 @@ std::vector<std::u16string> ReportLines(const ConversionReport& report) {
   for (size_t i = 0; i < origins.size(); ++i) origins[i] = static_cast<int32_t>(i + 1);
   for (const ReportStep& step : report.steps) {
     std::u16string head = Utf8ToUtf16(step.name) + u": ";
-    head += step.edits.empty() ? u"no lines changed"
-                               : Counted(step.edits.size(), u"line", u"lines") + u" changed";
-    if (!step.notices.empty()) head += u", " + Counted(step.notices.size(), u"notice", u"notices");
-    if (step.failure) head += u", failed";
+    head += step.edits.empty()
+                ? Tr16("no lines changed")
+                : Counted(step.edits.size(), "{1} line changed", "{1} lines changed");
+    if (!step.notices.empty()) {
+      head += Tr16(", {1}", {Counted(step.notices.size(), "{1} notice", "{1} notices")});
+    }
+    if (step.failure) head += Tr16(", failed");
     lines.push_back(head);
     EditLines(step, origins, lines);
     for (const ReportNotice& notice : step.notices) lines.push_back(u"  " + NoticeLine(notice));
     if (step.failure) {
-      const std::u16string where =
-          step.failure->inputLine > 0
-              ? u" (line " + Decimal(static_cast<size_t>(step.failure->inputLine)) + u")"
-              : u"";
-      lines.push_back(u"  failed" + where + u": " + step.failure->reason);
+      lines.push_back(u"  " + (step.failure->inputLine > 0
+                                   ? Tr16("failed (line {1}): {2}",
+                                          {Decimal(static_cast<size_t>(step.failure->inputLine)),
+                                           step.failure->reason})
+                                   : Tr16("failed: {1}", {step.failure->reason})));
     }
   }
   for (const ReportNotice& notice : report.notices) lines.push_back(NoticeLine(notice));

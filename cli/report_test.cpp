@@ -155,6 +155,8 @@ TEST_F(ReportToolTest, ReportListsEditsNoticesAndFailures) {
   EXPECT_TRUE(Contains(failed.err, "pp-provider: 1 line changed, failed\n")) << failed.err;
   EXPECT_TRUE(Contains(failed.err, "  failed (line 2): PP 2 is marked PRV/PPPoE")) << failed.err;
   EXPECT_TRUE(Contains(failed.err, TerminalText(u"可能性があります。") +
+                                       " (the configuration could not be converted; it may not "
+                                       "have been made by the VLK250's GUI)"
                                        " (line 2: PP 2 is marked PRV/PPPoE but has no 'dns "
                                        "server select 500002 ... restrict pp 2' line)\n"))
       << failed.err;

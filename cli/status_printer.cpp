@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "cli/catalogue.h"
+
 StatusPrinter::StatusPrinter(std::ostream& err, bool terminal, size_t total)
     : err_(err),
       terminal_(terminal),
@@ -42,12 +44,15 @@ void StatusPrinter::Clear() {
 
 void StatusPrinter::Draw() {
   const double seconds = Seconds();
-  char line[128];
-  const int width = std::snprintf(line, sizeof line, "[%zu/%zu] %zu failed, %.0f files/s", done_,
-                                  total_, failures_, seconds > 0 ? done_ / seconds : 0.0);
-  if (width <= 0) return;
-  const size_t drawn = std::min(static_cast<size_t>(width), sizeof line - 1);
-  err_ << '\r' << std::string(line, drawn);
+  char rate[32];
+  std::snprintf(rate, sizeof rate, "%.0f", seconds > 0 ? done_ / seconds : 0.0);
+  // Bytes, which are at least the columns the line takes: clearing that
+  // many blanks clears it.
+  const std::string line =
+      Tr("[{1}/{2}] {3} failed, {4} files/s",
+         {std::to_string(done_), std::to_string(total_), std::to_string(failures_), rate});
+  const size_t drawn = line.size();
+  err_ << '\r' << line;
   if (drawn < drawnWidth_) err_ << std::string(drawnWidth_ - drawn, ' ');
   err_ << std::flush;
   drawnWidth_ = std::max(drawnWidth_, drawn);

@@ -113,8 +113,22 @@ else()
       DEPENDS cnvqdn570conf ${cnv_packaging}/cnvqdn570conf.h2m
       COMMENT "Writing the manual page cnvqdn570conf.1 with help2man"
       VERBATIM)
-    add_custom_target(man ALL DEPENDS ${man}.gz)
+    # The Japanese page, from the Japanese --help (help2man's --locale runs
+    # the tool with that locale) and cnvqdn570conf.ja.h2m.
+    set(man_ja ${cnv_packaging_out}/ja/cnvqdn570conf.1)
+    add_custom_command(
+      OUTPUT ${man_ja}.gz
+      COMMAND ${CMAKE_COMMAND} -E make_directory ${cnv_packaging_out}/ja
+      COMMAND ${CNV_HELP2MAN} --locale=ja_JP.UTF-8
+              --include=${cnv_packaging}/cnvqdn570conf.ja.h2m --output=${man_ja}
+              $<TARGET_FILE:cnvqdn570conf>
+      COMMAND ${CNV_GZIP} -9nkf ${man_ja}
+      DEPENDS cnvqdn570conf ${cnv_packaging}/cnvqdn570conf.ja.h2m
+      COMMENT "Writing the Japanese manual page ja/cnvqdn570conf.1 with help2man"
+      VERBATIM)
+    add_custom_target(man ALL DEPENDS ${man}.gz ${man_ja}.gz)
     install(FILES ${man}.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+    install(FILES ${man_ja}.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/ja/man1)
   else()
     message(STATUS "help2man not found: no manual page (Debian package help2man)")
   endif()

@@ -1,0 +1,31 @@
+// The tool's options and its --help text: what the command line asks for.
+#ifndef CNV_CLI_OPTIONS_H_
+#define CNV_CLI_OPTIONS_H_
+
+#include <ostream>
+#include <string>
+#include <vector>
+
+struct Options {
+  std::vector<std::string> paths;  // as given: INPUT [OUTPUT], or the inputs of -o
+  std::string input;
+  std::string output;
+  std::string outputDir;  // -o: the fleet form
+  bool recursive = false;
+  unsigned jobs = 0;  // 0: one per core
+  bool quiet = false;
+  std::string encoding;
+  bool force = false;
+  bool diff = false;
+  bool dryRun = false;
+  bool report = false;
+  bool json = false;
+};
+
+// Parses `args` into `options`. Returns -1 to go on, or the exit status
+// when the run ends here: --help and --version written to `out`, a usage
+// error to `err`.
+int ParseArguments(const std::vector<std::string>& args, Options& options, std::ostream& out,
+                   std::ostream& err);
+
+#endif  // CNV_CLI_OPTIONS_H_
