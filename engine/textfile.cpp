@@ -5,10 +5,12 @@
 #include <cctype>
 #include <cstdint>
 #include <cstring>
+#include <memory>
 #include <optional>
 #include <string_view>
 #include <thread>
 #include <utility>
+#include <vector>
 
 #include "engine/file_error.h"
 
@@ -254,6 +256,11 @@ class Codec {
   UINT cp_;
   bool keepsAscii_ = false;  // see KeepsAscii
 };
+
+// A code page's conversions hold no resources: a codec is made where needed.
+std::shared_ptr<const Codec> ActiveCodec() {
+  return std::make_shared<const Codec>();
+}
 
 // Maps a character-set name to a code page: a number, "CP<number>" or a
 // common name. 0 when the name is not known.
@@ -532,6 +539,28 @@ class Codec {
   bool keepsAscii_ = false;  // see KeepsAscii
 };
 
+// This thread's codec for a character set. Opening iconv's converters costs
+// about as much as converting a small file, and for a set such as CP932 loads
+// its module again each time, so a thread keeps the few it uses.
+std::shared_ptr<const Codec> ThreadCodec(const std::string& charset) {
+  thread_local std::vector<std::shared_ptr<const Codec>> codecs;  // most recent last
+  for (size_t i = 0; i < codecs.size(); ++i) {
+    if (codecs[i]->Name() == charset) {
+      std::rotate(codecs.begin() + static_cast<std::ptrdiff_t>(i),
+                  codecs.begin() + static_cast<std::ptrdiff_t>(i) + 1, codecs.end());
+      return codecs.back();
+    }
+  }
+  constexpr size_t kKept = 8;
+  if (codecs.size() >= kKept) codecs.erase(codecs.begin());
+  codecs.push_back(std::make_shared<const Codec>(charset));
+  return codecs.back();
+}
+
+std::shared_ptr<const Codec> ActiveCodec() {
+  return ThreadCodec(ActiveCharset());
+}
+
 bool ReadAllBytes(const fs::path& path, std::string& bytes, std::error_code& why) {
   const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) {
@@ -774,7 +803,8 @@ void DecodeTextLines(std::string_view bytes, const fs::path& name,
                     "not a configuration text: the file contains a NUL byte (a binary or UTF-16 "
                     "file?)");
   }
-  const Codec codec;
+  const std::shared_ptr<const Codec> active = ActiveCodec();
+  const Codec& codec = *active;
 #ifndef _WIN32
   if (!codec.usable()) {
     throw FileError(FileError::Kind::Generic, name,
@@ -849,7 +879,8 @@ bool ReadTextLines(const fs::path& path, std::vector<std::u16string>& lines) {
 }
 
 bool WriteTextLines(const fs::path& path, std::size_t count, const LineSource& line) {
-  const Codec codec;
+  const std::shared_ptr<const Codec> active = ActiveCodec();
+  const Codec& codec = *active;
 #ifndef _WIN32
   if (!codec.usable()) return false;
 #endif
@@ -936,7 +967,7 @@ auto WithNamedCodec(const std::string& charset, Convert convert) {
   if (cp == 0) throw FileError(FileError::Kind::Generic, {}, "unknown character set " + charset);
   return convert(Codec(cp));
 #else
-  return convert(Codec(CharsetOfName(charset)));
+  return convert(*ThreadCodec(CharsetOfName(charset)));
 #endif
 }
 
@@ -949,11 +980,11 @@ std::u16string DecodeTextIn(const std::string& charset, const std::string& bytes
 }
 
 std::string EncodeText(const std::u16string& text) {
-  return EncodeWith(Codec(), text);
+  return EncodeWith(*ActiveCodec(), text);
 }
 
 std::u16string DecodeText(const std::string& bytes) {
-  return DecodeWith(Codec(), bytes);
+  return DecodeWith(*ActiveCodec(), bytes);
 }
 
 // Lines are gathered into pieces of this many code units before they are
