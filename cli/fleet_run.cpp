@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "cli/catalogue.h"
+#include "cli/compute_gate.h"
 #include "cli/convert_one.h"
 #include "cli/fleet_plan.h"
 #include "cli/ordered_runner.h"
@@ -96,7 +97,12 @@ int RunFleet(const Options& options, std::ostream& out, std::ostream& err, bool 
   std::vector<std::string> attention;
   size_t needAttention = 0;
 
+  // Twice as many threads as seats: while a conversion waits for its output
+  // to reach the disk, another one takes its seat.
+  ComputeGate gate(jobs);
+  const unsigned threads = jobs * 2;
   const std::function<FleetOutcome(size_t)> job = [&](size_t i) {
+    const ComputeSeat seat(gate);
     const FleetItem& item = items[i];
     FleetOutcome outcome;
     std::istringstream none;
@@ -159,7 +165,7 @@ int RunFleet(const Options& options, std::ostream& out, std::ostream& err, bool 
     }
   };
   try {
-    RunOrdered<FleetOutcome>(items.size(), jobs, job, deliver,
+    RunOrdered<FleetOutcome>(items.size(), threads, job, deliver,
                              [&](size_t done) { status.Progress(done, failed + fileErrors); });
   } catch (const FileError& e) {
     // Standard output went away: the documents cannot be written.

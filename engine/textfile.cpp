@@ -116,6 +116,25 @@ bool KeepsAscii(const CodecT& codec) {
 
 // ------------------------------------------------- temporary files now open
 
+thread_local const DiskWaitHooks* t_diskWaitHooks = nullptr;
+
+// Tells this thread's pool, if any, that the thread waits for the disk
+// while it lives.
+class DiskWait {
+ public:
+  DiskWait() : hooks_(t_diskWaitHooks) {
+    if (hooks_) hooks_->leave(hooks_->context);
+  }
+  ~DiskWait() {
+    if (hooks_) hooks_->enter(hooks_->context);
+  }
+  DiskWait(const DiskWait&) = delete;
+  DiskWait& operator=(const DiskWait&) = delete;
+
+ private:
+  const DiskWaitHooks* hooks_;
+};
+
 // The temporary files of the writes under way, for interrupt handlers to
 // remove: a fixed table, so that a handler reads it without allocating or
 // locking. A slot is claimed (Filling), gets its path, and is published
@@ -127,7 +146,7 @@ using PathChar = wchar_t;
 #else
 using PathChar = char;
 #endif
-constexpr int kPendingSlots = 64;
+constexpr int kPendingSlots = 512;         // two a conversion at the most of -j
 constexpr size_t kPendingPathSize = 4096;  // with the NUL; PATH_MAX on Linux
 
 enum PendingState : int { kFree, kFilling, kReady, kRemoving };
@@ -378,7 +397,11 @@ class OutputFile {
 
   // Flushes and closes; false when that fails (a write error).
   bool Finish() {
-    const bool flushed = FlushFileBuffers(file_) != 0;
+    bool flushed;
+    {
+      const DiskWait wait;
+      flushed = FlushFileBuffers(file_) != 0;
+    }
     const bool closed = CloseHandle(file_) != 0;
     file_ = INVALID_HANDLE_VALUE;
     return flushed && closed;
@@ -387,6 +410,7 @@ class OutputFile {
   // Replaces the target (the temporary file is closed by now, so that no
   // handle stands in the way); false when it cannot be replaced.
   bool Commit() {
+    const DiskWait wait;
     if (!MoveFileExW(temp_.c_str(), target_.c_str(),
                      MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
       return false;
@@ -543,7 +567,7 @@ class Codec {
 // about as much as converting a small file, and for a set such as CP932 loads
 // its module again each time, so a thread keeps the few it uses.
 std::shared_ptr<const Codec> ThreadCodec(const std::string& charset) {
-  thread_local std::vector<std::shared_ptr<const Codec>> codecs;  // most recent last
+  thread_local std::vector<std::shared_ptr<const Codec> > codecs;  // most recent last
   for (size_t i = 0; i < codecs.size(); ++i) {
     if (codecs[i]->Name() == charset) {
       std::rotate(codecs.begin() + static_cast<std::ptrdiff_t>(i),
@@ -659,7 +683,10 @@ class OutputFile {
   // Flushes to the disk and closes; false when that fails (a write error).
   bool Finish() {
     bool ok = true;
-    if (!temp_.empty()) ok = fsync(fd_) == 0;
+    if (!temp_.empty()) {
+      const DiskWait wait;
+      ok = fsync(fd_) == 0;
+    }
     ok = close(fd_) == 0 && ok;
     fd_ = -1;
     return ok;
@@ -676,6 +703,7 @@ class OutputFile {
     const int dir = open(target_.parent_path().empty() ? "." : target_.parent_path().c_str(),
                          O_RDONLY | O_CLOEXEC);
     if (dir >= 0) {
+      const DiskWait wait;
       fsync(dir);
       close(dir);
     }
@@ -768,6 +796,10 @@ std::string FileEncoding() {
 #else
   return ActiveCharset();
 #endif
+}
+
+void SetDiskWaitHooks(const DiskWaitHooks* hooks) {
+  t_diskWaitHooks = hooks;
 }
 
 void RemovePendingOutputFiles() {

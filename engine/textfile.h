@@ -67,6 +67,17 @@ bool WriteTextLines(const std::filesystem::path& path, const std::vector<std::u1
 // create or replace its output; empty after one that could.
 std::error_code LastOutputOpenError();
 
+// Lets a pool of writers use the processor while one of them waits for the
+// disk: the calling thread calls `leave(context)` before each wait for its
+// output to become durable (fsync, FlushFileBuffers, a move written through)
+// and `enter(context)` after it. Per thread; null switches them off.
+struct DiskWaitHooks {
+  void (*leave)(void* context);
+  void (*enter)(void* context);
+  void* context;
+};
+void SetDiskWaitHooks(const DiskWaitHooks* hooks);
+
 // Removes the temporary files of the writes now under way (their targets
 // stay as they were), for interrupt handlers that end the process next. On
 // POSIX it is async-signal-safe: it calls only unlink and lock-free atomics

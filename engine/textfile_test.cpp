@@ -203,6 +203,43 @@ TEST_F(TextFileTest, OverwriteReplacesTheOldContent) {
   EXPECT_EQ(FolderNames(dir_), std::vector<std::string>{"out.txt"});
 }
 
+// A pool gives up a thread's seat around each wait for the disk: the calls
+// must pair up, or a seat would be lost or doubled, and the wait for the
+// file's own bytes comes before the file takes the output's name.
+TEST_F(TextFileTest, DiskWaitsArePairedAndPrecedeTheRename) {
+  struct Calls {
+    std::filesystem::path output;
+    int depth = 0, waits = 0;
+    bool unpaired = false, renamedBeforeFirstWait = false;
+  } calls{Path("out.txt")};
+  const DiskWaitHooks hooks{[](void* c) {
+                              Calls& calls = *static_cast<Calls*>(c);
+                              if (calls.depth++ != 0) calls.unpaired = true;
+                              if (calls.waits++ == 0) {
+                                calls.renamedBeforeFirstWait =
+                                    std::filesystem::exists(calls.output);
+                              }
+                            },
+                            [](void* c) {
+                              if (--static_cast<Calls*>(c)->depth != 0) {
+                                static_cast<Calls*>(c)->unpaired = true;
+                              }
+                            },
+                            &calls};
+  SetDiskWaitHooks(&hooks);
+  const bool written = WriteTextLines(calls.output, {u"line"});
+  SetDiskWaitHooks(nullptr);
+  ASSERT_TRUE(written);
+  EXPECT_GE(calls.waits, 1);
+  EXPECT_EQ(calls.depth, 0);
+  EXPECT_FALSE(calls.unpaired);
+  EXPECT_FALSE(calls.renamedBeforeFirstWait);
+  // Off again: a write after it calls nothing.
+  const int before = calls.waits;
+  ASSERT_TRUE(WriteTextLines(calls.output, {u"again"}));
+  EXPECT_EQ(calls.waits, before);
+}
+
 TEST_F(TextFileTest, OutputThatCannotBeCreated) {
   std::filesystem::create_directory(Path("folder"));
   EXPECT_FALSE(WriteTextLines(Path("folder"), {u"x"}));
