@@ -146,7 +146,7 @@ using PathChar = wchar_t;
 #else
 using PathChar = char;
 #endif
-constexpr int kPendingSlots = 512;         // two a conversion at the most of -j
+constexpr int kPendingSlots = 512;  // a fleet run writes from two threads a -j seat, -j 256 at most
 constexpr size_t kPendingPathSize = 4096;  // with the NUL; PATH_MAX on Linux
 
 enum PendingState : int { kFree, kFilling, kReady, kRemoving };
