@@ -225,32 +225,6 @@ TEST(InsertLines, PlacesAndParts) {
   EXPECT_EQ(store.m_commentLines, (Lines{u"", u"# one", u"# two"}));
 }
 
-// One pass inserting at many places gives what InsertLines, called for each
-// line from the last place to the first, gives.
-TEST(InsertLinesAt, SameAsInsertLinesFromTheLastPlace) {
-  const std::vector<std::vector<int>> cases = {
-      {},                // nothing
-      {0, 0, 2},         // two in front of the first line keep their order
-      {1, 3, 3, 4},      // the last ones in front of the end: appended
-      {0, 1, 2, 3, 99},  // beyond the end: appended
-  };
-  for (const std::vector<int>& places : cases) {
-    Store sequential({u"a", u"b", u"c", u"d"});
-    Store onePass({u"a", u"b", u"c", u"d"});
-    std::vector<LineInsert> inserts;
-    for (size_t i = 0; i < places.size(); ++i) {
-      inserts.push_back({places[i], Format(u"new %d", {static_cast<int>(i)}), u""});
-    }
-    for (size_t i = places.size(); i-- > 0;) {
-      // Lines before i at the same place must stay in front of it.
-      InsertLines(sequential, {inserts[i].cmd}, places[i], 0);
-    }
-    EXPECT_EQ(InsertLinesAt(onePass, inserts), 1);
-    EXPECT_EQ(onePass.m_cmdLines, sequential.m_cmdLines) << places.size() << " lines";
-    EXPECT_EQ(onePass.m_commentLines, sequential.m_commentLines);
-  }
-}
-
 TEST(TextBefore, QuoteAndSyslog) {
   const struct {
     std::u16string text, result;
