@@ -1,23 +1,19 @@
 #include "convert/pp_provider.h"
 
 #include <climits>
-#include <cstddef>
 #include <string_view>
 
 #include "convert/cnv_gui.h"
 #include "convert/cnv_tftp.h"
 #include "convert/listing_sections.h"
 #include "convert/markers.h"
-#include "engine/indexed_lines.h"
 #include "engine/line_ops.h"
 #include "engine/strutil.h"
 
 namespace {
 
 // Recognition patterns. Every search covers the whole store, command parts
-// only; the first matching line is the one used. While the PPs are
-// converted, the searches go through an IndexedLines view that finds them
-// by PP number.
+// only; the first matching line is the one used.
 constexpr char16_t kAnyPppoeDescription[] = uR"re({description pp ["]?PRV/PPPoE})re";
 constexpr char16_t kAnyFgaDescription[] = uR"re({description pp ["]?PRV/((FGA_LAN)|(FGA_TERM))})re";
 constexpr char16_t kPpSelect[] = uR"re({pp select [0-9]+[ \t]*})re";
@@ -47,68 +43,6 @@ constexpr char16_t kProviderLan2NameLine[] = u"provider lan2 name \"PPPoE/0/1/5/
 
 // Offset of a PP's DNS selector number over the PP number.
 constexpr int kDnsSelectorOffset = 500000;
-
-// The searches the view makes by PP number, in the order of the functions
-// given to it, and for each the numbers whose pattern a command part may
-// match, read where the pattern puts the number. Too many is harmless.
-enum PpSearch : size_t { kByDescription, kByDnsServer, kByEnable };
-
-bool IsDigit(char16_t c) {
-  return c >= u'0' && c <= u'9';
-}
-
-// The number made of the digits text[begin, end); false when there are
-// none or it exceeds INT_MAX.
-bool ReadDigits(std::u16string_view text, size_t begin, size_t end, long long& value) {
-  if (begin == end) return false;
-  value = 0;
-  for (size_t i = begin; i < end; ++i) {
-    value = value * 10 + (text[i] - u'0');
-    if (value > INT_MAX) return false;
-  }
-  return true;
-}
-
-// The number after each `start`, plus `offset`, when not negative.
-void NumbersAfter(std::u16string_view text, std::u16string_view start, int offset,
-                  std::vector<int>& numbers) {
-  for (size_t at = text.find(start); at != std::u16string_view::npos;
-       at = text.find(start, at + 1)) {
-    const size_t begin = at + start.size();
-    size_t end = begin;
-    while (end < text.size() && IsDigit(text[end])) ++end;
-    long long value = 0;
-    if (ReadDigits(text, begin, end, value) && value + offset >= 0)
-      numbers.push_back(static_cast<int>(value + offset));
-  }
-}
-
-void EnableNumbers(std::u16string_view text, std::vector<int>& numbers) {
-  NumbersAfter(text, u"pp enable ", 0, numbers);
-}
-
-void DnsServerNumbers(std::u16string_view text, std::vector<int>& numbers) {
-  NumbersAfter(text, u"dns server select ", -kDnsSelectorOffset, numbers);
-}
-
-// A description of PP N holds N - 1 right before the first colon after
-// "description pp " (nothing before it in the pattern is a colon).
-void DescriptionNumbers(std::u16string_view text, std::vector<int>& numbers) {
-  constexpr std::u16string_view kStart = u"description pp ";
-  size_t colon = std::u16string_view::npos;
-  for (size_t at = text.find(kStart); at != std::u16string_view::npos;
-       at = text.find(kStart, at + 1)) {
-    const size_t from = at + kStart.size();
-    if (colon == std::u16string_view::npos || colon < from) colon = text.find(u':', from);
-    if (colon == std::u16string_view::npos) return;
-    size_t begin = colon;
-    while (begin > from && colon - begin < 10 && IsDigit(text[begin - 1])) --begin;
-    long long value = 0;
-    if (!ReadDigits(text, begin, colon, value)) continue;
-    if (begin > from && text[begin - 1] == u'-') value = -value;
-    if (value >= -1 && value < INT_MAX) numbers.push_back(static_cast<int>(value + 1));
-  }
-}
 
 int Fail(CCnvBase& converter, int code) {
   converter.SetError(code);
@@ -168,12 +102,11 @@ int FailWithoutEnable(CCnvBase& converter, int number, InputLine marker) {
 // Adds the DNS server line, and the provider selection for the chosen
 // PPPoE PP, after the enable line of PP `number`, whose marker is on input
 // line `marker`.
-int AddDnsServerLines(CCnvBase& converter, IndexedLines& view, int number, PpProviderRun& run,
-                      InputLine marker) {
+int AddDnsServerLines(CCnvBase& converter, int number, PpProviderRun& run, InputLine marker) {
   CCnvMatch dnsLine;
   const std::u16string dnsPattern =
       Format(kDnsServerSelect, {number + kDnsSelectorOffset, number, number});
-  if (!view.FindFirst(kByDnsServer, number, dnsPattern, dnsLine)) {
+  if (!FindFirstLine(converter, dnsPattern, dnsLine)) {
     return FailNotConvertible(
         converter, marker,
         Format(u"PP %d is marked PRV/PPPoE but has no 'dns server select %d ... restrict pp %d' "
@@ -183,14 +116,14 @@ int AddDnsServerLines(CCnvBase& converter, IndexedLines& view, int number, PpPro
   std::u16string serverText;
   if (!ReadDnsServerText(dnsLine, number, serverText)) {
     return FailNotConvertible(
-        converter, view.InputLineOf(dnsLine.m_line),
+        converter, LineAt(converter, dnsLine.m_line),
         Format(u"the 'dns server select' line of PP %d names no DNS server ('pp %d', one address "
                u"or two)",
                {number, number}));
   }
 
   CCnvMatch enable;
-  if (!view.FindFirst(kByEnable, number, Format(kPpEnable, {number}), enable))
+  if (!FindFirstLine(converter, Format(kPpEnable, {number}), enable))
     return FailWithoutEnable(converter, number, marker);
 
   std::vector<std::u16string> lines;
@@ -204,23 +137,24 @@ int AddDnsServerLines(CCnvBase& converter, IndexedLines& view, int number, PpPro
     lines.push_back(Format(kProviderSelectLine, {number}));
   else
     ++run.pppoeCounter;
-  if (view.InsertAfter(enable.m_line, lines, 0) != 1) return Fail(converter, kCnvOperationError);
+  if (InsertLines(converter, lines, enable.m_line + 1, 0) != 1)
+    return Fail(converter, kCnvOperationError);
   return 1;
 }
 
 // Adds the provider line (and the listing's comment block above it) after
 // the enable line of PP `number`.
-int AddProviderLines(CCnvBase& converter, IndexedLines& view, int number,
-                     const std::u16string& name, PpInfoBlock infoBlock, InputLine marker) {
+int AddProviderLines(CCnvBase& converter, int number, const std::u16string& name,
+                     PpInfoBlock infoBlock, InputLine marker) {
   CCnvMatch enable;
-  if (!view.FindFirst(kByEnable, number, Format(kPpEnable, {number}), enable))
+  if (!FindFirstLine(converter, Format(kPpEnable, {number}), enable))
     return FailWithoutEnable(converter, number, marker);
   const std::u16string provider = name.empty() ? Format(kProviderSetLine, {number})
                                                : Format(kProviderSetNamedLine, {number, name});
-  if (view.InsertAfter(enable.m_line, {provider}, 0) != 1)
+  if (InsertLines(converter, {provider}, enable.m_line + 1, 0) != 1)
     return Fail(converter, kCnvOperationError);
   if (infoBlock == PpInfoBlock::kAdd &&
-      view.InsertAfter(enable.m_line, {u"", u" # Provider information", u""}, 1) != 1)
+      InsertLines(converter, {u"", u" # Provider information", u""}, enable.m_line + 1, 1) != 1)
     return Fail(converter, kCnvOperationError);
   return 1;
 }
@@ -256,21 +190,18 @@ enum class PpResult { kSkipped, kConverted, kFailed };
 
 // Converts PP `number` if a description with the number less one marks it
 // as a provider.
-PpResult ConvertPp(CCnvBase& converter, IndexedLines& view, int number, PpInfoBlock infoBlock,
-                   PpProviderRun& run) {
+PpResult ConvertPp(CCnvBase& converter, int number, PpInfoBlock infoBlock, PpProviderRun& run) {
   CCnvMatch description;
-  if (!view.FindFirst(kByDescription, number, Format(kPpDescription, {number - 1}), description))
+  if (!FindFirstLine(converter, Format(kPpDescription, {number - 1}), description))
     return PpResult::kSkipped;
 
   const std::u16string name = TextBeforeQuote(Substring(description.m_text, description.m_end));
   const bool pppoe = description.m_text.find(u"PPPoE") != std::u16string::npos;
-  const InputLine marker = view.InputLineOf(description.m_line);
-  view.Rewrite(description.m_line, Format(kPpNameLine, {number, name}));
+  const InputLine marker = LineAt(converter, description.m_line);
+  SetCommandPart(converter, description.m_line, Format(kPpNameLine, {number, name}));
 
-  if (pppoe && AddDnsServerLines(converter, view, number, run, marker) != 1)
-    return PpResult::kFailed;
-  if (AddProviderLines(converter, view, number, name, infoBlock, marker) != 1)
-    return PpResult::kFailed;
+  if (pppoe && AddDnsServerLines(converter, number, run, marker) != 1) return PpResult::kFailed;
+  if (AddProviderLines(converter, number, name, infoBlock, marker) != 1) return PpResult::kFailed;
 
   if (run.firstPpNumber < 0) {
     run.firstPpNumber = number;
@@ -294,37 +225,31 @@ PpProviderOutcome ConvertProviderPps(CCnvBase& converter, PpInfoBlock infoBlock,
   if (run.pppoeDescriptionCount == 0 && CountLines(converter, kAnyFgaDescription) == 0)
     return PpProviderOutcome::kNoProvider;
 
-  // The view marks the "pp select" lines and finds the other lines by PP
-  // number; the lines it inserts reach the store at the end.
-  IndexedLines view(converter, kPpSelect, {DescriptionNumbers, DnsServerNumbers, EnableNumbers});
-  const int iterations = view.MarkedCount();
+  const int iterations = CountLines(converter, kPpSelect);
   if (iterations == 0) {
     FailNotConvertible(converter, FirstMarker(converter),
                        u"PPs are marked as providers (PRV/PPPoE, PRV/FGA_LAN or PRV/FGA_TERM) but "
                        u"there is no 'pp select N' line");
     return PpProviderOutcome::kFailed;
   }
-  PpProviderOutcome outcome = PpProviderOutcome::kConverted;
   for (int i = 0; i < iterations; ++i) {
-    // The i-th select line as the lines stand now, with those inserted and
-    // rewritten so far. A rewritten description can take a match with it;
-    // the PPs that were counted past the last select line are gone.
-    const int select = view.NthMarked(i);
-    if (select < 0) break;
+    // Search afresh: the lines inserted so far have moved the PPs down.
+    CCnvMatchList selects;
+    FindLinesUpTo(converter, kPpSelect, selects, 0, -1, 0, static_cast<size_t>(i) + 1);
+    // A rewritten description can take a match with it; the PPs that were
+    // counted past the end of the list are gone.
+    if (i >= static_cast<int>(selects.size())) break;
     int number = 0;
-    if (!ReadPpNumber(view.Text(select), number)) {
-      Notice(converter, "pp-select-skipped", view.InputLineOf(select),
+    if (!ReadPpNumber(selects[i].m_text, number)) {
+      Notice(converter, "pp-select-skipped", LineAt(converter, selects[i].m_line),
              u"the PP number of this 'pp select' line is too large for its DNS selector number; "
              u"the PP is not converted");
       continue;
     }
-    if (ConvertPp(converter, view, number, infoBlock, run) == PpResult::kFailed) {
-      outcome = PpProviderOutcome::kFailed;
-      break;
-    }
+    if (ConvertPp(converter, number, infoBlock, run) == PpResult::kFailed)
+      return PpProviderOutcome::kFailed;
   }
-  view.Apply();
-  return outcome;
+  return PpProviderOutcome::kConverted;
 }
 
 int CCnvGUI::ConvertPpProvider() {

@@ -339,94 +339,20 @@ ip filter 500000 restrict * * * * *
 }
 
 // The description counted as a second "pp select" line loses that text when
-// it is rewritten; the loop ends where the fresh search has no more lines,
-// so the rewritten line is not read as PP 1 again (for the spare one).
+// it is rewritten; the loop ends where the fresh search has no more lines.
 TEST(PpProviderGui, LoopEndsWhenARewriteDropsASelectLine) {
   auto run = RunConversion(Text(R"(
 pp select 1
  description pp "PRV/FGA_LAN/0:Office" pp select 2
  pp enable 1
- description pp PRV/FGA_LAN/0:Spare
 )"));
   ExpectConverted(run, kConverterGui, ProviderBlock("Office") + Text(R"(
 pp select 1
  pp name "PRV/1/1/5/0/0/0:Office"
  pp enable 1
 provider set 1 "Office"
- description pp PRV/FGA_LAN/0:Spare
 ip filter 500000 restrict * * * * *
 )"));
-}
-
-// The lines the step writes count for its later searches as if they had
-// been in the file.
-TEST(PpProviderGui, WrittenLinesAreFoundByLaterSearches) {
-  struct Case {
-    const char* what;
-    const char* input;
-    const char* expected;  // after the provider block
-    const char* lastName;
-  };
-  const Case cases[] = {
-      {"a provider line is the first enable line of PP 2",
-       "pp select 1\n pp enable 1\n description pp PRV/FGA_LAN/0:pp enable 2\n"
-       "pp select 2\n description pp PRV/FGA_LAN/1:b\n pp enable 2\n",
-       "pp select 1\n pp enable 1\nprovider set 1 \"pp enable 2\"\nprovider set 2 \"b\"\n"
-       " pp name \"PRV/1/1/5/0/0/0:pp enable 2\"\npp select 2\n pp name \"PRV/2/1/5/0/0/0:b\"\n"
-       " pp enable 2\n",
-       "b"},
-      // The provider line is the second select line, naming PP 1 again;
-      // the third is the rewritten description: PP 2 is never reached.
-      {"a provider line is a select line",
-       "pp select 1\n pp enable 1\n description pp PRV/FGA_LAN/0:pp select 2\n"
-       "pp select 2\n description pp PRV/FGA_LAN/1:b\n pp enable 2\n",
-       "pp select 1\n pp enable 1\nprovider set 1 \"pp select 2\"\n"
-       " pp name \"PRV/1/1/5/0/0/0:pp select 2\"\npp select 2\n description pp PRV/FGA_LAN/1:b\n"
-       " pp enable 2\n",
-       "pp select 2"},
-      // Lines put after an enable line go in front of those put there before.
-      {"two PPs share an enable line",
-       "pp select 1\n description pp PRV/FGA_LAN/0:a\npp select 2\n description pp PRV/PPPoE/1:b\n"
-       " pp enable 1 pp enable 2\ndns server select 500002 pp 2 any . restrict pp 2\n",
-       "pp select 1\n pp name \"PRV/1/1/5/0/0/0:a\"\npp select 2\n pp name \"PRV/2/1/5/0/0/0:b\"\n"
-       " pp enable 1 pp enable 2\nprovider set 2 \"b\"\n provider dns server pp 2 2\n"
-       " provider select 2\nprovider set 1 \"a\"\n"
-       "dns server select 500002 pp 2 any . restrict pp 2\n",
-       "b"},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.what);
-    ExpectConverted(RunConversion(c.input), kConverterGui,
-                    ProviderBlock(c.lastName) + c.expected + kFilterLine);
-  }
-}
-
-// A crafted or damaged file may hold thousands of PPs; the step must stay
-// linear in its lines. The PPs come in descending order, so that the lines
-// of PP 10, 100 and 1000 stand before those of PP 1; the odd ones are PPPoE
-// with their DNS lines after all PPs, and only the last of them converted,
-// PP 1, gets the provider selection.
-TEST(PpProviderGui, ThousandsOfPps) {
-  constexpr int kPps = 3000;
-  std::string input;
-  std::string expected;
-  std::string dns;
-  for (int n = kPps; n >= 1; --n) {
-    const std::string pp = std::to_string(n);
-    const bool pppoe = n % 2 == 1;
-    const std::string name = (pppoe ? "ISP " : "Office ") + pp;
-    input += "pp select " + pp + "\n description pp \"PRV/" + (pppoe ? "PPPoE/" : "FGA_LAN/") +
-             std::to_string(n - 1) + ":" + name + "\"\n pp enable " + pp + "\n";
-    expected += "pp select " + pp + "\n pp name \"PRV/" + pp + "/1/5/0/0/0:" + name +
-                "\"\n pp enable " + pp + "\nprovider set " + pp + " \"" + name + "\"\n";
-    if (!pppoe) continue;
-    dns += "dns server select " + std::to_string(500000 + n) + " pp " + pp + " any . restrict pp " +
-           pp + "\n";
-    expected += " provider dns server pp " + pp + " " + pp + "\n";
-    if (n == 1) expected += " provider select 1\n";
-  }
-  ExpectConverted(RunConversion(input + dns), kConverterGui,
-                  ProviderBlock("ISP 1") + expected + dns + kFilterLine);
 }
 
 // A PP number must leave room for its DNS selector (the number plus

@@ -136,38 +136,6 @@ int InsertLines(CCnvBase& store, const std::vector<std::u16string>& lines, int i
   return 1;
 }
 
-int InsertLinesAt(CCnvBase& store, std::vector<LineInsert> inserts) {
-  const size_t count = store.m_cmdLines.size();
-  const auto place = [count](const LineInsert& line) {
-    return line.index >= 0 && static_cast<size_t>(line.index) < count
-               ? static_cast<size_t>(line.index)
-               : count;
-  };
-  std::stable_sort(inserts.begin(), inserts.end(),
-                   [&](const LineInsert& a, const LineInsert& b) { return place(a) < place(b); });
-  std::vector<size_t> at;
-  at.reserve(inserts.size());
-  for (const LineInsert& line : inserts) at.push_back(place(line));
-  std::vector<std::u16string> cmds;
-  std::vector<std::u16string> comments;
-  cmds.reserve(count + inserts.size());
-  comments.reserve(count + inserts.size());
-  size_t next = 0;
-  for (size_t i = 0; i <= count; ++i) {
-    for (; next < inserts.size() && at[next] == i; ++next) {
-      cmds.push_back(std::move(inserts[next].cmd));
-      comments.push_back(std::move(inserts[next].comment));
-    }
-    if (i == count) break;
-    cmds.push_back(std::move(store.m_cmdLines[i]));
-    comments.push_back(std::move(store.m_commentLines[i]));
-  }
-  store.m_cmdLines = std::move(cmds);
-  store.m_commentLines = std::move(comments);
-  NoteLinesInsertedAt(store, at);
-  return 1;
-}
-
 int AppendCommentLines(CCnvBase& store, const std::vector<std::u16string>& lines) {
   return InsertLines(store, lines, store.LineCount(), 1);
 }

@@ -99,20 +99,6 @@ int FindLineSequence(CCnvBase& store, const std::vector<std::u16string>& pattern
 // always 1.
 int InsertLines(CCnvBase& store, const std::vector<std::u16string>& lines, int index,
                 int asComment);
-// A new line for InsertLinesAt: its two parts and the store line it goes
-// in front of, as the store stands before the call (the end when index >=
-// count, or negative).
-struct LineInsert {
-  int index = 0;
-  std::u16string cmd;
-  std::u16string comment;
-};
-// Inserts every line of `inserts` in one pass over the store, for a step
-// that adds lines at many places: each in front of its store line, those
-// in front of the same line in the order given. For ascending indices that
-// is what InsertLines with each line, from the last to the first, does;
-// always 1.
-int InsertLinesAt(CCnvBase& store, std::vector<LineInsert> inserts);
 // Appends `lines` as comment parts of new lines; always 1.
 int AppendCommentLines(CCnvBase& store, const std::vector<std::u16string>& lines);
 // Removes the line at `index` (both parts); nothing when it is out of range.

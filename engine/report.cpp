@@ -1,6 +1,5 @@
 #include "engine/report.h"
 
-#include <algorithm>
 #include <cstring>
 #include <numeric>
 
@@ -226,19 +225,6 @@ void ReportRecorder::LinesInserted(size_t at, size_t count) {
   moved_.insert(moved_.begin() + static_cast<ptrdiff_t>(at), count, -1);
 }
 
-void ReportRecorder::LinesInsertedAt(const std::vector<size_t>& ascending) {
-  if (!step_ || ascending.empty()) return;
-  std::vector<int32_t> moved;
-  moved.reserve(moved_.size() + ascending.size());
-  size_t next = 0;
-  for (size_t i = 0; i <= moved_.size(); ++i) {
-    for (; next < ascending.size() && std::min(ascending[next], moved_.size()) == i; ++next)
-      moved.push_back(-1);
-    if (i < moved_.size()) moved.push_back(moved_[i]);
-  }
-  moved_.swap(moved);
-}
-
 void ReportRecorder::KeepOldText(const CCnvBase& store, size_t index) {
   if (index >= moved_.size() || moved_[index] < 0) return;
   const size_t old = static_cast<size_t>(moved_[index]);
@@ -333,10 +319,6 @@ int FailNotConvertible(CCnvBase& store, InputLine where, std::u16string reason) 
 
 void NoteLinesInserted(CCnvBase& store, size_t at, size_t count) {
   if (store.m_recorder) store.m_recorder->LinesInserted(at, count);
-}
-
-void NoteLinesInsertedAt(CCnvBase& store, const std::vector<size_t>& ascending) {
-  if (store.m_recorder) store.m_recorder->LinesInsertedAt(ascending);
 }
 
 void NoteLinesDeleting(CCnvBase& store, const std::vector<size_t>& ascending) {

@@ -87,9 +87,6 @@ int FailNotConvertible(CCnvBase& store, InputLine where, std::u16string reason);
 
 // After `count` lines were inserted at store index `at`.
 void NoteLinesInserted(CCnvBase& store, size_t at, size_t count);
-// After lines were inserted in one pass, one in front of each store line
-// `ascending` names, as the store stood before (the count: at the end).
-void NoteLinesInsertedAt(CCnvBase& store, const std::vector<size_t>& ascending);
 // Before the lines at the distinct store indices `ascending` are removed.
 void NoteLinesDeleting(CCnvBase& store, const std::vector<size_t>& ascending);
 // Before the line at store index `index` is changed in place.

@@ -13,17 +13,17 @@
 #include "engine/report.h"
 
 // Collects `report` while the engine runs the steps. The line operations
-// that change the store (InsertLines, InsertLinesAt, DeleteLine,
-// DeleteMatchedLines, SetCommandPart) tell the recorder what they do:
-// which line moved where, and the old text of a line before its first
-// change or its removal. After a step, a line kept from before the step is
-// a replace when its text differs from its old one, the old lines the step
-// removed are deletes and the lines it added are inserts; between two kept
-// lines, the removed and the added lines are aligned exactly, so that a
-// line taken out and put back unchanged counts as kept. No copy of the
-// store is held: a hash of every line, taken before the step, shows
-// whether a step changed a line without the line operations, which makes
-// the step's edits incomplete and gives the notice "report-incomplete".
+// that change the store (InsertLines, DeleteLine, DeleteMatchedLines,
+// SetCommandPart) tell the recorder what they do: which line moved where,
+// and the old text of a line before its first change or its removal. After
+// a step, a line kept from before the step is a replace when its text
+// differs from its old one, the old lines the step removed are deletes and
+// the lines it added are inserts; between two kept lines, the removed and
+// the added lines are aligned exactly, so that a line taken out and put
+// back unchanged counts as kept. No copy of the store is held: a hash of
+// every line, taken before the step, shows whether a step changed a line
+// without the line operations, which makes the step's edits incomplete
+// and gives the notice "report-incomplete".
 class ReportRecorder {
  public:
   ReportRecorder(ConversionReport& report, int32_t shape, const CCnvBase& store);
@@ -36,8 +36,6 @@ class ReportRecorder {
   void Finish(const CCnvBase& store);
 
   void LinesInserted(size_t at, size_t count);
-  // Lines inserted in one pass, one in front of each line `ascending` names.
-  void LinesInsertedAt(const std::vector<size_t>& ascending);
   // Before the lines at `ascending` are removed from `store`.
   void LinesDeleting(const CCnvBase& store, const std::vector<size_t>& ascending);
   // Before line `index` of `store` is changed in place.
