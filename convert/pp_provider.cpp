@@ -1,6 +1,8 @@
 #include "convert/pp_provider.h"
 
 #include <climits>
+#include <iterator>
+#include <limits>
 #include <string_view>
 
 #include "convert/cnv_gui.h"
@@ -13,7 +15,9 @@
 namespace {
 
 // Recognition patterns. Every search covers the whole store, command parts
-// only; the first matching line is the one used.
+// only; the first matching line is the one used. While the PPs are
+// converted, the searches look only at the lines that hold one of
+// kSearchedLiterals, which every match of these patterns contains.
 constexpr char16_t kAnyPppoeDescription[] = uR"re({description pp ["]?PRV/PPPoE})re";
 constexpr char16_t kAnyFgaDescription[] = uR"re({description pp ["]?PRV/((FGA_LAN)|(FGA_TERM))})re";
 constexpr char16_t kPpSelect[] = uR"re({pp select [0-9]+[ \t]*})re";
@@ -41,6 +45,9 @@ constexpr char16_t kProviderSetNamedLine[] = u"provider set %d \"%s\"";
 constexpr char16_t kProviderSetLine[] = u"provider set %d";
 constexpr char16_t kProviderLan2NameLine[] = u"provider lan2 name \"PPPoE/0/1/5/0/0/0:%s\"";
 
+constexpr const char16_t* kSearchedLiterals[] = {u"description pp ", u"pp select ",
+                                                 u"dns server select ", u"pp enable "};
+
 // Offset of a PP's DNS selector number over the PP number.
 constexpr int kDnsSelectorOffset = 500000;
 
@@ -50,6 +57,14 @@ int Fail(CCnvBase& converter, int code) {
 }
 
 // The first line whose command part matches `pattern`; false when none does.
+bool FindFirstLine(CCnvBase& converter, const LiteralLines& lines, std::u16string_view pattern,
+                   CCnvMatch& match) {
+  CCnvMatchList list;
+  if (lines.FindUpTo(converter, pattern, list, 1) != 1 || list.empty()) return false;
+  match = list.front();
+  return true;
+}
+
 bool FindFirstLine(CCnvBase& converter, std::u16string_view pattern, CCnvMatch& match) {
   CCnvMatchList list;
   if (FindLinesUpTo(converter, pattern, list, 0, -1, 0, 1) != 1 || list.empty()) return false;
@@ -57,9 +72,9 @@ bool FindFirstLine(CCnvBase& converter, std::u16string_view pattern, CCnvMatch& 
   return true;
 }
 
-int CountLines(CCnvBase& converter, std::u16string_view pattern) {
+int CountLines(CCnvBase& converter, const LiteralLines& lines, std::u16string_view pattern) {
   CCnvMatchList list;
-  FindLines(converter, pattern, list, 0, -1, 0);
+  lines.FindUpTo(converter, pattern, list, std::numeric_limits<size_t>::max());
   return static_cast<int>(list.size());
 }
 
@@ -102,11 +117,12 @@ int FailWithoutEnable(CCnvBase& converter, int number, InputLine marker) {
 // Adds the DNS server line, and the provider selection for the chosen
 // PPPoE PP, after the enable line of PP `number`, whose marker is on input
 // line `marker`.
-int AddDnsServerLines(CCnvBase& converter, int number, PpProviderRun& run, InputLine marker) {
+int AddDnsServerLines(CCnvBase& converter, LiteralLines& lines, int number, PpProviderRun& run,
+                      InputLine marker) {
   CCnvMatch dnsLine;
   const std::u16string dnsPattern =
       Format(kDnsServerSelect, {number + kDnsSelectorOffset, number, number});
-  if (!FindFirstLine(converter, dnsPattern, dnsLine)) {
+  if (!FindFirstLine(converter, lines, dnsPattern, dnsLine)) {
     return FailNotConvertible(
         converter, marker,
         Format(u"PP %d is marked PRV/PPPoE but has no 'dns server select %d ... restrict pp %d' "
@@ -123,38 +139,38 @@ int AddDnsServerLines(CCnvBase& converter, int number, PpProviderRun& run, Input
   }
 
   CCnvMatch enable;
-  if (!FindFirstLine(converter, Format(kPpEnable, {number}), enable))
+  if (!FindFirstLine(converter, lines, Format(kPpEnable, {number}), enable))
     return FailWithoutEnable(converter, number, marker);
 
-  std::vector<std::u16string> lines;
+  std::vector<std::u16string> added;
   if (serverText.find(u"pp") != std::u16string::npos)
-    lines.push_back(Format(kDnsServerByPpLine, {serverText, number}));
+    added.push_back(Format(kDnsServerByPpLine, {serverText, number}));
   else
-    lines.push_back(Format(kDnsServerByNumberLine, {number, serverText}));
+    added.push_back(Format(kDnsServerByNumberLine, {number, serverText}));
   // The counter stays put once the selection is written, so every later
   // PPPoE PP gets one too.
   if (run.pppoeCounter == run.pppoeDescriptionCount - 1)
-    lines.push_back(Format(kProviderSelectLine, {number}));
+    added.push_back(Format(kProviderSelectLine, {number}));
   else
     ++run.pppoeCounter;
-  if (InsertLines(converter, lines, enable.m_line + 1, 0) != 1)
+  if (lines.Insert(converter, added, enable.m_line + 1, 0) != 1)
     return Fail(converter, kCnvOperationError);
   return 1;
 }
 
 // Adds the provider line (and the listing's comment block above it) after
 // the enable line of PP `number`.
-int AddProviderLines(CCnvBase& converter, int number, const std::u16string& name,
-                     PpInfoBlock infoBlock, InputLine marker) {
+int AddProviderLines(CCnvBase& converter, LiteralLines& lines, int number,
+                     const std::u16string& name, PpInfoBlock infoBlock, InputLine marker) {
   CCnvMatch enable;
-  if (!FindFirstLine(converter, Format(kPpEnable, {number}), enable))
+  if (!FindFirstLine(converter, lines, Format(kPpEnable, {number}), enable))
     return FailWithoutEnable(converter, number, marker);
   const std::u16string provider = name.empty() ? Format(kProviderSetLine, {number})
                                                : Format(kProviderSetNamedLine, {number, name});
-  if (InsertLines(converter, {provider}, enable.m_line + 1, 0) != 1)
+  if (lines.Insert(converter, {provider}, enable.m_line + 1, 0) != 1)
     return Fail(converter, kCnvOperationError);
   if (infoBlock == PpInfoBlock::kAdd &&
-      InsertLines(converter, {u"", u" # Provider information", u""}, enable.m_line + 1, 1) != 1)
+      lines.Insert(converter, {u"", u" # Provider information", u""}, enable.m_line + 1, 1) != 1)
     return Fail(converter, kCnvOperationError);
   return 1;
 }
@@ -190,18 +206,21 @@ enum class PpResult { kSkipped, kConverted, kFailed };
 
 // Converts PP `number` if a description with the number less one marks it
 // as a provider.
-PpResult ConvertPp(CCnvBase& converter, int number, PpInfoBlock infoBlock, PpProviderRun& run) {
+PpResult ConvertPp(CCnvBase& converter, LiteralLines& lines, int number, PpInfoBlock infoBlock,
+                   PpProviderRun& run) {
   CCnvMatch description;
-  if (!FindFirstLine(converter, Format(kPpDescription, {number - 1}), description))
+  if (!FindFirstLine(converter, lines, Format(kPpDescription, {number - 1}), description))
     return PpResult::kSkipped;
 
   const std::u16string name = TextBeforeQuote(Substring(description.m_text, description.m_end));
   const bool pppoe = description.m_text.find(u"PPPoE") != std::u16string::npos;
   const InputLine marker = LineAt(converter, description.m_line);
-  SetCommandPart(converter, description.m_line, Format(kPpNameLine, {number, name}));
+  lines.SetCommandPart(converter, description.m_line, Format(kPpNameLine, {number, name}));
 
-  if (pppoe && AddDnsServerLines(converter, number, run, marker) != 1) return PpResult::kFailed;
-  if (AddProviderLines(converter, number, name, infoBlock, marker) != 1) return PpResult::kFailed;
+  if (pppoe && AddDnsServerLines(converter, lines, number, run, marker) != 1)
+    return PpResult::kFailed;
+  if (AddProviderLines(converter, lines, number, name, infoBlock, marker) != 1)
+    return PpResult::kFailed;
 
   if (run.firstPpNumber < 0) {
     run.firstPpNumber = number;
@@ -221,11 +240,12 @@ std::vector<std::u16string> ProviderBlockLines(const std::u16string& lastProvide
 PpProviderOutcome ConvertProviderPps(CCnvBase& converter, PpInfoBlock infoBlock,
                                      PpProviderRun& run) {
   run = PpProviderRun{};
-  run.pppoeDescriptionCount = CountLines(converter, kAnyPppoeDescription);
-  if (run.pppoeDescriptionCount == 0 && CountLines(converter, kAnyFgaDescription) == 0)
+  LiteralLines lines(converter, {std::begin(kSearchedLiterals), std::end(kSearchedLiterals)});
+  run.pppoeDescriptionCount = CountLines(converter, lines, kAnyPppoeDescription);
+  if (run.pppoeDescriptionCount == 0 && CountLines(converter, lines, kAnyFgaDescription) == 0)
     return PpProviderOutcome::kNoProvider;
 
-  const int iterations = CountLines(converter, kPpSelect);
+  const int iterations = CountLines(converter, lines, kPpSelect);
   if (iterations == 0) {
     FailNotConvertible(converter, FirstMarker(converter),
                        u"PPs are marked as providers (PRV/PPPoE, PRV/FGA_LAN or PRV/FGA_TERM) but "
@@ -235,7 +255,7 @@ PpProviderOutcome ConvertProviderPps(CCnvBase& converter, PpInfoBlock infoBlock,
   for (int i = 0; i < iterations; ++i) {
     // Search afresh: the lines inserted so far have moved the PPs down.
     CCnvMatchList selects;
-    FindLinesUpTo(converter, kPpSelect, selects, 0, -1, 0, static_cast<size_t>(i) + 1);
+    lines.FindUpTo(converter, kPpSelect, selects, static_cast<size_t>(i) + 1);
     // A rewritten description can take a match with it; the PPs that were
     // counted past the end of the list are gone.
     if (i >= static_cast<int>(selects.size())) break;
@@ -246,7 +266,7 @@ PpProviderOutcome ConvertProviderPps(CCnvBase& converter, PpInfoBlock infoBlock,
              u"the PP is not converted");
       continue;
     }
-    if (ConvertPp(converter, number, infoBlock, run) == PpResult::kFailed)
+    if (ConvertPp(converter, lines, number, infoBlock, run) == PpResult::kFailed)
       return PpProviderOutcome::kFailed;
   }
   return PpProviderOutcome::kConverted;

@@ -167,6 +167,77 @@ std::u16string TextBeforeSyslog(std::u16string_view text) {
   return std::u16string(text.substr(0, p - 1));
 }
 
+LiteralLines::LiteralLines(const CCnvBase& store, std::vector<std::u16string> literals) {
+  for (std::u16string& literal : literals)
+    literals_.push_back(MakeRequiredLiteral(std::move(literal)));
+  lines_.resize(literals_.size());
+  for (int32_t i = 0; i < store.LineCount(); ++i) File(store, i);
+}
+
+void LiteralLines::File(const CCnvBase& store, int32_t index) {
+  const std::u16string& cmd = store.m_cmdLines[static_cast<size_t>(index)];
+  // A text too long for a scan's positions is filed everywhere: it may hold
+  // any of them.
+  const bool tooLong = cmd.size() > static_cast<size_t>(std::numeric_limits<int32_t>::max());
+  for (size_t k = 0; k < literals_.size(); ++k) {
+    if (!tooLong &&
+        FindLiteral(literals_[k], cmd.data(), static_cast<int32_t>(cmd.size()), 0) < 0) {
+      continue;
+    }
+    std::vector<int32_t>& lines = lines_[k];
+    lines.insert(std::lower_bound(lines.begin(), lines.end(), index), index);
+  }
+}
+
+int LiteralLines::FindUpTo(CCnvBase& store, std::u16string_view pattern, CCnvMatchList& list,
+                           size_t limit) const {
+  PatternSearcher searcher(SharedSearchProgram(pattern));
+  // A match contains each literal the analysis requires, and so every part
+  // of one: a line that lacks a kept literal found in one cannot match.
+  const std::vector<int32_t>* candidates = nullptr;
+  for (const RequiredLiteral& required : searcher.hints().required) {
+    for (size_t k = 0; k < literals_.size() && candidates == nullptr; ++k) {
+      if (required.text.find(literals_[k].text) != std::u16string::npos) candidates = &lines_[k];
+    }
+  }
+  if (candidates == nullptr || searcher.program().error() != kParseOk) {
+    return FindLinesUpTo(store, pattern, list, 0, -1, 0, limit);
+  }
+  list.clear();
+  for (const int32_t i : *candidates) {
+    if (list.size() >= limit) break;
+    const std::u16string& cmd = store.m_cmdLines[static_cast<size_t>(i)];
+    if (searcher.Match(cmd)) AppendGroup0(list, searcher.state(), i, cmd, 0);
+  }
+  return list.empty() ? 0 : 1;
+}
+
+int LiteralLines::Insert(CCnvBase& store, const std::vector<std::u16string>& lines, int index,
+                         int asComment) {
+  const int count = store.LineCount();
+  const int32_t at = index >= 0 && index < count ? index : count;
+  const int32_t added = static_cast<int32_t>(lines.size());
+  const int result = InsertLines(store, lines, index, asComment);
+  for (std::vector<int32_t>& filed : lines_) {
+    for (int32_t& line : filed) {
+      if (line >= at) line += added;
+    }
+  }
+  if (asComment == 0) {
+    for (int32_t i = at; i < at + added; ++i) File(store, i);
+  }
+  return result;
+}
+
+void LiteralLines::SetCommandPart(CCnvBase& store, int index, std::u16string text) {
+  ::SetCommandPart(store, index, std::move(text));
+  for (std::vector<int32_t>& filed : lines_) {
+    const auto at = std::lower_bound(filed.begin(), filed.end(), index);
+    if (at != filed.end() && *at == index) filed.erase(at);
+  }
+  File(store, index);
+}
+
 int FindCommandLines(CCnvBase& store, std::u16string_view pattern, CCnvMatchList& list) {
   return FindLines(store, pattern, list, 0, -1, 0);
 }

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "engine/cnv_base.h"
+#include "regex/search.h"
 
 // The text a search was made in, held by its match records. It never
 // changes once made, so every record of one search shares a single copy:
@@ -107,6 +108,33 @@ void DeleteLine(CCnvBase& store, int index);
 // Steps change lines in place only through this, so that the conversion
 // report sees the old text.
 void SetCommandPart(CCnvBase& store, int index, std::u16string text);
+
+// The lines of a store whose command part holds one of a few literals,
+// kept by literal as positions in store order. A step that searches the
+// whole store again and again between its edits keeps one, makes its
+// inserts and changes through it, and its searches look only at the lines
+// that hold a literal every match of the pattern contains: the same records
+// as a search of every line, at the cost of the few lines that may match.
+class LiteralLines {
+ public:
+  LiteralLines(const CCnvBase& store, std::vector<std::u16string> literals);
+
+  // FindLinesUpTo(store, pattern, list, 0, -1, 0, limit). Where no literal
+  // is known to be in every match of `pattern`, every line is searched.
+  int FindUpTo(CCnvBase& store, std::u16string_view pattern, CCnvMatchList& list,
+               size_t limit) const;
+  // InsertLines, and the inserted lines filed.
+  int Insert(CCnvBase& store, const std::vector<std::u16string>& lines, int index, int asComment);
+  // SetCommandPart, and the line filed anew.
+  void SetCommandPart(CCnvBase& store, int index, std::u16string text);
+
+ private:
+  // Files line `index` of `store` under each literal its command part holds.
+  void File(const CCnvBase& store, int32_t index);
+
+  std::vector<RequiredLiteral> literals_;
+  std::vector<std::vector<int32_t>> lines_;  // per literal, ascending
+};
 
 // The text before its last double quote: whole when there is none or it
 // follows a backslash, empty when it is the first character.

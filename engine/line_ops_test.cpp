@@ -225,6 +225,45 @@ TEST(InsertLines, PlacesAndParts) {
   EXPECT_EQ(store.m_commentLines, (Lines{u"", u"# one", u"# two"}));
 }
 
+// After each edit made through it, a search through LiteralLines gives the
+// records, result and error of a search of every line.
+TEST(LiteralLines, FindsWhatASearchOfEveryLineFinds) {
+  Store store({u"pp select 1", u"pp enable 1", u"pp enable 10", u"# pp enable 2", u"other"});
+  LiteralLines lines(store, {u"pp enable ", u"select "});
+  const std::u16string patterns[] = {u"{pp enable 1}![0-9]", u"{pp enable [0-9]+}",
+                                     u"{pp ((select)|(enable)) [0-9]+}", u"{other}", u"{pp enable"};
+  const auto expectSameRecords = [&](const char* after) {
+    for (const std::u16string& pattern : patterns) {
+      for (size_t limit : {size_t{1}, size_t{100}}) {
+        SCOPED_TRACE(testing::Message() << after << ", limit " << limit);
+        CCnvMatchList all;
+        CCnvMatchList through;
+        store.m_error = 0;
+        const int allResult = FindLinesUpTo(store, pattern, all, 0, -1, 0, limit);
+        const int allError = store.m_error;
+        store.m_error = 0;
+        EXPECT_EQ(lines.FindUpTo(store, pattern, through, limit), allResult);
+        EXPECT_EQ(store.m_error, allError);
+        EXPECT_EQ(Records(through), Records(all));
+      }
+    }
+  };
+  expectSameRecords("as loaded");
+  lines.Insert(store, {u"pp enable 1", u"x"}, 0, 0);
+  expectSameRecords("inserted in front of every line");
+  lines.Insert(store, {u"pp enable 1"}, 3, 1);
+  expectSameRecords("inserted as a comment");
+  lines.SetCommandPart(store, 1, u"pp name");
+  expectSameRecords("a literal's line rewritten without it");
+  lines.SetCommandPart(store, 7, u"pp enable 1 again");
+  expectSameRecords("a line rewritten with a literal");
+  lines.Insert(store, {u"pp select 7"}, 99, 0);
+  expectSameRecords("appended");
+  CCnvMatchList first;
+  ASSERT_EQ(lines.FindUpTo(store, u"{pp enable 1}![0-9]", first, 100), 1);
+  EXPECT_EQ(first.size(), 3u);
+}
+
 TEST(TextBefore, QuoteAndSyslog) {
   const struct {
     std::u16string text, result;

@@ -843,6 +843,10 @@ SearchHints AnalyzeProgram(const CompiledPattern& pattern) {
   return h;
 }
 
+RequiredLiteral MakeRequiredLiteral(std::u16string text) {
+  return MakeLiteral(std::move(text));
+}
+
 UnitRanges UnitRanges::Of(const UnitSet& set) {
   UnitRanges ranges;
   ranges.high = set.high;

@@ -141,6 +141,10 @@ SearchHints AnalyzeProgram(const CompiledPattern& pattern);
 // or `len` when there is none.
 int32_t NextStart(const SearchHints& hints, const char16_t* text, int32_t len, int32_t from);
 
+// `text` as a literal to scan for, with the probe units a scan of
+// configuration text should look for first.
+RequiredLiteral MakeRequiredLiteral(std::u16string text);
+
 // Position of `literal` in text[from, len), or -1. The scan compares the
 // probe units of sixteen start positions at a time (then eight), and only
 // where one agrees the second unit and the whole literal.
