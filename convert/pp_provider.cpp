@@ -114,11 +114,11 @@ int FailWithoutEnable(CCnvBase& converter, int number, InputLine marker) {
       Format(u"PP %d is marked as a provider but has no 'pp enable %d' line", {number, number}));
 }
 
-// Adds the DNS server line, and the provider selection for the chosen
-// PPPoE PP, after the enable line of PP `number`, whose marker is on input
+// The DNS server line, and the provider selection for the chosen PPPoE PP,
+// that follow the provider line of PP `number`, whose marker is on input
 // line `marker`.
-int AddDnsServerLines(CCnvBase& converter, LiteralLines& lines, int number, PpProviderRun& run,
-                      InputLine marker) {
+int DnsServerLines(CCnvBase& converter, const LiteralLines& lines, int number, PpProviderRun& run,
+                   InputLine marker, std::vector<std::u16string>& added) {
   CCnvMatch dnsLine;
   const std::u16string dnsPattern =
       Format(kDnsServerSelect, {number + kDnsSelectorOffset, number, number});
@@ -137,12 +137,6 @@ int AddDnsServerLines(CCnvBase& converter, LiteralLines& lines, int number, PpPr
                u"or two)",
                {number, number}));
   }
-
-  CCnvMatch enable;
-  if (!FindFirstLine(converter, lines, Format(kPpEnable, {number}), enable))
-    return FailWithoutEnable(converter, number, marker);
-
-  std::vector<std::u16string> added;
   if (serverText.find(u"pp") != std::u16string::npos)
     added.push_back(Format(kDnsServerByPpLine, {serverText, number}));
   else
@@ -153,24 +147,28 @@ int AddDnsServerLines(CCnvBase& converter, LiteralLines& lines, int number, PpPr
     added.push_back(Format(kProviderSelectLine, {number}));
   else
     ++run.pppoeCounter;
-  if (lines.Insert(converter, added, enable.m_line + 1, 0) != 1)
-    return Fail(converter, kCnvOperationError);
   return 1;
 }
 
-// Adds the provider line (and the listing's comment block above it) after
-// the enable line of PP `number`.
+// Adds, after the enable line of PP `number`, the listing's comment block,
+// the provider line and then the lines `after`, in one insert.
 int AddProviderLines(CCnvBase& converter, LiteralLines& lines, int number,
-                     const std::u16string& name, PpInfoBlock infoBlock, InputLine marker) {
+                     const std::u16string& name, PpInfoBlock infoBlock, InputLine marker,
+                     const std::vector<std::u16string>& after) {
   CCnvMatch enable;
   if (!FindFirstLine(converter, lines, Format(kPpEnable, {number}), enable))
     return FailWithoutEnable(converter, number, marker);
-  const std::u16string provider = name.empty() ? Format(kProviderSetLine, {number})
-                                               : Format(kProviderSetNamedLine, {number, name});
-  if (lines.Insert(converter, {provider}, enable.m_line + 1, 0) != 1)
-    return Fail(converter, kCnvOperationError);
-  if (infoBlock == PpInfoBlock::kAdd &&
-      lines.Insert(converter, {u"", u" # Provider information", u""}, enable.m_line + 1, 1) != 1)
+  std::vector<std::u16string> cmds;
+  std::vector<std::u16string> comments;
+  if (infoBlock == PpInfoBlock::kAdd) {
+    cmds.resize(3);
+    comments = {u"", u" # Provider information", u""};
+  }
+  cmds.push_back(name.empty() ? Format(kProviderSetLine, {number})
+                              : Format(kProviderSetNamedLine, {number, name}));
+  cmds.insert(cmds.end(), after.begin(), after.end());
+  comments.resize(cmds.size());
+  if (lines.Insert(converter, cmds, comments, enable.m_line + 1) != 1)
     return Fail(converter, kCnvOperationError);
   return 1;
 }
@@ -217,9 +215,10 @@ PpResult ConvertPp(CCnvBase& converter, LiteralLines& lines, int number, PpInfoB
   const InputLine marker = LineAt(converter, description.m_line);
   lines.SetCommandPart(converter, description.m_line, Format(kPpNameLine, {number, name}));
 
-  if (pppoe && AddDnsServerLines(converter, lines, number, run, marker) != 1)
+  std::vector<std::u16string> dnsLines;
+  if (pppoe && DnsServerLines(converter, lines, number, run, marker, dnsLines) != 1)
     return PpResult::kFailed;
-  if (AddProviderLines(converter, lines, number, name, infoBlock, marker) != 1)
+  if (AddProviderLines(converter, lines, number, name, infoBlock, marker, dnsLines) != 1)
     return PpResult::kFailed;
 
   if (run.firstPpNumber < 0) {

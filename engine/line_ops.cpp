@@ -122,17 +122,25 @@ int FindLineSequence(CCnvBase& store, const std::vector<std::u16string>& pattern
 
 int InsertLines(CCnvBase& store, const std::vector<std::u16string>& lines, int index,
                 int asComment) {
+  const std::vector<std::u16string> empty(lines.size());
+  return asComment != 0 ? InsertLineParts(store, empty, lines, index)
+                        : InsertLineParts(store, lines, empty, index);
+}
+
+int InsertLineParts(CCnvBase& store, const std::vector<std::u16string>& cmds,
+                    const std::vector<std::u16string>& comments, int index) {
+  if (cmds.size() != comments.size()) {
+    store.SetError(kCnvOperationError);
+    return 0;
+  }
   const int count = store.LineCount();
   const size_t at =
       index >= 0 && index < count ? static_cast<size_t>(index) : store.m_cmdLines.size();
-  const std::vector<std::u16string> empty(lines.size());
-  const std::vector<std::u16string>& cmds = asComment != 0 ? empty : lines;
-  const std::vector<std::u16string>& comments = asComment != 0 ? lines : empty;
   store.m_cmdLines.insert(store.m_cmdLines.begin() + static_cast<ptrdiff_t>(at), cmds.begin(),
                           cmds.end());
   store.m_commentLines.insert(store.m_commentLines.begin() + static_cast<ptrdiff_t>(at),
                               comments.begin(), comments.end());
-  NoteLinesInserted(store, at, lines.size());
+  NoteLinesInserted(store, at, cmds.size());
   return 1;
 }
 
@@ -212,21 +220,19 @@ int LiteralLines::FindUpTo(CCnvBase& store, std::u16string_view pattern, CCnvMat
   return list.empty() ? 0 : 1;
 }
 
-int LiteralLines::Insert(CCnvBase& store, const std::vector<std::u16string>& lines, int index,
-                         int asComment) {
+int LiteralLines::Insert(CCnvBase& store, const std::vector<std::u16string>& cmds,
+                         const std::vector<std::u16string>& comments, int index) {
   const int count = store.LineCount();
   const int32_t at = index >= 0 && index < count ? index : count;
-  const int32_t added = static_cast<int32_t>(lines.size());
-  const int result = InsertLines(store, lines, index, asComment);
+  if (InsertLineParts(store, cmds, comments, index) != 1) return 0;
+  const int32_t added = static_cast<int32_t>(cmds.size());
   for (std::vector<int32_t>& filed : lines_) {
     for (int32_t& line : filed) {
       if (line >= at) line += added;
     }
   }
-  if (asComment == 0) {
-    for (int32_t i = at; i < at + added; ++i) File(store, i);
-  }
-  return result;
+  for (int32_t i = at; i < at + added; ++i) File(store, i);
+  return 1;
 }
 
 void LiteralLines::SetCommandPart(CCnvBase& store, int index, std::u16string text) {

@@ -100,6 +100,11 @@ int FindLineSequence(CCnvBase& store, const std::vector<std::u16string>& pattern
 // always 1.
 int InsertLines(CCnvBase& store, const std::vector<std::u16string>& lines, int index,
                 int asComment);
+// Inserts at `index` (as InsertLines does) one line for each of `cmds`,
+// with that command part and the comment part in `comments` at the same
+// place; 0 (error 3) when the two differ in length, else 1.
+int InsertLineParts(CCnvBase& store, const std::vector<std::u16string>& cmds,
+                    const std::vector<std::u16string>& comments, int index);
 // Appends `lines` as comment parts of new lines; always 1.
 int AppendCommentLines(CCnvBase& store, const std::vector<std::u16string>& lines);
 // Removes the line at `index` (both parts); nothing when it is out of range.
@@ -123,8 +128,9 @@ class LiteralLines {
   // is known to be in every match of `pattern`, every line is searched.
   int FindUpTo(CCnvBase& store, std::u16string_view pattern, CCnvMatchList& list,
                size_t limit) const;
-  // InsertLines, and the inserted lines filed.
-  int Insert(CCnvBase& store, const std::vector<std::u16string>& lines, int index, int asComment);
+  // InsertLineParts, and the inserted lines filed.
+  int Insert(CCnvBase& store, const std::vector<std::u16string>& cmds,
+             const std::vector<std::u16string>& comments, int index);
   // SetCommandPart, and the line filed anew.
   void SetCommandPart(CCnvBase& store, int index, std::u16string text);
 

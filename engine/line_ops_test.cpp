@@ -223,6 +223,13 @@ TEST(InsertLines, PlacesAndParts) {
   EXPECT_EQ(AppendCommentLines(store, {u"# one", u"# two"}), 1);
   EXPECT_EQ(store.m_cmdLines, (Lines{u"a", u"", u""}));
   EXPECT_EQ(store.m_commentLines, (Lines{u"", u"# one", u"# two"}));
+  EXPECT_EQ(InsertLineParts(store, {u"x", u""}, {u"", u"# y"}, 1), 1);
+  EXPECT_EQ(store.m_cmdLines, (Lines{u"a", u"x", u"", u"", u""}));
+  EXPECT_EQ(store.m_commentLines, (Lines{u"", u"", u"# y", u"# one", u"# two"}));
+  // Parts that do not pair up are refused, the store left as it is.
+  EXPECT_EQ(InsertLineParts(store, {u"x"}, {}, 0), 0);
+  EXPECT_EQ(store.m_error, kCnvOperationError);
+  EXPECT_EQ(store.LineCount(), 5);
 }
 
 // After each edit made through it, a search through LiteralLines gives the
@@ -249,19 +256,19 @@ TEST(LiteralLines, FindsWhatASearchOfEveryLineFinds) {
     }
   };
   expectSameRecords("as loaded");
-  lines.Insert(store, {u"pp enable 1", u"x"}, 0, 0);
+  lines.Insert(store, {u"pp enable 1", u"x"}, {u"", u"# pp enable 1"}, 0);
   expectSameRecords("inserted in front of every line");
-  lines.Insert(store, {u"pp enable 1"}, 3, 1);
+  lines.Insert(store, {u""}, {u"pp enable 1"}, 3);
   expectSameRecords("inserted as a comment");
   lines.SetCommandPart(store, 1, u"pp name");
   expectSameRecords("a literal's line rewritten without it");
   lines.SetCommandPart(store, 7, u"pp enable 1 again");
   expectSameRecords("a line rewritten with a literal");
-  lines.Insert(store, {u"pp select 7"}, 99, 0);
+  lines.Insert(store, {u"pp select 7", u"pp enable 1"}, {u"", u""}, 99);
   expectSameRecords("appended");
   CCnvMatchList first;
   ASSERT_EQ(lines.FindUpTo(store, u"{pp enable 1}![0-9]", first, 100), 1);
-  EXPECT_EQ(first.size(), 3u);
+  EXPECT_EQ(first.size(), 4u);
 }
 
 TEST(TextBefore, QuoteAndSyslog) {
