@@ -179,7 +179,8 @@ LiteralLines::LiteralLines(const CCnvBase& store, std::vector<std::u16string> li
   for (std::u16string& literal : literals)
     literals_.push_back(MakeRequiredLiteral(std::move(literal)));
   lines_.resize(literals_.size());
-  for (int32_t i = 0; i < store.LineCount(); ++i) File(store, i);
+  count_ = store.LineCount();
+  for (int32_t i = 0; i < count_; ++i) File(store, i);
 }
 
 void LiteralLines::File(const CCnvBase& store, int32_t index) {
@@ -208,7 +209,8 @@ int LiteralLines::FindUpTo(CCnvBase& store, std::u16string_view pattern, CCnvMat
       if (required.text.find(literals_[k].text) != std::u16string::npos) candidates = &lines_[k];
     }
   }
-  if (candidates == nullptr || searcher.program().error() != kParseOk) {
+  if (candidates == nullptr || searcher.program().error() != kParseOk ||
+      store.LineCount() != count_) {
     return FindLinesUpTo(store, pattern, list, 0, -1, 0, limit);
   }
   list.clear();
@@ -226,6 +228,7 @@ int LiteralLines::Insert(CCnvBase& store, const std::vector<std::u16string>& cmd
   const int32_t at = index >= 0 && index < count ? index : count;
   if (InsertLineParts(store, cmds, comments, index) != 1) return 0;
   const int32_t added = static_cast<int32_t>(cmds.size());
+  count_ += added;
   for (std::vector<int32_t>& filed : lines_) {
     for (int32_t& line : filed) {
       if (line >= at) line += added;

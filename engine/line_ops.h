@@ -120,6 +120,8 @@ void SetCommandPart(CCnvBase& store, int index, std::u16string text);
 // inserts and changes through it, and its searches look only at the lines
 // that hold a literal every match of the pattern contains: the same records
 // as a search of every line, at the cost of the few lines that may match.
+// Edits made past it leave it behind; a search that finds the store's
+// number of lines changed since then searches every line.
 class LiteralLines {
  public:
   LiteralLines(const CCnvBase& store, std::vector<std::u16string> literals);
@@ -140,6 +142,7 @@ class LiteralLines {
 
   std::vector<RequiredLiteral> literals_;
   std::vector<std::vector<int32_t>> lines_;  // per literal, ascending
+  int count_ = 0;                            // the store's lines as last seen
 };
 
 // The text before its last double quote: whole when there is none or it

@@ -266,9 +266,11 @@ TEST(LiteralLines, FindsWhatASearchOfEveryLineFinds) {
   expectSameRecords("a line rewritten with a literal");
   lines.Insert(store, {u"pp select 7", u"pp enable 1"}, {u"", u""}, 99);
   expectSameRecords("appended");
+  InsertLines(store, {u"pp enable 1"}, 0, 0);
+  expectSameRecords("inserted past it");
   CCnvMatchList first;
   ASSERT_EQ(lines.FindUpTo(store, u"{pp enable 1}![0-9]", first, 100), 1);
-  EXPECT_EQ(first.size(), 4u);
+  EXPECT_EQ(first.size(), 5u);
 }
 
 TEST(TextBefore, QuoteAndSyslog) {
