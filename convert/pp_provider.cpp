@@ -56,18 +56,14 @@ int Fail(CCnvBase& converter, int code) {
   return 0;
 }
 
-// The first line whose command part matches `pattern`; false when none does.
-bool FindFirstLine(CCnvBase& converter, const LiteralLines& lines, std::u16string_view pattern,
-                   CCnvMatch& match) {
+// The first line whose command part matches `pattern`, searched through
+// `lines` when given; false when none does.
+bool FindFirstLine(CCnvBase& converter, std::u16string_view pattern, CCnvMatch& match,
+                   const LiteralLines* lines = nullptr) {
   CCnvMatchList list;
-  if (lines.FindUpTo(converter, pattern, list, 1) != 1 || list.empty()) return false;
-  match = list.front();
-  return true;
-}
-
-bool FindFirstLine(CCnvBase& converter, std::u16string_view pattern, CCnvMatch& match) {
-  CCnvMatchList list;
-  if (FindLinesUpTo(converter, pattern, list, 0, -1, 0, 1) != 1 || list.empty()) return false;
+  const int found = lines != nullptr ? lines->FindUpTo(converter, pattern, list, 1)
+                                     : FindLinesUpTo(converter, pattern, list, 0, -1, 0, 1);
+  if (found != 1 || list.empty()) return false;
   match = list.front();
   return true;
 }
@@ -122,7 +118,7 @@ int DnsServerLines(CCnvBase& converter, const LiteralLines& lines, int number, P
   CCnvMatch dnsLine;
   const std::u16string dnsPattern =
       Format(kDnsServerSelect, {number + kDnsSelectorOffset, number, number});
-  if (!FindFirstLine(converter, lines, dnsPattern, dnsLine)) {
+  if (!FindFirstLine(converter, dnsPattern, dnsLine, &lines)) {
     return FailNotConvertible(
         converter, marker,
         Format(u"PP %d is marked PRV/PPPoE but has no 'dns server select %d ... restrict pp %d' "
@@ -156,7 +152,7 @@ int AddProviderLines(CCnvBase& converter, LiteralLines& lines, int number,
                      const std::u16string& name, PpInfoBlock infoBlock, InputLine marker,
                      const std::vector<std::u16string>& after) {
   CCnvMatch enable;
-  if (!FindFirstLine(converter, lines, Format(kPpEnable, {number}), enable))
+  if (!FindFirstLine(converter, Format(kPpEnable, {number}), enable, &lines))
     return FailWithoutEnable(converter, number, marker);
   std::vector<std::u16string> cmds;
   std::vector<std::u16string> comments;
@@ -207,7 +203,7 @@ enum class PpResult { kSkipped, kConverted, kFailed };
 PpResult ConvertPp(CCnvBase& converter, LiteralLines& lines, int number, PpInfoBlock infoBlock,
                    PpProviderRun& run) {
   CCnvMatch description;
-  if (!FindFirstLine(converter, lines, Format(kPpDescription, {number - 1}), description))
+  if (!FindFirstLine(converter, Format(kPpDescription, {number - 1}), description, &lines))
     return PpResult::kSkipped;
 
   const std::u16string name = TextBeforeQuote(Substring(description.m_text, description.m_end));

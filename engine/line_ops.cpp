@@ -208,6 +208,7 @@ int LiteralLines::FindUpTo(CCnvBase& store, std::u16string_view pattern, CCnvMat
     for (size_t k = 0; k < literals_.size() && candidates == nullptr; ++k) {
       if (required.text.find(literals_[k].text) != std::u16string::npos) candidates = &lines_[k];
     }
+    if (candidates != nullptr) break;
   }
   if (candidates == nullptr || searcher.program().error() != kParseOk ||
       store.LineCount() != count_) {
