@@ -141,6 +141,12 @@ Json EditJson(const ReportEdit& edit) {
   return json;
 }
 
+Json FailureJson(const ReportFailure& failure) {
+  return {{"code", failure.code},
+          {"reason", Utf16ToUtf8(failure.reason)},
+          {"input_line", InputLineJson(failure.inputLine)}};
+}
+
 }  // namespace
 
 std::u16string SummaryCounts(const ConversionReport& report, bool reportShown) {
@@ -213,8 +219,7 @@ std::string ReportJson(const JsonRun& run) {
       for (const ReportEdit& edit : step.edits) edits.push_back(EditJson(edit));
       Json failure = nullptr;
       if (step.failure) {
-        failure = {{"reason", Utf16ToUtf8(step.failure->reason)},
-                   {"input_line", InputLineJson(step.failure->inputLine)}};
+        failure = FailureJson(*step.failure);
       }
       steps.push_back({{"step", step.name},
                        {"edits", std::move(edits)},
@@ -224,5 +229,7 @@ std::string ReportJson(const JsonRun& run) {
   }
   doc["steps"] = std::move(steps);
   doc["notices"] = run.report ? NoticesJson(run.report->notices) : Json::array();
+  doc["failure"] =
+      run.report && run.report->failure ? FailureJson(*run.report->failure) : Json(nullptr);
   return doc.dump(-1, ' ', false, Json::error_handler_t::replace);
 }

@@ -44,8 +44,9 @@ int NoteLan2MarkersLeft(CCnvBase& store) {
   return 1;
 }
 
-int FailLan2(CCnvBase& store, InputLine marker, std::u16string_view missing) {
-  return FailNotConvertible(store, marker,
+int FailLan2(CCnvBase& store, std::string_view code, InputLine marker,
+             std::u16string_view missing) {
+  return FailNotConvertible(store, code, marker,
                             u"LAN2 is marked PRV/DHCP but " + std::u16string(missing));
 }
 
@@ -71,14 +72,14 @@ int CCnvGUI::ConvertLanProvider() {
 
   CCnvMatchList list;
   if (!FindCommandLines(*this, kLan2NatBinding, list)) {
-    return FailLan2(*this, marker,
+    return FailLan2(*this, "lan2-nat-binding-missing", marker,
                     u"there is no 'ip lan2 nat descriptor' line to put the "
                     u"provider lines after");
   }
   InsertLines(*this, {kProviderLan1, ProviderLan2Line(name)}, list.back().m_line + 1, 0);
 
   if (!FindCommandLines(*this, kNatDescriptorType, list)) {
-    return FailLan2(*this, marker,
+    return FailLan2(*this, "nat-descriptor-missing", marker,
                     u"there is no 'nat descriptor type' line to put the catch-all "
                     u"filter line in front of");
   }
@@ -94,7 +95,7 @@ int CCnvTFTP::ConvertLanProvider() {
   if (taken == 0) return NoteLan2MarkersLeft(*this);
 
   const int ppHeader = LastSectionHeader(*this, kPpSectionTitle);
-  if (ppHeader < 0) return FailLan2(*this, marker, kNoPpHeader);
+  if (ppHeader < 0) return FailLan2(*this, "pp-header-missing", marker, kNoPpHeader);
   // The provider section goes in front of the PP header's opening frame:
   // its lines first, then its own header in front of them.
   const int opening = ppHeader - 2;
@@ -102,7 +103,7 @@ int CCnvTFTP::ConvertLanProvider() {
   InsertLines(*this, ProviderTypeHeader(), opening, 1);
 
   const int filterHeader = LastSectionHeader(*this, kIpFilterSectionTitle);
-  if (filterHeader < 0) return FailLan2(*this, marker, kNoFilterHeader);
+  if (filterHeader < 0) return FailLan2(*this, "ip-filter-header-missing", marker, kNoFilterHeader);
   const int end = SectionEnd(*this, filterHeader);
   if (end >= 0) {
     InsertLines(*this, {kCatchAllFilterLine}, end, 0);

@@ -106,7 +106,7 @@ bool ReadDnsServerText(const CCnvMatch& dnsLine, int number, std::u16string& ser
 // The failure of a marked PP that lacks its enable line.
 int FailWithoutEnable(CCnvBase& converter, int number, InputLine marker) {
   return FailNotConvertible(
-      converter, marker,
+      converter, "pp-enable-missing", marker,
       Format(u"PP %d is marked as a provider but has no 'pp enable %d' line", {number, number}));
 }
 
@@ -120,7 +120,7 @@ int DnsServerLines(CCnvBase& converter, const LiteralLines& lines, int number, P
       Format(kDnsServerSelect, {number + kDnsSelectorOffset, number, number});
   if (!FindFirstLine(converter, dnsPattern, dnsLine, &lines)) {
     return FailNotConvertible(
-        converter, marker,
+        converter, "dns-selector-missing", marker,
         Format(u"PP %d is marked PRV/PPPoE but has no 'dns server select %d ... restrict pp %d' "
                u"line",
                {number, number + kDnsSelectorOffset, number}));
@@ -128,7 +128,7 @@ int DnsServerLines(CCnvBase& converter, const LiteralLines& lines, int number, P
   std::u16string serverText;
   if (!ReadDnsServerText(dnsLine, number, serverText)) {
     return FailNotConvertible(
-        converter, LineAt(converter, dnsLine.m_line),
+        converter, "dns-server-missing", LineAt(converter, dnsLine.m_line),
         Format(u"the 'dns server select' line of PP %d names no DNS server ('pp %d', one address "
                u"or two)",
                {number, number}));
@@ -242,7 +242,7 @@ PpProviderOutcome ConvertProviderPps(CCnvBase& converter, PpInfoBlock infoBlock,
 
   const int iterations = CountLines(converter, lines, kPpSelect);
   if (iterations == 0) {
-    FailNotConvertible(converter, FirstMarker(converter),
+    FailNotConvertible(converter, "pp-select-missing", FirstMarker(converter),
                        u"PPs are marked as providers (PRV/PPPoE, PRV/FGA_LAN or PRV/FGA_TERM) but "
                        u"there is no 'pp select N' line");
     return PpProviderOutcome::kFailed;
@@ -281,14 +281,14 @@ int CCnvGUI::ConvertPpProvider() {
   // The provider block stands in front of the first converted PP.
   CCnvMatch firstPp;
   if (run.firstPpNumber < 0) {
-    return FailNotConvertible(*this, FirstMarker(*this),
+    return FailNotConvertible(*this, "pp-marker-unmatched", FirstMarker(*this),
                               u"PPs are marked as providers but no marker matches the PP it is in "
                               u"(" +
                                   std::u16string(kPpMarkerForm) + u")");
   }
   if (!FindFirstLine(*this, Format(kPpSelectNumber, {run.firstPpNumber}), firstPp)) {
     return FailNotConvertible(
-        *this, run.firstMarker,
+        *this, "first-pp-gone", run.firstMarker,
         Format(u"the 'pp select %d' line of the first converted PP is gone", {run.firstPpNumber}));
   }
   if (InsertLines(*this, ProviderBlockLines(run.lastProviderName), firstPp.m_line, 0) != 1)
@@ -317,7 +317,8 @@ int CCnvTFTP::ConvertPpProvider() {
   // The provider block, under a header of its own, in front of the first
   // PP section header.
   const int ppHeader = FirstSectionHeader(*this, kPpSectionTitle);
-  if (ppHeader < 0) return FailNotConvertible(*this, run.firstMarker, kNoPpHeader);
+  if (ppHeader < 0)
+    return FailNotConvertible(*this, "pp-header-missing", run.firstMarker, kNoPpHeader);
   const int ppHeaderStart = ppHeader - 2;
   std::vector<std::u16string> block = ProviderBlockLines(run.lastProviderName);
   block.push_back(u"");
@@ -327,7 +328,8 @@ int CCnvTFTP::ConvertPpProvider() {
 
   // The filter line ends the last IP filter section.
   const int filterHeader = LastSectionHeader(*this, kIpFilterSectionTitle);
-  if (filterHeader < 0) return FailNotConvertible(*this, run.firstMarker, kNoFilterHeader);
+  if (filterHeader < 0)
+    return FailNotConvertible(*this, "ip-filter-header-missing", run.firstMarker, kNoFilterHeader);
   // Without a place at the end of the section the filter line is not added.
   const int end = SectionEnd(*this, filterHeader);
   if (end < 0) NoteFilterLineNotAdded(*this, filterHeader);

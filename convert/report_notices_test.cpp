@@ -9,8 +9,8 @@
 
 namespace {
 
-// A notice of `code`, or (code null) the failure whose reason contains
-// `reason`, on `inputLine` (0: about the input as a whole).
+// A notice of `code`, or (with a `reason`) the failure of `code` whose
+// reason contains `reason`, on `inputLine` (0: about the input as a whole).
 struct ReportRow {
   const char* name;
   std::string input;
@@ -67,19 +67,20 @@ const ReportRow kRows[] = {
      "not-a-configuration", 0},
     // Failures.
     {"PppoeWithoutDnsServerSelect",
-     "pp select 2\n description pp \"PRV/PPPoE/1:Hikari\"\n pp enable 2\n", nullptr, 2,
-     "PP 2 is marked PRV/PPPoE but has no 'dns server select 500002 ... restrict pp 2' line"},
+     "pp select 2\n description pp \"PRV/PPPoE/1:Hikari\"\n pp enable 2\n", "dns-selector-missing",
+     2, "PP 2 is marked PRV/PPPoE but has no 'dns server select 500002 ... restrict pp 2' line"},
     {"Lan2NatWithoutDescriptorType",
-     "ip lan2 nat descriptor 1000\ndescription lan2 \"PRV/DHCP/1:Metro\"\n", nullptr, 2,
+     "ip lan2 nat descriptor 1000\ndescription lan2 \"PRV/DHCP/1:Metro\"\n",
+     "nat-descriptor-missing", 2,
      "LAN2 is marked PRV/DHCP but there is no 'nat descriptor type' line"},
-    {"Lan2WithoutNatBinding", "ip lan2 address dhcp\ndescription lan2 PRV/DHCP/1:Metro\n", nullptr,
-     2, "no 'ip lan2 nat descriptor' line"},
-    {"PpBindingWithoutSelect", "url filter 1 pass *\nurl pp filter in 1\n", nullptr, 2,
+    {"Lan2WithoutNatBinding", "ip lan2 address dhcp\ndescription lan2 PRV/DHCP/1:Metro\n",
+     "lan2-nat-binding-missing", 2, "no 'ip lan2 nat descriptor' line"},
+    {"PpBindingWithoutSelect", "url filter 1 pass *\nurl pp filter in 1\n", "url-select-missing", 2,
      "'pp select N' line above it"},
-    {"ScheduleWithoutAnchor", "schedule at 1 */* 04:30 * ntpdate ntp.example.jp syslog\n", nullptr,
-     1, "to put 'provider ntpdate' after"},
+    {"ScheduleWithoutAnchor", "schedule at 1 */* 04:30 * ntpdate ntp.example.jp syslog\n",
+     "ntp-anchor-missing", 1, "to put 'provider ntpdate' after"},
     {"MarkersWithoutSelect", "ip lan1 address 192.168.0.1/24\ndescription pp PRV/FGA_TERM/0:x\n",
-     nullptr, 2, "there is no 'pp select N' line"},
+     "pp-select-missing", 2, "there is no 'pp select N' line"},
 };
 
 class ReportTest : public ::testing::TestWithParam<ReportRow> {};
@@ -87,10 +88,11 @@ class ReportTest : public ::testing::TestWithParam<ReportRow> {};
 TEST_P(ReportTest, NoticeOrFailureOnItsInputLine) {
   const ReportRow& row = GetParam();
   const ConversionRun run = RunConversion(row.input);
-  if (!row.code) {
+  if (row.reason) {
     EXPECT_EQ(run.error, kCnvNotConvertible);
     const ReportFailure* failure = FailureOf(run.report);
     ASSERT_NE(failure, nullptr);
+    EXPECT_EQ(failure->code, row.code);
     EXPECT_NE(Utf16ToUtf8(failure->reason).find(row.reason), std::string::npos)
         << Utf16ToUtf8(failure->reason);
     EXPECT_EQ(failure->inputLine, row.inputLine);

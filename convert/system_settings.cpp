@@ -61,7 +61,7 @@ int CCnvGUI::ConvertSystemSettings() {
   for (const char16_t* anchor : {kProviderLan2Name, kRemoteSetup, kInterfaceAddress}) {
     if (InsertAfterLast(*this, anchor, line)) return 1;
   }
-  return FailNotConvertible(*this, schedule,
+  return FailNotConvertible(*this, "ntp-anchor-missing", schedule,
                             u"the NTP schedule needs a 'provider lan2 name', 'remote setup accept' "
                             u"or 'ip lan|wan|bridge<n>' line to put 'provider ntpdate' after, and "
                             u"there is none");
@@ -77,7 +77,7 @@ int CCnvTFTP::ConvertSystemSettings() {
 
   const int ppHeader = LastSectionHeader(*this, kPpSectionTitle);
   if (ppHeader < 0) {
-    return FailNotConvertible(*this, schedule,
+    return FailNotConvertible(*this, "ntp-anchor-missing", schedule,
                               u"the NTP schedule needs a 'provider lan2 name' line or a 'PP "
                               u"configuration' section header to put 'provider ntpdate' next to, "
                               u"and there is neither");

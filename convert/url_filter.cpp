@@ -302,7 +302,7 @@ std::u16string NoSelectLine(std::u16string_view interface) {
 // The first new number of a binding, by its interface and direction; 0,
 // and why in `why`, when it cannot be told.
 int NumberBase(CCnvBase& store, Selects& selects, int bindingLine, std::u16string_view bindingText,
-               int64_t& base, std::u16string& why) {
+               int64_t& base, std::string& whyCode, std::u16string& why) {
   int64_t select = 0;
   if (Contains(bindingText, u"lan1")) {
     base = 10000;
@@ -312,17 +312,20 @@ int NumberBase(CCnvBase& store, Selects& selects, int bindingLine, std::u16strin
     base = 10800;
   } else if (Contains(bindingText, u"pp")) {
     if (!GoverningSelectNumber(store, selects.pp, bindingLine, select)) {
+      whyCode = "url-select-missing";
       why = NoSelectLine(u"pp");
       return 0;
     }
     base = 400 * select + 19600;
   } else if (Contains(bindingText, u"tunnel")) {
     if (!GoverningSelectNumber(store, selects.tunnel, bindingLine, select)) {
+      whyCode = "url-select-missing";
       why = NoSelectLine(u"tunnel");
       return 0;
     }
     base = 400 * select + 59600;
   } else {
+    whyCode = "url-interface-unknown";
     why = u"the URL filter binding names no interface the conversion knows";
     return 0;
   }
@@ -346,7 +349,8 @@ struct RuleUse {
   std::unordered_set<std::u16string> categoryNumbers;
   std::unordered_set<std::u16string> namedRules;
   std::unordered_set<std::u16string> namedCategories;
-  std::u16string why;  // why the last binding could not be renumbered
+  std::string whyCode;  // the failure code of `why`
+  std::u16string why;   // why the last binding could not be renumbered
 };
 
 // The numbers of a block's lines that CopyRules copies.
@@ -410,7 +414,8 @@ int RenumberBinding(CCnvBase& store, Selects& selects, const CCnvMatch& binding,
       whole.substr(binding.m_start, binding.m_end - binding.m_start);
   const std::u16string_view restText = whole.substr(binding.m_end);
   int64_t base = 0;
-  if (!NumberBase(store, selects, binding.m_line, bindingText, base, use.why)) return 0;
+  if (!NumberBase(store, selects, binding.m_line, bindingText, base, use.whyCode, use.why))
+    return 0;
 
   CFilterList ruleMap;
   const std::vector<Span> ruleSpans = ListedNumbers(bindingText);
@@ -491,7 +496,7 @@ int ConvertBindings(CCnvBase& store) {
     }
     if (!RenumberBinding(store, selects, binding, rules, categories, newRules, newCategories,
                          use)) {
-      return FailNotConvertible(store, LineAt(store, binding.m_line), use.why);
+      return FailNotConvertible(store, use.whyCode, LineAt(store, binding.m_line), use.why);
     }
   }
   if (use.reporting && !putBack) {

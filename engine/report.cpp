@@ -137,10 +137,11 @@ void ReportRecorder::EndStep(const CCnvBase& store, int result) {
 
   if (result != 1 && !step_->failure) {
     // A step that gave no reason: the engine says what the error code means.
-    const char16_t* reason = store.m_error == kCnvOperationError
+    const bool operation = store.m_error == kCnvOperationError;
+    const char16_t* reason = operation
                                  ? u"a search pattern or line range of this step is not valid"
                                  : u"the step stopped without saying which line it looked for";
-    step_->failure = ReportFailure{reason, 0};
+    step_->failure = ReportFailure{operation ? "operation-error" : "step-failed", reason, 0};
   }
   step_ = nullptr;
 }
@@ -264,8 +265,9 @@ void ReportRecorder::AddNotice(std::string code, int32_t inputLine, std::u16stri
   notices.push_back({std::move(code), inputLine, std::move(text)});
 }
 
-void ReportRecorder::SetFailure(std::u16string reason, int32_t inputLine) {
-  if (step_ && !step_->failure) step_->failure = ReportFailure{std::move(reason), inputLine};
+void ReportRecorder::SetFailure(std::string code, std::u16string reason, int32_t inputLine) {
+  if (step_ && !step_->failure)
+    step_->failure = ReportFailure{std::move(code), std::move(reason), inputLine};
 }
 
 // ---- Totals ----
@@ -292,7 +294,7 @@ const ReportFailure* FailureOf(const ConversionReport& report) {
   for (const ReportStep& step : report.steps) {
     if (step.failure) return &*step.failure;
   }
-  return nullptr;
+  return report.failure ? &*report.failure : nullptr;
 }
 
 // ---- The steps' helpers ----
@@ -311,9 +313,11 @@ void Notice(CCnvBase& store, std::string_view code, InputLine where, std::u16str
     store.m_recorder->AddNotice(std::string(code), where.number, std::move(text));
 }
 
-int FailNotConvertible(CCnvBase& store, InputLine where, std::u16string reason) {
+int FailNotConvertible(CCnvBase& store, std::string_view code, InputLine where,
+                       std::u16string reason) {
   store.SetError(kCnvNotConvertible);
-  if (store.m_recorder) store.m_recorder->SetFailure(std::move(reason), where.number);
+  if (store.m_recorder)
+    store.m_recorder->SetFailure(std::string(code), std::move(reason), where.number);
   return 0;
 }
 

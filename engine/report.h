@@ -36,8 +36,10 @@ struct ReportNotice {
   std::u16string text;
 };
 
-// Why a step failed: the line it looked for and did not find, in words.
+// Why a step, or the conversion as a whole, failed: `code` names the kind
+// (the README lists them with what to do), `reason` says it in words.
 struct ReportFailure {
+  std::string code;
   std::u16string reason;
   int32_t inputLine = 0;  // the input line that needed it; 0 for none
 };
@@ -54,13 +56,17 @@ struct ConversionReport {
   int32_t inputLines = 0;             // lines of the input
   std::vector<ReportStep> steps;      // the steps that ran, in order
   std::vector<ReportNotice> notices;  // about the input as a whole
+  // Why the input as a whole was refused (before the steps) or its
+  // converted lines were (after them); none when no such check failed.
+  std::optional<ReportFailure> failure;
 };
 
 // Totals for summaries.
 size_t EditCount(const ConversionReport& report);
 size_t StepsWithEdits(const ConversionReport& report);
 size_t NoticeCount(const ConversionReport& report);
-// The failure of the step that failed; null when none did.
+// The failure of the step that failed, else that of the input as a whole;
+// null when nothing failed.
 const ReportFailure* FailureOf(const ConversionReport& report);
 
 // ---- For the conversion steps ----
@@ -80,8 +86,9 @@ bool Reporting(const CCnvBase& store);
 // Adds a notice of `code` to the running step.
 void Notice(CCnvBase& store, std::string_view code, InputLine where, std::u16string text);
 // Sets error 2 (kCnvNotConvertible) and gives the running step its failure
-// reason; returns 0, the result of a step that failed.
-int FailNotConvertible(CCnvBase& store, InputLine where, std::u16string reason);
+// of `code` with `reason`; returns 0, the result of a step that failed.
+int FailNotConvertible(CCnvBase& store, std::string_view code, InputLine where,
+                       std::u16string reason);
 
 // ---- For the line operations that change the store ----
 

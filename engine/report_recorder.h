@@ -42,7 +42,7 @@ class ReportRecorder {
   void LineChanging(const CCnvBase& store, size_t index);
   int32_t InputLineAt(size_t index) const;
   void AddNotice(std::string code, int32_t inputLine, std::u16string text);
-  void SetFailure(std::u16string reason, int32_t inputLine);
+  void SetFailure(std::string code, std::u16string reason, int32_t inputLine);
 
  private:
   // Keeps the old text of store line `index` if it is a line from before
