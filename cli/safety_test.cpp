@@ -1,0 +1,105 @@
+// Inputs on which a wrong configuration could be handed over as converted:
+// each must be refused, fail with its code or be converted with its
+// notice, through the tool as a script runs it (--json, an OUTPUT file).
+#include <gtest/gtest.h>
+
+#include <nlohmann/json.hpp>
+
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "cli/cli.h"
+#include "engine/file_test_support.h"
+#include "engine/strutil.h"
+
+namespace fs = std::filesystem;
+using Json = nlohmann::json;
+
+namespace {
+
+// The header line of an earlier output, in UTF-8.
+const std::string kHeader = Utf16ToUtf8(kOutputHeader);
+
+// A listing around the PP lines `pps`: the PP and IP filter sections.
+std::string Listing(const std::string& pps) {
+  return std::string(kListingStart) + "\n#\n# PP configuration\n#\n" + pps +
+         "\n#\n# IP filter configuration\n#\nip filter 1 pass * * * * *\n\n#\n# NAT "
+         "configuration\n#\nnat descriptor type 1 masquerade\n";
+}
+
+struct SafetyRow {
+  const char* name;
+  std::string input;
+  std::vector<std::string> options;  // before INPUT and OUTPUT
+  int status;                        // the exit status
+  // The failure's code, when the conversion must fail; else empty.
+  const char* failure;
+  // A notice the conversion must give; may be empty.
+  const char* notice = "";
+};
+
+void PrintTo(const SafetyRow& row, std::ostream* os) {
+  *os << row.name;
+}
+
+const SafetyRow kRows[] = {
+    {"EarlierOutput", kHeader + "\r\nip lan1 address 192.168.0.1/24\r\n", {}, kExitConversionFailed,
+     "already-converted"},
+    {"EarlierOutputWithByteOrderMark", "\xEF\xBB\xBF" + kHeader + "\nurl lan1 filter in 1\n", {},
+     kExitConversionFailed, "already-converted"},
+    {"EarlierListingOutput", kHeader + "\n" + Listing("pp select 1\n pp enable 1\n"), {},
+     kExitConversionFailed, "already-converted"},
+    {"HeaderOnASecondLineIsConverted", "ip lan1 address 192.168.0.1/24\n" + kHeader + "\n", {},
+     kExitConverted, ""},
+    {"StrictRefusesANotice",
+     "url filter 1 reject *.example.com\nurl filter 2 pass *\nurl lan1 filter in 1\n",
+     {"--strict"},
+     kExitConversionFailed,
+     "",
+     "url-rule-dropped"},
+    {"StrictKeepsAQuietConversion", "url filter 1 reject *.example.com\nurl lan1 filter in 1\n",
+     {"--strict"},
+     kExitConverted,
+     ""},
+};
+
+class SafetyTest : public ::testing::TestWithParam<SafetyRow> {};
+
+TEST_P(SafetyTest, RefusedFailedOrNoticed) {
+  const SafetyRow& row = GetParam();
+  const fs::path dir = TestDir();
+  WriteBytes(dir / "in.txt", row.input);
+  std::vector<std::string> args = {"-e", "UTF-8", "--json"};
+  args.insert(args.end(), row.options.begin(), row.options.end());
+  args.push_back((dir / "in.txt").string());
+  args.push_back((dir / "out.txt").string());
+  std::istringstream in;
+  std::ostringstream out, err;
+  const int status = RunCli(args, in, out, err);
+  EXPECT_EQ(status, row.status) << err.str();
+  EXPECT_EQ(fs::exists(dir / "out.txt"), row.status == kExitConverted) << err.str();
+
+  const Json doc = Json::parse(out.str());
+  EXPECT_EQ(doc["result"], row.status == kExitConverted ? "converted" : "failed");
+  std::string failure;
+  for (const Json& step : doc["steps"]) {
+    if (!step["failure"].is_null()) failure = step["failure"]["code"];
+  }
+  if (!doc["failure"].is_null()) failure = doc["failure"]["code"];
+  EXPECT_EQ(failure, row.failure) << out.str();
+  if (*row.notice) {
+    bool found = false;
+    for (const Json& step : doc["steps"]) {
+      for (const Json& notice : step["notices"]) found = found || notice["code"] == row.notice;
+    }
+    EXPECT_TRUE(found) << out.str();
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, SafetyTest, ::testing::ValuesIn(kRows),
+                         [](const ::testing::TestParamInfo<SafetyRow>& info) {
+                           return std::string(info.param.name);
+                         });
+
+}  // namespace
