@@ -226,11 +226,23 @@ std::u16string NoticeSummary(const ConversionReport& report) {
   return text;
 }
 
-// One conversion of `input`, read as `bytes`. `attention`, when given,
-// receives the notices of a conversion that succeeded.
+// Refuses a conversion with notices under --strict: lists them, writes
+// nothing. The report's failure says why.
+void RefuseNotices(ConversionReport& report, const fs::path& input, std::ostream& err) {
+  const std::u16string summary = NoticeSummary(report);
+  report.failure =
+      ReportFailure{"strict-notices", u"--strict refuses a conversion with notices: " + summary, 0};
+  Say(err, Tr("{1}: not converted: --strict refuses a conversion with notices ({2})",
+              {PathForTerminal(input), TerminalText(summary)}));
+  for (const std::u16string& line : NoticeLines(report)) err << "  " << TerminalText(line) << '\n';
+  err << std::flush;
+}
+
+// One conversion of `input`, read as `bytes`. `outcome`, when given,
+// receives what a fleet run counts.
 int Convert(const Options& options, const fs::path& input, std::string bytes,
             const fs::path& output, std::ostream& out, std::ostream& err,
-            const OverwriteQuestion& ask, std::u16string* attention) {
+            const OverwriteQuestion& ask, OneOutcome* outcome) {
   const bool toStdout = options.output == kStdoutName;
   CCnvEngine engine(std::move(bytes), input);
   ConversionReport report;
@@ -251,6 +263,8 @@ int Convert(const Options& options, const fs::path& input, std::string bytes,
     run.input = JsonPath(input);
     if (written) run.output = JsonPath(*written);
     run.converted = converted;
+    // A fleet run leaves earlier outputs out instead of failing them.
+    run.skipped = engine.alreadyConverted() && !options.outputDir.empty();
     std::u16string message;
     engine.GetErrorMessage(message);
     run.message = Utf16ToUtf8(message);
@@ -275,6 +289,7 @@ int Convert(const Options& options, const fs::path& input, std::string bytes,
     for (std::size_t i = 0; i < loadedCount; ++i) diffInput.AddBefore(store.JoinedLine(i, scratch));
   }
   if (engine.RunSteps() != 1) {
+    if (outcome) outcome->alreadyConverted = engine.alreadyConverted();
     showReport();
     ReportEngineFailure(engine, input, output, err, &report);
     writeJson(false, nullptr, std::nullopt);
@@ -287,7 +302,13 @@ int Convert(const Options& options, const fs::path& input, std::string bytes,
   };
   const std::string kind = ConverterName(engine.converterKind());
   const std::string counts = TerminalText(SummaryCounts(report, options.report));
-  if (attention) *attention = NoticeSummary(report);
+  if (options.strict && NoticeCount(report) > 0) {
+    showReport();
+    RefuseNotices(report, input, err);
+    writeJson(false, nullptr, std::nullopt);
+    return kExitConversionFailed;
+  }
+  if (outcome) outcome->notices = NoticeSummary(report);
 
   if (options.diff) {
     for (std::size_t i = 0; i < convertedCount; ++i) {
@@ -341,7 +362,7 @@ int Convert(const Options& options, const fs::path& input, std::string bytes,
 // becomes its message on `err` and the tool's exit status.
 int RunOne(const Options& options, const fs::path& input, const fs::path& output, std::istream& in,
            std::ostream& out, std::ostream& err, const OverwriteQuestion& ask,
-           std::u16string* attention) {
+           OneOutcome* outcome) {
   const bool fromStdin = input == fs::path(kStdinName);
   try {
     // The input is read once, whatever it is: a pipe or a device could not
@@ -364,7 +385,7 @@ int RunOne(const Options& options, const fs::path& input, const fs::path& output
     }
     // Standard input, once read, has no one left on it to answer.
     return Convert(options, input, std::move(bytes), output, out, err,
-                   fromStdin ? OverwriteQuestion() : ask, attention);
+                   fromStdin ? OverwriteQuestion() : ask, outcome);
   } catch (const FileError& e) {
     ReportFileError(e, err);
     return kExitFileError;

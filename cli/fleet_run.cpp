@@ -50,7 +50,7 @@ struct FleetOutcome {
   int status = kExitConverted;
   std::string out;  // its JSON document, with --json
   std::string err;  // its messages (and readable report)
-  std::u16string notices;
+  OneOutcome one;
 };
 
 }  // namespace
@@ -90,7 +90,7 @@ int RunFleet(const Options& options, std::ostream& out, std::ostream& err, bool 
   const unsigned jobs =
       options.jobs != 0 ? options.jobs : std::max(1u, std::thread::hardware_concurrency());
   StatusPrinter status(err, errIsTerminal && !options.quiet, items.size());
-  size_t converted = 0, failed = 0, skipped = 0, fileErrors = 0;
+  size_t converted = 0, failed = 0, skipped = 0, earlierOutputs = 0, fileErrors = 0;
   // The inputs that need attention: the first of them listed, all counted,
   // so that the summary stays readable and its memory bounded.
   constexpr size_t kListed = 100;
@@ -112,32 +112,34 @@ int RunFleet(const Options& options, std::ostream& out, std::ostream& err, bool 
     one.output = ArgFromPath(item.output);
     std::error_code ec;
     if (!options.dryRun) fs::create_directories(item.output.parent_path(), ec);
-    outcome.status =
-        RunOne(one, item.input, item.output, none, jobOut, jobErr, {}, &outcome.notices);
+    outcome.status = RunOne(one, item.input, item.output, none, jobOut, jobErr, {}, &outcome.one);
     outcome.out = jobOut.str();
     outcome.err = jobErr.str();
     return outcome;
   };
   const std::function<void(size_t, FleetOutcome&)> deliver = [&](size_t i, FleetOutcome& o) {
     if (!o.out.empty()) WriteToStdout(out, o.out);
-    const bool error = o.status == kExitConversionFailed || o.status == kExitFileError;
+    // An earlier output among the inputs is left out, like a kept output.
+    const bool earlier = o.one.alreadyConverted;
+    const bool error =
+        (o.status == kExitConversionFailed && !earlier) || o.status == kExitFileError;
     if (!o.err.empty() &&
         (error || (!options.quiet && (o.status != kExitConverted || options.report)))) {
       status.Print(o.err);
     }
     std::string reason;
-    switch (o.status) {
+    switch (earlier ? kExitUsage : o.status) {
       case kExitConverted:
         ++converted;
-        if (!o.notices.empty()) reason = TerminalText(o.notices);
+        if (!o.one.notices.empty()) reason = TerminalText(o.one.notices);
         break;
       case kExitConversionFailed:
         ++failed;
         reason = Tr("failed: ");
         break;
       case kExitUsage:
-        ++skipped;
-        reason = Tr("skipped: ");
+        ++(earlier ? earlierOutputs : skipped);
+        reason = earlier ? Tr("already converted: ") : Tr("skipped: ");
         break;
       default:
         ++fileErrors;
@@ -178,11 +180,15 @@ int RunFleet(const Options& options, std::ostream& out, std::ostream& err, bool 
   if (!options.quiet) {
     char seconds[32];
     std::snprintf(seconds, sizeof seconds, "%.1f", status.Seconds());
-    Say(err, Tr(fileErrors == 1
-                    ? "{1} converted, {2} failed, {3} skipped, {4} file error ({5} in {6} s)"
-                    : "{1} converted, {2} failed, {3} skipped, {4} file errors ({5} in {6} s)",
-                {std::to_string(converted), std::to_string(failed), std::to_string(skipped),
-                 std::to_string(fileErrors),
+    std::string counts =
+        Tr("{1} converted, {2} failed, {3} skipped",
+           {std::to_string(converted), std::to_string(failed), std::to_string(skipped)});
+    if (earlierOutputs > 0) {
+      counts += Tr(", {1} already converted", {std::to_string(earlierOutputs)});
+    }
+    Say(err, Tr(fileErrors == 1 ? "{1}, {2} file error ({3} in {4} s)"
+                                : "{1}, {2} file errors ({3} in {4} s)",
+                {counts, std::to_string(fileErrors),
                  Tr(items.size() == 1 ? "{1} input" : "{1} inputs", {std::to_string(items.size())}),
                  seconds}));
     if (needAttention > 0) {

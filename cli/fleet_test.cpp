@@ -137,4 +137,32 @@ TEST_F(FleetTest, EveryOutputIsTheSingleRunsOutput) {
   EXPECT_EQ(Tool({"-r", Arg(in_ / "a.txt")}).status, kExitUsage);
 }
 
+// A single run writes its output beside the input; a later fleet run over
+// that folder meets it as one more input and leaves it out, on its own
+// count, without raising the exit status. --strict fails each file with
+// notices on its own.
+TEST_F(FleetTest, EarlierOutputsAreLeftOutAndStrictIsPerFile) {
+  ASSERT_EQ(Tool({"-e", "UTF-8", Arg(in_ / "a.txt")}).status, kExitConverted);
+  ASSERT_TRUE(fs::exists(in_ / "qdn570-config.txt"));
+  const fs::path out = dir_ / "out";
+  const ToolRun run = Tool({"-e", "UTF-8", "--json", "-o", Arg(out), Arg(in_)});
+  EXPECT_EQ(run.status, kExitConverted) << run.err;
+  EXPECT_FALSE(fs::exists(out / "qdn570-config.txt"));
+  EXPECT_NE(run.err.find("2 converted, 0 failed, 0 skipped, 1 already converted, 0 file errors"),
+            std::string::npos)
+      << run.err;
+  EXPECT_NE(run.err.find("qdn570-config.txt: already converted: "), std::string::npos) << run.err;
+  EXPECT_NE(run.out.find("\"result\":\"skipped\""), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("\"code\":\"already-converted\""), std::string::npos) << run.out;
+
+  WriteBytes(in_ / "rules.txt", "url filter 1 pass *\nurl filter 2 pass *\nurl lan1 filter in 1\n");
+  const ToolRun strict = Tool({"-e", "UTF-8", "--strict", "-o", Arg(dir_ / "strict"), Arg(in_)});
+  EXPECT_EQ(strict.status, kExitConversionFailed) << strict.err;
+  EXPECT_TRUE(fs::exists(dir_ / "strict" / "a.txt"));
+  EXPECT_FALSE(fs::exists(dir_ / "strict" / "rules.txt"));
+  EXPECT_NE(strict.err.find("2 converted, 1 failed, 0 skipped, 1 already converted"),
+            std::string::npos)
+      << strict.err;
+}
+
 }  // namespace

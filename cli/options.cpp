@@ -65,6 +65,9 @@ int ParseArguments(const std::vector<std::string>& args, Options& options, std::
   app.add_flag(
       "--json", options.json,
       Tr("Write the conversion report as one JSON document (format 1) on standard output"));
+  app.add_flag("--strict", options.strict,
+               Tr("Count a conversion that gives any notice as failed: exit status 1, nothing "
+                  "written, the notices listed"));
   app.set_version_flag("-V,--version",
                        std::string(kProgram) + " Version " +
                            VersionText(CNV_VERSION_MAJOR, CNV_VERSION_MINOR, CNV_VERSION_PATCH),

@@ -20,6 +20,7 @@ struct Options {
   bool dryRun = false;
   bool report = false;
   bool json = false;
+  bool strict = false;  // a conversion with any notice counts as failed
 };
 
 // Parses `args` into `options`. Returns -1 to go on, or the exit status

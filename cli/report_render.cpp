@@ -172,6 +172,17 @@ std::u16string FailureSuffix(const ConversionReport& report) {
               {Decimal(static_cast<size_t>(failure->inputLine)), failure->reason});
 }
 
+namespace {
+
+std::u16string FailureLine(const ReportFailure& failure) {
+  return failure.inputLine > 0
+             ? Tr16("failed (line {1}): {2}",
+                    {Decimal(static_cast<size_t>(failure.inputLine)), failure.reason})
+             : Tr16("failed: {1}", {failure.reason});
+}
+
+}  // namespace
+
 std::vector<std::u16string> ReportLines(const ConversionReport& report) {
   std::vector<std::u16string> lines;
   std::vector<int32_t> origins(static_cast<size_t>(report.inputLines));
@@ -188,13 +199,17 @@ std::vector<std::u16string> ReportLines(const ConversionReport& report) {
     lines.push_back(head);
     EditLines(step, origins, lines);
     for (const ReportNotice& notice : step.notices) lines.push_back(u"  " + NoticeLine(notice));
-    if (step.failure) {
-      lines.push_back(u"  " + (step.failure->inputLine > 0
-                                   ? Tr16("failed (line {1}): {2}",
-                                          {Decimal(static_cast<size_t>(step.failure->inputLine)),
-                                           step.failure->reason})
-                                   : Tr16("failed: {1}", {step.failure->reason})));
-    }
+    if (step.failure) lines.push_back(u"  " + FailureLine(*step.failure));
+  }
+  for (const ReportNotice& notice : report.notices) lines.push_back(NoticeLine(notice));
+  if (report.failure) lines.push_back(FailureLine(*report.failure));
+  return lines;
+}
+
+std::vector<std::u16string> NoticeLines(const ConversionReport& report) {
+  std::vector<std::u16string> lines;
+  for (const ReportStep& step : report.steps) {
+    for (const ReportNotice& notice : step.notices) lines.push_back(NoticeLine(notice));
   }
   for (const ReportNotice& notice : report.notices) lines.push_back(NoticeLine(notice));
   return lines;
@@ -207,7 +222,7 @@ std::string ReportJson(const JsonRun& run) {
   doc["output"] = run.output ? Json(*run.output) : Json(nullptr);
   const char* shape = run.report ? ShapeName(run.report->shape) : nullptr;
   doc["shape"] = shape ? Json(shape) : Json(nullptr);
-  doc["result"] = run.converted ? "converted" : "failed";
+  doc["result"] = run.skipped ? "skipped" : run.converted ? "converted" : "failed";
   doc["error"] = run.error ? Json(*run.error) : Json(nullptr);
   doc["message"] = run.message;
   doc["lines_in"] = run.linesIn;

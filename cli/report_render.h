@@ -25,11 +25,15 @@ std::u16string FailureSuffix(const ConversionReport& report);
 // whole input.
 std::vector<std::u16string> ReportLines(const ConversionReport& report);
 
+// Every notice of the report, one line each ("notice CODE (line N): TEXT").
+std::vector<std::u16string> NoticeLines(const ConversionReport& report);
+
 // One run of the tool as the JSON document tells it.
 struct JsonRun {
   std::string input;                  // as given, UTF-8
   std::optional<std::string> output;  // the file written; none for a dry run or a failure
   bool converted = false;
+  bool skipped = false;      // a fleet run left the input out (an earlier output)
   std::optional<int> error;  // the converter's error code; none without a converter
   std::string message;       // the converter's message, UTF-8
   int linesIn = 0;

@@ -43,26 +43,26 @@ void PrintTo(const SafetyRow& row, std::ostream* os) {
   *os << row.name;
 }
 
+// clang-format off
 const SafetyRow kRows[] = {
-    {"EarlierOutput", kHeader + "\r\nip lan1 address 192.168.0.1/24\r\n", {}, kExitConversionFailed,
-     "already-converted"},
+    // Earlier outputs are refused, whatever they hold.
+    {"EarlierOutput", kHeader + "\r\nip lan1 address 192.168.0.1/24\r\n", {},
+     kExitConversionFailed, "already-converted"},
     {"EarlierOutputWithByteOrderMark", "\xEF\xBB\xBF" + kHeader + "\nurl lan1 filter in 1\n", {},
      kExitConversionFailed, "already-converted"},
     {"EarlierListingOutput", kHeader + "\n" + Listing("pp select 1\n pp enable 1\n"), {},
      kExitConversionFailed, "already-converted"},
-    {"HeaderOnASecondLineIsConverted", "ip lan1 address 192.168.0.1/24\n" + kHeader + "\n", {},
-     kExitConverted, ""},
+    // The last check of the converted lines.
+    {"HeaderOnASecondLine", "ip lan1 address 192.168.0.1/24\n" + kHeader + "\n", {},
+     kExitConversionFailed, "output-check"},
+    // --strict: any notice fails the conversion.
     {"StrictRefusesANotice",
      "url filter 1 reject *.example.com\nurl filter 2 pass *\nurl lan1 filter in 1\n",
-     {"--strict"},
-     kExitConversionFailed,
-     "",
-     "url-rule-dropped"},
+     {"--strict"}, kExitConversionFailed, "strict-notices", "url-rule-dropped"},
     {"StrictKeepsAQuietConversion", "url filter 1 reject *.example.com\nurl lan1 filter in 1\n",
-     {"--strict"},
-     kExitConverted,
-     ""},
+     {"--strict"}, kExitConverted, ""},
 };
+// clang-format on
 
 class SafetyTest : public ::testing::TestWithParam<SafetyRow> {};
 

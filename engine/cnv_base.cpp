@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "engine/file_error.h"
 #include "engine/messages.h"
 #include "engine/textfile.h"
 
@@ -121,6 +122,33 @@ void CCnvBase::SetError(int code) {
 
 void CCnvBase::GetErrorMessage(std::u16string& text) {
   // Codes outside the table have no message; the text stays as it was.
-  if (m_error < kCnvOk || m_error > kCnvOutputOpen) return;
-  LoadMessage(kIdsErrorNone + m_error, text);
+  if (m_error >= kCnvOk && m_error <= kCnvOutputOpen) {
+    LoadMessage(kIdsErrorNone + m_error, text);
+  } else if (m_error == kCnvAlreadyConverted) {
+    LoadMessage(kIdsErrorAlreadyConverted, text);
+  } else if (m_error == kCnvOutputCheck) {
+    LoadMessage(kIdsErrorOutputCheck, text);
+  }
+}
+
+bool BeginsWithOutputHeader(std::string_view bytes) {
+  constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
+  if (bytes.starts_with(kUtf8Bom)) bytes.remove_prefix(kUtf8Bom.size());
+  std::string_view first = bytes.substr(0, bytes.find('\n'));
+  if (first.ends_with('\r')) first.remove_suffix(1);
+  // Longer than the header in any of the character sets: not worth encoding.
+  constexpr size_t kLongest = 64;
+  if (first.size() > kLongest || !first.starts_with("# VLK250->QDN570")) return false;
+  const std::u16string header(kOutputHeader);
+  for (const char* charset : {"UTF-8", "CP932"}) {
+    try {
+      if (first == EncodeTextIn(charset, header)) return true;
+    } catch (const FileError&) {
+    }
+  }
+  try {
+    return first == EncodeText(header);
+  } catch (const FileError&) {
+    return false;
+  }
 }

@@ -15,11 +15,13 @@
 class ReportRecorder;
 
 enum CnvError : int32_t {
-  kCnvOk = 0,              // 105 "正常です。"
-  kCnvUnsupported = 1,     // 106, never set by any step
-  kCnvNotConvertible = 2,  // 107, the input lacks a line a step needs
-  kCnvOperationError = 3,  // 108, bad line range or pattern
-  kCnvOutputOpen = 4,      // 109, the output file cannot be created
+  kCnvOk = 0,                // 105 "正常です。"
+  kCnvUnsupported = 1,       // 106, never set by any step
+  kCnvNotConvertible = 2,    // 107, the input lacks a line a step needs
+  kCnvOperationError = 3,    // 108, bad line range or pattern
+  kCnvOutputOpen = 4,        // 109, the output file cannot be created
+  kCnvAlreadyConverted = 5,  // 111, the input is an earlier output of this converter
+  kCnvOutputCheck = 6,       // 112, the converted lines break a rule every output keeps
 };
 
 class CCnvBase {
@@ -69,5 +71,11 @@ void SplitComment(const std::u16string& line, std::u16string& cmd, std::u16strin
 
 // The header line every output begins with.
 extern const char16_t kOutputHeader[];
+
+// Whether `bytes`, the beginning of a file, open with the header line of an
+// output (after a UTF-8 byte-order mark), written in the configuration's
+// character set, in UTF-8 or in CP932: an earlier output, not a source
+// configuration.
+bool BeginsWithOutputHeader(std::string_view bytes);
 
 #endif  // CNV_ENGINE_CNV_BASE_H_

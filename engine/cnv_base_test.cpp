@@ -48,16 +48,19 @@ TEST(LineStore, ErrorMessagesByCode) {
       u"configを変換できませんでした。\nVLK250のGUIで生成されたconfigではない可能性があります。",
       u"エラーです。",
       u"出力ファイルのオープンに失敗しました。",
+      u"入力ファイルは変換済みのQDN570用コンフィグです。\nVLK250から保存したコンフィグを指定してく"
+      u"ださい。",
+      u"変換結果の検査で誤りが見つかったため、出力しませんでした。",
   };
   Store store;
-  for (int code = 0; code <= 4; ++code) {
+  for (int code = 0; code <= 6; ++code) {
     store.SetError(code);
     std::u16string text;
     store.GetErrorMessage(text);
     EXPECT_EQ(text, messages[code]) << code;
   }
   // SetError takes any value; a code without a message leaves the text.
-  for (int code : {-1, 5, 110}) {
+  for (int code : {-1, 7, 110}) {
     store.SetError(code);
     EXPECT_EQ(store.m_error, code);
     std::u16string text = u"before";

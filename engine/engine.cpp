@@ -6,7 +6,9 @@
 #include "convert/cnv_gui.h"
 #include "convert/cnv_tftp.h"
 #include "convert/shared_steps.h"
+#include "engine/file_error.h"
 #include "engine/messages.h"
+#include "engine/output_check.h"
 #include "engine/report_recorder.h"
 #include "engine/textfile.h"
 
@@ -24,6 +26,22 @@ CCnvEngine::CCnvEngine(std::string bytes, const std::filesystem::path& inputName
 }
 
 void CCnvEngine::ChooseConverter(std::string_view bytes, const std::filesystem::path& inputName) {
+  m_alreadyConverted = BeginsWithOutputHeader(bytes);
+  if (m_alreadyConverted) {
+    // Refused whatever it holds: an output written in another character
+    // set need not decode in this one.
+    try {
+      LoadConverter(bytes, inputName);
+    } catch (const FileError&) {
+      m_converter = std::make_unique<CCnvGUI>();
+      m_converterKind = kConverterGui;
+    }
+    return;
+  }
+  LoadConverter(bytes, inputName);
+}
+
+void CCnvEngine::LoadConverter(std::string_view bytes, const std::filesystem::path& inputName) {
   // The sectioned-listing converter first: its load succeeds only for
   // input with both markers, while the web-GUI converter takes any input.
   auto tftp = std::make_unique<CCnvTFTP>();
@@ -47,7 +65,9 @@ CCnvEngine::~CCnvEngine() = default;
 
 int CCnvEngine::RunSteps() {
   if (!m_converter) return 0;
+  if (m_alreadyConverted) return RefuseAlreadyConverted();
   CCnvBase& converter = *m_converter;
+  const OutputCheckAllowance allowance = InputAllowance(converter);
   // The steps in their fixed order, by the names the report gives them.
   const std::pair<const char*, std::function<int()>> steps[] = {
       {"lan-provider", [&] { return converter.ConvertLanProvider(); }},
@@ -73,7 +93,34 @@ int CCnvEngine::RunSteps() {
     if (result != 1) return result;
   }
   if (recorder) recorder->Finish(converter);
-  return 1;
+  return CheckOutput(allowance);
+}
+
+int CCnvEngine::RefuseAlreadyConverted() {
+  m_converter->SetError(kCnvAlreadyConverted);
+  if (m_report) {
+    *m_report = ConversionReport();
+    m_report->shape = m_converterKind;
+    m_report->inputLines = m_converter->LineCount();
+    m_report->failure = ReportFailure{
+        "already-converted",
+        u"the first line is the header line '" + std::u16string(kOutputHeader) +
+            u"' of an earlier output: this is a converted QDN570 configuration already, and "
+            u"converting it again would rewrite its lines a second time",
+        1};
+  }
+  return 0;
+}
+
+int CCnvEngine::CheckOutput(const OutputCheckAllowance& allowance) {
+  OutputCheckFailure failure;
+  if (CheckConvertedLines(*m_converter, allowance, failure)) return 1;
+  m_converter->SetError(kCnvOutputCheck);
+  if (m_report) {
+    const InputLine where = LineAt(*m_converter, static_cast<int>(failure.index));
+    m_report->failure = ReportFailure{"output-check", std::move(failure.reason), where.number};
+  }
+  return 0;
 }
 
 int CCnvEngine::Convert(const std::filesystem::path& outputPath) {

@@ -10,6 +10,7 @@
 #include <string_view>
 
 #include "engine/cnv_base.h"
+#include "engine/output_check.h"
 #include "engine/report.h"
 
 enum ConverterKind : int32_t {
@@ -44,6 +45,9 @@ class CCnvEngine {
   void CollectReport(ConversionReport* report) { m_report = report; }
 
   CCnvBase* converter() const { return m_converter.get(); }
+  // Whether the input is an earlier output of this converter, which the
+  // steps refuse to convert again (error 5).
+  bool alreadyConverted() const { return m_alreadyConverted; }
   int32_t converterKind() const { return m_converterKind; }
 
   int32_t m_converterKind = kConverterNone;
@@ -59,8 +63,15 @@ class CCnvEngine {
   // Gives the bytes to the sectioned-listing converter and keeps it when its
   // load takes them, else the web-GUI converter with the lines it loaded.
   void ChooseConverter(std::string_view bytes, const std::filesystem::path& inputName);
+  void LoadConverter(std::string_view bytes, const std::filesystem::path& inputName);
+
+  // Refuses an earlier output: error 5, and the report's failure.
+  int RefuseAlreadyConverted();
+  // The last check of the converted lines; 1, or 0 with error 6.
+  int CheckOutput(const OutputCheckAllowance& allowance);
 
   ConversionReport* m_report = nullptr;
+  bool m_alreadyConverted = false;
 };
 
 #endif  // CNV_ENGINE_ENGINE_H_

@@ -21,6 +21,10 @@ constexpr Message kMessages[] = {
     {kIdsErrorOperation, u"エラーです。"},
     {kIdsErrorOutputOpen, u"出力ファイルのオープンに失敗しました。"},
     {kIdsErrorInputOpen, u"入力ファイルのオープンに失敗しました。"},
+    {kIdsErrorAlreadyConverted,
+     u"入力ファイルは変換済みのQDN570用コンフィグです。\nVLK250から保存したコンフィグを指定してくだ"
+     u"さい。"},
+    {kIdsErrorOutputCheck, u"変換結果の検査で誤りが見つかったため、出力しませんでした。"},
     {kIdsFileErrorDiskFull, u"Disk full while accessing %1."},
     {kIdsFileErrorGeneric, u"An unknown error occurred while accessing %1."},
 };

@@ -19,6 +19,9 @@ enum MessageId : int {
   kIdsErrorOutputOpen = 109,
   // The engine's message when no converter could open the input.
   kIdsErrorInputOpen = 110,
+  // The messages of the converter's error codes 5 and 6.
+  kIdsErrorAlreadyConverted = 111,
+  kIdsErrorOutputCheck = 112,
   // File errors (FileError) as the Windows front end reports them; %1 is
   // the path of the file.
   kIdsFileErrorDiskFull = 201,  // "Disk full while accessing %1."
