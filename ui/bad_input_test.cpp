@@ -13,7 +13,9 @@
 #include <string>
 #include <vector>
 
+#include "engine/cnv_base.h"
 #include "engine/messages.h"
+#include "engine/strutil.h"
 #include "engine/textfile.h"
 #include "ui/main_dialog.h"
 #include "ui/resource.h"
@@ -132,11 +134,12 @@ struct Case {
 };
 
 enum class Outcome {
-  kSucceeded,   // "変換が正常に終了しました。"
-  kInputOpen,   // the engine could not open the input
-  kOutputOpen,  // the output could not be created or replaced, or is the input
-  kReadError,   // a file error naming the input
-  kDiskFull,    // a write that failed, naming the output
+  kSucceeded,         // "変換が正常に終了しました。"
+  kInputOpen,         // the engine could not open the input
+  kOutputOpen,        // the output could not be created or replaced, or is the input
+  kReadError,         // a file error naming the input
+  kDiskFull,          // a write that failed, naming the output
+  kAlreadyConverted,  // the input is an earlier output
 };
 
 struct Row {
@@ -225,6 +228,19 @@ const Row kRows[] = {
      Outcome::kSucceeded, true},
     {"MillionLines", [](Case& c) { InputOf(c, ConfigLines(1000000)); }, false, Outcome::kSucceeded,
      true},
+    // An earlier output given as the input, as the dialog writes it (code
+    // page 932) and in UTF-8, which code page 932 does not even read.
+    {"EarlierOutputAsInput",
+     [](Case& c) {
+       GoodInput(c, "# VLK250->QDN570\x95\xcf\x8a\xb7\x83\x52\x83\x93\x83\x74\x83\x42\x83\x4f\r\n" +
+                        SjisInput());
+     },
+     false, Outcome::kAlreadyConverted},
+    {"EarlierUtf8OutputAsInput",
+     [](Case& c) {
+       GoodInput(c, "\xEF\xBB\xBF" + Utf16ToUtf8(kOutputHeader) + "\nip lan1 address 1.2.3.4/24\n");
+     },
+     false, Outcome::kAlreadyConverted},
     {"OutputFolderMissing",
      [](Case& c) {
        GoodInput(c);
@@ -309,6 +325,9 @@ std::vector<Box> ExpectedBoxes(const Row& row, const Case& c) {
       break;
     case Outcome::kReadError:
       boxes.push_back({WithPath(kIdsFileErrorGeneric, c.input), MB_OK | MB_ICONEXCLAMATION});
+      break;
+    case Outcome::kAlreadyConverted:
+      boxes.push_back({Message(kIdsErrorAlreadyConverted), MB_OK | MB_ICONINFORMATION});
       break;
     case Outcome::kDiskFull:
       boxes.push_back(
