@@ -389,7 +389,7 @@ std::string Line(size_t size, char c) {
 }
 
 // A URL filter binding line naming `count` numbers from `first` on.
-std::string BindingLine(int count, int first) {
+[[maybe_unused]] std::string BindingLine(int count, int first) {
   std::string line = "url lan2 filter out";
   for (int i = 0; i < count; ++i) line.append(" ").append(std::to_string(first + i));
   return line + "\n";
