@@ -231,7 +231,10 @@ std::u16string NoticeSummary(const ConversionReport& report) {
 void RefuseNotices(ConversionReport& report, const fs::path& input, std::ostream& err) {
   const std::u16string summary = NoticeSummary(report);
   report.failure =
-      ReportFailure{"strict-notices", u"--strict refuses a conversion with notices: " + summary, 0};
+      FailureOfWords("strict-notices",
+                     Said(u"--strict refuses a conversion with notices, and this one has {1}",
+                          {Utf8ToUtf16(std::to_string(NoticeCount(report)))}),
+                     0);
   Say(err, Tr("{1}: not converted: --strict refuses a conversion with notices ({2})",
               {PathForTerminal(input), TerminalText(summary)}));
   for (const std::u16string& line : NoticeLines(report)) err << "  " << TerminalText(line) << '\n';

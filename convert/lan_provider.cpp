@@ -44,18 +44,20 @@ int NoteLan2MarkersLeft(CCnvBase& store) {
   return 1;
 }
 
-int FailLan2(CCnvBase& store, std::string_view code, InputLine marker,
-             std::u16string_view missing) {
-  return FailNotConvertible(store, code, marker,
-                            u"LAN2 is marked PRV/DHCP but " + std::u16string(missing));
+int FailLan2(CCnvBase& store, std::string_view code, InputLine marker, ReportText why) {
+  return FailNotConvertible(store, code, marker, std::move(why));
 }
 
-constexpr char16_t kNoPpHeader[] =
-    u"the listing has no 'PP configuration' section header to put the provider section in front "
-    u"of";
-constexpr char16_t kNoFilterHeader[] =
-    u"the listing has no 'IP filter configuration' section header to end with the catch-all "
-    u"filter line";
+ReportText NoPpHeader() {
+  return Said(
+      u"LAN2 is marked PRV/DHCP but the listing has no 'PP configuration' section header to put "
+      u"the provider section in front of");
+}
+ReportText NoFilterHeader() {
+  return Said(
+      u"LAN2 is marked PRV/DHCP but the listing has no 'IP filter configuration' section header "
+      u"to end with the catch-all filter line");
+}
 
 std::u16string ProviderLan2Line(const std::u16string& name) {
   return Format(kProviderLan2Format, {name});
@@ -73,15 +75,15 @@ int CCnvGUI::ConvertLanProvider() {
   CCnvMatchList list;
   if (!FindCommandLines(*this, kLan2NatBinding, list)) {
     return FailLan2(*this, "lan2-nat-binding-missing", marker,
-                    u"there is no 'ip lan2 nat descriptor' line to put the "
-                    u"provider lines after");
+                    Said(u"LAN2 is marked PRV/DHCP but there is no 'ip lan2 nat descriptor' line "
+                         u"to put the provider lines after"));
   }
   InsertLines(*this, {kProviderLan1, ProviderLan2Line(name)}, list.back().m_line + 1, 0);
 
   if (!FindCommandLines(*this, kNatDescriptorType, list)) {
     return FailLan2(*this, "nat-descriptor-missing", marker,
-                    u"there is no 'nat descriptor type' line to put the catch-all "
-                    u"filter line in front of");
+                    Said(u"LAN2 is marked PRV/DHCP but there is no 'nat descriptor type' line to "
+                         u"put the catch-all filter line in front of"));
   }
   InsertLines(*this, {kCatchAllFilterLine}, list.back().m_line, 0);
   return NoteLan2MarkersLeft(*this);
@@ -95,7 +97,7 @@ int CCnvTFTP::ConvertLanProvider() {
   if (taken == 0) return NoteLan2MarkersLeft(*this);
 
   const int ppHeader = LastSectionHeader(*this, kPpSectionTitle);
-  if (ppHeader < 0) return FailLan2(*this, "pp-header-missing", marker, kNoPpHeader);
+  if (ppHeader < 0) return FailLan2(*this, "pp-header-missing", marker, NoPpHeader());
   // The provider section goes in front of the PP header's opening frame:
   // its lines first, then its own header in front of them.
   const int opening = ppHeader - 2;
@@ -103,7 +105,8 @@ int CCnvTFTP::ConvertLanProvider() {
   InsertLines(*this, ProviderTypeHeader(), opening, 1);
 
   const int filterHeader = LastSectionHeader(*this, kIpFilterSectionTitle);
-  if (filterHeader < 0) return FailLan2(*this, "ip-filter-header-missing", marker, kNoFilterHeader);
+  if (filterHeader < 0)
+    return FailLan2(*this, "ip-filter-header-missing", marker, NoFilterHeader());
   const int end = SectionEnd(*this, filterHeader);
   if (end >= 0) {
     InsertLines(*this, {kCatchAllFilterLine}, end, 0);

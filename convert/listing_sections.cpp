@@ -46,7 +46,7 @@ std::vector<std::u16string> ProviderTypeHeader() {
 
 void NoteFilterLineNotAdded(CCnvBase& store, int filterHeader) {
   Notice(store, "filter-line-not-added", LineAt(store, filterHeader - 1),
-         u"the IP filter section under this header runs to the end of the listing without a place "
-         u"for the catch-all filter line '" +
-             std::u16string(kCatchAllFilterLine) + u"'; it was not added");
+         Said(u"the IP filter section under this header runs to the end of the listing without a "
+              u"place for the catch-all filter line '{1}'; it was not added",
+              {kCatchAllFilterLine}));
 }

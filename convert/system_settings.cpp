@@ -34,8 +34,9 @@ int NtpdateLine(CCnvBase& store, std::u16string& line, InputLine& where) {
   where = LineAt(store, schedule.m_line);
   for (size_t i = 1; i < list.size(); ++i) {
     Notice(store, "ntp-schedule-unused", LineAt(store, list[i].m_line),
-           u"only the first NTP schedule gives the 'provider ntpdate' line; this one is left as it "
-           u"is");
+           Said(u"only the first NTP schedule gives the 'provider ntpdate' line; this one is left "
+                u"as it "
+                u"is"));
   }
   const std::u16string server = TextBeforeSyslog(Substring(schedule.m_text, schedule.m_end));
   line = Format(kNtpdateFormat, {server});
@@ -61,10 +62,11 @@ int CCnvGUI::ConvertSystemSettings() {
   for (const char16_t* anchor : {kProviderLan2Name, kRemoteSetup, kInterfaceAddress}) {
     if (InsertAfterLast(*this, anchor, line)) return 1;
   }
-  return FailNotConvertible(*this, "ntp-anchor-missing", schedule,
-                            u"the NTP schedule needs a 'provider lan2 name', 'remote setup accept' "
-                            u"or 'ip lan|wan|bridge<n>' line to put 'provider ntpdate' after, and "
-                            u"there is none");
+  return FailNotConvertible(
+      *this, "ntp-anchor-missing", schedule,
+      Said(u"the NTP schedule needs a 'provider lan2 name', 'remote setup accept' "
+           u"or 'ip lan|wan|bridge<n>' line to put 'provider ntpdate' after, and "
+           u"there is none"));
 }
 
 int CCnvTFTP::ConvertSystemSettings() {
@@ -77,10 +79,11 @@ int CCnvTFTP::ConvertSystemSettings() {
 
   const int ppHeader = LastSectionHeader(*this, kPpSectionTitle);
   if (ppHeader < 0) {
-    return FailNotConvertible(*this, "ntp-anchor-missing", schedule,
-                              u"the NTP schedule needs a 'provider lan2 name' line or a 'PP "
-                              u"configuration' section header to put 'provider ntpdate' next to, "
-                              u"and there is neither");
+    return FailNotConvertible(
+        *this, "ntp-anchor-missing", schedule,
+        Said(u"the NTP schedule needs a 'provider lan2 name' line or a 'PP "
+             u"configuration' section header to put 'provider ntpdate' next to, "
+             u"and there is neither"));
   }
   // A provider section of its own, put in front of the line before the last
   // PP header (normally the empty line ending the previous section), so that

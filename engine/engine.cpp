@@ -102,12 +102,13 @@ int CCnvEngine::RefuseAlreadyConverted() {
     *m_report = ConversionReport();
     m_report->shape = m_converterKind;
     m_report->inputLines = m_converter->LineCount();
-    m_report->failure = ReportFailure{
+    m_report->failure = FailureOfWords(
         "already-converted",
-        u"the first line is the header line '" + std::u16string(kOutputHeader) +
-            u"' of an earlier output: this is a converted QDN570 configuration already, and "
-            u"converting it again would rewrite its lines a second time",
-        1};
+        Said(u"the first line is the header line '{1}' of an earlier output: this is a converted "
+             u"QDN570 configuration already, and converting it again would rewrite its lines a "
+             u"second time",
+             {kOutputHeader}),
+        1);
   }
   return 0;
 }
@@ -118,7 +119,7 @@ int CCnvEngine::CheckOutput(const OutputCheckAllowance& allowance) {
   m_converter->SetError(kCnvOutputCheck);
   if (m_report) {
     const InputLine where = LineAt(*m_converter, static_cast<int>(failure.index));
-    m_report->failure = ReportFailure{"output-check", std::move(failure.reason), where.number};
+    m_report->failure = FailureOfWords("output-check", std::move(failure.reason), where.number);
   }
   return 0;
 }

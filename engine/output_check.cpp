@@ -70,8 +70,9 @@ Text RuleNumber(Text command, bool& category) {
   return rest.starts_with(u"reject") || rest.starts_with(u"pass") ? number : Text();
 }
 
+// The number of the output line that store line `index` becomes.
 std::u16string OutputLine(size_t index) {
-  return u"output line " + Utf8ToUtf16(std::to_string(index + 2));
+  return Utf8ToUtf16(std::to_string(index + 2));
 }
 
 // How often each rule number of one kind is defined, and where first.
@@ -100,7 +101,7 @@ class Checker {
   bool Run() { return HeaderOnce() && RuleNumbersOnce() && ProvidersInTheirPps(); }
 
  private:
-  bool Fail(size_t index, std::u16string reason) {
+  bool Fail(size_t index, ReportText reason) {
     failure_.index = index;
     failure_.reason = std::move(reason);
     return false;
@@ -112,8 +113,9 @@ class Checker {
     for (size_t i = 0; i < store_.m_cmdLines.size(); ++i) {
       if (store_.m_commentLines[i].size() + store_.m_cmdLines[i].size() != header.size()) continue;
       if (store_.JoinedLine(i, scratch) != header) continue;
-      return Fail(i, u"one header line: " + OutputLine(i) +
-                         u" is the header line again (an output has it once, as line 1)");
+      return Fail(i, Said(u"one header line: output line {1} is the header line again (an output "
+                          u"has it once, as line 1)",
+                          {OutputLine(i)}));
     }
     return true;
   }
@@ -128,10 +130,16 @@ class Checker {
       const auto& defined = (category ? categories : rules).Add(number, i);
       if (defined.count <= (category ? allowance_.categoryDefinitions : allowance_.ruleDefinitions))
         continue;
-      return Fail(i, u"rule numbers defined once: " + OutputLine(i) + u" defines " +
-                         (category ? u"URL filter category rule " : u"URL filter rule ") +
-                         std::u16string(number) + u" again, which " + OutputLine(defined.first) +
-                         u" already defines");
+      const std::vector<std::u16string> args = {OutputLine(i), std::u16string(number),
+                                                OutputLine(defined.first)};
+      return Fail(i, category ? Said(u"rule numbers defined once: output line {1} defines URL "
+                                     u"filter category rule {2} again, which output line {3} "
+                                     u"already defines",
+                                     args)
+                              : Said(u"rule numbers defined once: output line {1} defines URL "
+                                     u"filter rule {2} again, which output line {3} already "
+                                     u"defines",
+                                     args));
     }
     return true;
   }
@@ -154,18 +162,22 @@ class Checker {
       }
       const Text provider = NumberAfter(command, u"provider set ");
       if (!provider.empty() && pps.count(std::u16string(provider)) == 0) {
-        return Fail(i, u"every provider has its PP: " + OutputLine(i) + u" sets provider " +
-                           std::u16string(provider) + u", and there is no 'pp select " +
-                           std::u16string(provider) + u"' line");
+        return Fail(i, Said(u"every provider has its PP: output line {1} sets provider {2}, and "
+                            u"there is no 'pp select {2}' line",
+                            {OutputLine(i), std::u16string(provider)}));
       }
       Text rest = start;
       if (!Take(rest, u"pp name \"PRV/")) continue;
       const Text named = TakeNumber(rest);
       if (named.empty() || !rest.starts_with(u"/") || named == current) continue;
-      return Fail(i, u"every PP name in its PP: " + OutputLine(i) + u" names PP " +
-                         std::u16string(named) + u" but stands " +
-                         (current.empty() ? std::u16string(u"outside every PP's lines")
-                                          : u"inside the lines of PP " + current));
+      if (current.empty()) {
+        return Fail(i, Said(u"every PP name in its PP: output line {1} names PP {2} but stands "
+                            u"outside every PP's lines",
+                            {OutputLine(i), std::u16string(named)}));
+      }
+      return Fail(i, Said(u"every PP name in its PP: output line {1} names PP {2} but stands "
+                          u"inside the lines of PP {3}",
+                          {OutputLine(i), std::u16string(named), current}));
     }
     return true;
   }

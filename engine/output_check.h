@@ -9,10 +9,11 @@
 #include <string>
 
 #include "engine/cnv_base.h"
+#include "engine/report.h"
 
 struct OutputCheckFailure {
   std::size_t index = 0;  // the store line that breaks the rule
-  std::u16string reason;  // the rule and the line, in words
+  ReportText reason;      // the rule and the line, in words
 };
 
 // What the rules must allow because the input itself holds it: a rule

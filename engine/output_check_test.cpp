@@ -88,11 +88,11 @@ TEST_P(OutputCheckTest, HoldsOrNamesTheLine) {
   store.AppendLines(lines);
   OutputCheckFailure failure;
   const bool holds = CheckConvertedLines(store, row.allowance, failure);
-  EXPECT_EQ(holds, row.failing < 0) << Utf16ToUtf8(failure.reason);
+  const std::string reason = Utf16ToUtf8(Filled(failure.reason));
+  EXPECT_EQ(holds, row.failing < 0) << reason;
   if (holds) return;
   EXPECT_EQ(failure.index, static_cast<size_t>(row.failing));
-  EXPECT_NE(Utf16ToUtf8(failure.reason).find(row.reason), std::string::npos)
-      << Utf16ToUtf8(failure.reason);
+  EXPECT_NE(reason.find(row.reason), std::string::npos) << reason;
 }
 
 INSTANTIATE_TEST_SUITE_P(Rows, OutputCheckTest, ::testing::ValuesIn(kRows),

@@ -117,7 +117,9 @@ void ReportRecorder::EndStep(const CCnvBase& store, int result) {
       if (touched_[old]) {
         NoteReplace(store, old, k);
       } else if (hashes_[old] != newHashes[k]) {
-        Incomplete(u"changed a line without the line operations");
+        Incomplete(
+            u"this step changed a line without the line operations, so its edits in "
+            u"this report are incomplete");
       }
       nextOrigins_[k] = origins_[old];
       ++index_;
@@ -126,7 +128,9 @@ void ReportRecorder::EndStep(const CCnvBase& store, int result) {
     }
     AlignGap(store, oldNext, oldCount, newNext, newCount);
   } else {
-    Incomplete(u"added or removed lines without the line operations");
+    Incomplete(
+        u"this step added or removed lines without the line operations, so its edits "
+        u"in this report are incomplete");
   }
   hashes_.swap(newHashes);
   origins_.swap(nextOrigins_);
@@ -138,26 +142,27 @@ void ReportRecorder::EndStep(const CCnvBase& store, int result) {
   if (result != 1 && !step_->failure) {
     // A step that gave no reason: the engine says what the error code means.
     const bool operation = store.m_error == kCnvOperationError;
-    const char16_t* reason = operation
-                                 ? u"a search pattern or line range of this step is not valid"
-                                 : u"the step stopped without saying which line it looked for";
-    step_->failure = ReportFailure{operation ? "operation-error" : "step-failed", reason, 0};
+    step_->failure = FailureOfWords(
+        operation ? "operation-error" : "step-failed",
+        operation ? Said(u"a search pattern or line range of this step is not valid")
+                  : Said(u"the step stopped without saying which line it looked for"),
+        0);
   }
   step_ = nullptr;
 }
 
-void ReportRecorder::Incomplete(const char16_t* what) {
+void ReportRecorder::Incomplete(std::u16string_view form) {
   if (incomplete_) return;
   incomplete_ = true;
-  step_->notices.push_back(
-      {"report-incomplete", 0,
-       u"this step " + std::u16string(what) + u", so its edits in this report are incomplete"});
+  AddNotice("report-incomplete", 0, Said(form));
 }
 
 std::u16string ReportRecorder::OldText(size_t oldIndex) {
   const auto found = oldTexts_.find(oldIndex);
   if (found != oldTexts_.end()) return found->second;
-  Incomplete(u"removed a line without the line operations");
+  Incomplete(
+      u"this step removed a line without the line operations, so its edits in this report are "
+      u"incomplete");
   return {};
 }
 
@@ -214,10 +219,10 @@ void ReportRecorder::Finish(const CCnvBase& store) {
   for (const std::u16string& cmd : store.m_cmdLines) {
     if (BeginsWithCommandWord(cmd)) return;
   }
-  report_.notices.push_back(
-      {"not-a-configuration", 0,
-       u"no step found anything to convert, and no line begins with a command word of a VLK250 "
-       u"configuration (such as ip, pp, dns or url): this is most likely not a configuration"});
+  AddNotice("not-a-configuration", 0,
+            Said(u"no step found anything to convert, and no line begins with a command word of a "
+                 u"VLK250 configuration (such as ip, pp, dns or url): this is most likely not a "
+                 u"configuration"));
 }
 
 void ReportRecorder::LinesInserted(size_t at, size_t count) {
@@ -260,14 +265,15 @@ int32_t ReportRecorder::InputLineAt(size_t index) const {
   return old < origins_.size() ? origins_[old] : 0;
 }
 
-void ReportRecorder::AddNotice(std::string code, int32_t inputLine, std::u16string text) {
+void ReportRecorder::AddNotice(std::string code, int32_t inputLine, ReportText words) {
   std::vector<ReportNotice>& notices = step_ ? step_->notices : report_.notices;
-  notices.push_back({std::move(code), inputLine, std::move(text)});
+  std::u16string text = Filled(words);
+  notices.push_back({std::move(code), inputLine, std::move(text), std::move(words)});
 }
 
-void ReportRecorder::SetFailure(std::string code, std::u16string reason, int32_t inputLine) {
+void ReportRecorder::SetFailure(std::string code, ReportText reason, int32_t inputLine) {
   if (step_ && !step_->failure)
-    step_->failure = ReportFailure{std::move(code), std::move(reason), inputLine};
+    step_->failure = FailureOfWords(std::move(code), std::move(reason), inputLine);
 }
 
 // ---- Totals ----
@@ -308,13 +314,46 @@ bool Reporting(const CCnvBase& store) {
   return store.m_recorder != nullptr;
 }
 
-void Notice(CCnvBase& store, std::string_view code, InputLine where, std::u16string text) {
+std::u16string Filled(const ReportText& text) {
+  std::u16string filled;
+  const std::u16string_view form = text.form;
+  size_t start = 0;
+  for (size_t i = 0; i + 2 < form.size(); ++i) {
+    const char16_t n = form[i + 1];
+    if (form[i] != u'{' || n < u'1' || n > u'9' || form[i + 2] != u'}') continue;
+    const size_t arg = static_cast<size_t>(n - u'1');
+    if (arg >= text.args.size()) continue;
+    filled.append(form.substr(start, i - start)).append(text.args[arg]);
+    start = i + 3;
+    i += 2;
+  }
+  return filled.append(form.substr(start));
+}
+
+ReportFailure FailureOfWords(std::string code, ReportText words, int32_t inputLine) {
+  std::u16string reason = Filled(words);
+  return ReportFailure{std::move(code), std::move(reason), inputLine, std::move(words)};
+}
+
+ReportText Said(std::u16string_view form, std::vector<std::u16string> args) {
+  return ReportText{std::u16string(form), std::move(args)};
+}
+
+void Notice(CCnvBase& store, std::string_view code, InputLine where, ReportText words) {
   if (store.m_recorder)
-    store.m_recorder->AddNotice(std::string(code), where.number, std::move(text));
+    store.m_recorder->AddNotice(std::string(code), where.number, std::move(words));
+}
+
+void Notice(CCnvBase& store, std::string_view code, InputLine where, std::u16string_view text) {
+  Notice(store, code, where, Said(text));
 }
 
 int FailNotConvertible(CCnvBase& store, std::string_view code, InputLine where,
-                       std::u16string reason) {
+                       std::u16string_view reason) {
+  return FailNotConvertible(store, code, where, Said(reason));
+}
+
+int FailNotConvertible(CCnvBase& store, std::string_view code, InputLine where, ReportText reason) {
   store.SetError(kCnvNotConvertible);
   if (store.m_recorder)
     store.m_recorder->SetFailure(std::string(code), std::move(reason), where.number);

@@ -28,21 +28,40 @@ struct ReportEdit {
   int32_t inputLine = 0;  // delete, replace: the old line's input line, from 1; 0 for none
 };
 
+// Words for people: an English form with the placeholders {1} to {9}, and
+// the facts that fill them (numbers, texts of the input). The front ends
+// word it in the user's language from their catalogue, in which the form is
+// an entry of context "report"; the JSON gives it filled, in English.
+struct ReportText {
+  std::u16string form;
+  std::vector<std::u16string> args;
+};
+
+// `form` with {1}... replaced by `args`; a placeholder without an argument
+// stays as it is.
+std::u16string Filled(const ReportText& text);
+
 // Something a reviewer should look at; `code` names its kind, the README
-// lists them.
+// lists them. `text` is `words` filled.
 struct ReportNotice {
   std::string code;
   int32_t inputLine = 0;  // from 1; 0 when it concerns no single input line
   std::u16string text;
+  ReportText words;
 };
 
 // Why a step, or the conversion as a whole, failed: `code` names the kind
-// (the README lists them with what to do), `reason` says it in words.
+// (the README lists them with what to do), `reason` says it in words, the
+// filled `words`.
 struct ReportFailure {
   std::string code;
   std::u16string reason;
   int32_t inputLine = 0;  // the input line that needed it; 0 for none
+  ReportText words;
 };
+
+// A failure of `code` on `inputLine`, its reason filled from `words`.
+ReportFailure FailureOfWords(std::string code, ReportText words, int32_t inputLine);
 
 struct ReportStep {
   std::string name;  // "lan-provider", "pp-provider", "system-settings", ...
@@ -83,12 +102,19 @@ InputLine LineAt(const CCnvBase& store, int index);
 // Whether a report is being collected, for notices that need a search of
 // their own.
 bool Reporting(const CCnvBase& store);
+// The words of a notice or failure: `form` (a literal the catalogue has,
+// under context "report") filled with `args`.
+ReportText Said(std::u16string_view form, std::vector<std::u16string> args = {});
+
 // Adds a notice of `code` to the running step.
-void Notice(CCnvBase& store, std::string_view code, InputLine where, std::u16string text);
+void Notice(CCnvBase& store, std::string_view code, InputLine where, ReportText words);
+// The same for a text that is all words, no facts.
+void Notice(CCnvBase& store, std::string_view code, InputLine where, std::u16string_view text);
 // Sets error 2 (kCnvNotConvertible) and gives the running step its failure
 // of `code` with `reason`; returns 0, the result of a step that failed.
+int FailNotConvertible(CCnvBase& store, std::string_view code, InputLine where, ReportText reason);
 int FailNotConvertible(CCnvBase& store, std::string_view code, InputLine where,
-                       std::u16string reason);
+                       std::u16string_view reason);
 
 // ---- For the line operations that change the store ----
 

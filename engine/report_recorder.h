@@ -41,8 +41,8 @@ class ReportRecorder {
   // Before line `index` of `store` is changed in place.
   void LineChanging(const CCnvBase& store, size_t index);
   int32_t InputLineAt(size_t index) const;
-  void AddNotice(std::string code, int32_t inputLine, std::u16string text);
-  void SetFailure(std::string code, std::u16string reason, int32_t inputLine);
+  void AddNotice(std::string code, int32_t inputLine, ReportText words);
+  void SetFailure(std::string code, ReportText reason, int32_t inputLine);
 
  private:
   // Keeps the old text of store line `index` if it is a line from before
@@ -59,7 +59,7 @@ class ReportRecorder {
   // The old text of a line before the step, "" (and the step's edits
   // incomplete) when it was not kept.
   std::u16string OldText(size_t oldIndex);
-  void Incomplete(const char16_t* what);
+  void Incomplete(std::u16string_view form);
 
   ConversionReport& report_;
   ReportStep* step_ = nullptr;    // the running step
