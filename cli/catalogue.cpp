@@ -181,6 +181,21 @@ std::u16string ConverterMessage(const std::u16string& message) {
   return message;
 }
 
+std::u16string Worded(const ReportText& words, std::u16string_view english) {
+  if (MessageLanguage() != Language::kJapanese || words.form.empty())
+    return std::u16string(english);
+  static const auto* const forms = [] {
+    auto* map = new std::unordered_map<std::string_view, std::string_view>;
+    for (const CatalogueEntry& entry : kEntries) {
+      if (std::string_view(entry.context) == "report") map->emplace(entry.english, entry.japanese);
+    }
+    return map;
+  }();
+  const auto found = forms->find(Utf16ToUtf8(words.form));
+  if (found == forms->end()) return std::u16string(english);
+  return Filled(ReportText{Utf8ToUtf16(found->second), words.args});
+}
+
 std::string PatternText(std::string_view english) {
   if (MessageLanguage() != Language::kJapanese) return std::string(english);
   for (const CatalogueEntry& entry : kEntries) {

@@ -10,6 +10,8 @@
 #include <string>
 #include <string_view>
 
+#include "engine/report.h"
+
 enum class Language { kEnglish, kJapanese };
 
 // The language of a POSIX environment: the first non-empty of LC_ALL,
@@ -44,6 +46,12 @@ std::u16string Tr16(std::string_view english, std::initializer_list<std::u16stri
 // the tool shows it: as it is, followed under English by its meaning from
 // the catalogue, " (the input file could not be opened)".
 std::u16string ConverterMessage(const std::u16string& message);
+
+// The words of a notice or failure of the report in the message language:
+// under Japanese the catalogue's entry of context "report" for its form,
+// filled with its facts; else, or without an entry, `english` (the words
+// filled as the JSON gives them).
+std::u16string Worded(const ReportText& words, std::u16string_view english);
 
 // An English text of another part (the command-line library's usage
 // errors, the file layer's reasons) in the message language and the

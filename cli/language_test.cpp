@@ -52,45 +52,76 @@ TEST(LanguageTest, FirstNonEmptyLocaleVariableDecides) {
   }
 }
 
-// Every text the tool's sources translate has its entry, and every entry
-// without context is one of them: the literals given to Tr, Tr16 and
-// Counted, adjacent ones joined.
-TEST(CatalogueTest, CoversTheTextsOfTheCode) {
-  std::set<std::string> used;
-  const std::regex call(R"re(\b(Tr16|Tr|Counted)\()re"), escape(R"re(\\(.))re");
-  for (const char* name : {"cli.cpp", "convert_one.cpp", "fleet_run.cpp", "options.cpp",
-                           "report_render.cpp", "status_printer.cpp", "tool_io.cpp"}) {
-    std::ifstream file(fs::path(CNV_CLI_SOURCES) / name);
-    ASSERT_TRUE(file) << name;
-    const std::string source(std::istreambuf_iterator<char>(file), {});
-    for (std::sregex_iterator c(source.begin(), source.end(), call), end; c != end; ++c) {
-      // The arguments up to the first "{" or the closing parenthesis.
-      std::string text;
-      bool joined = false;
-      int depth = 1;
-      for (size_t at = c->position() + c->length(); depth > 0; ++at) {
-        if (source[at] == '"') {
-          size_t quote = at + 1;
-          while (quote = source.find('"', quote), source[quote - 1] == '\\') ++quote;
-          text += std::regex_replace(source.substr(at + 1, quote - at - 1), escape, "$1");
-          at = quote;
-          joined = true;
-        } else if (!std::isspace(static_cast<unsigned char>(source[at]))) {
-          if (joined) used.insert(text);
-          text.clear();
-          joined = false;
-          depth += (source[at] == '(') - (source[at] == ')');
-          if (source[at] == '{' && depth == 1) break;
-        }
+// Adds to `used` the texts that the calls `call` in the source file `path`
+// give as literals (plain or u""), adjacent ones joined, up to the first "{"
+// or the closing parenthesis.
+void AddCallTexts(const fs::path& path, const std::regex& call, std::set<std::string>& used) {
+  const std::regex escape(R"re(\\(.))re");
+  std::ifstream file(path);
+  ASSERT_TRUE(file) << path;
+  const std::string source(std::istreambuf_iterator<char>(file), {});
+  for (std::sregex_iterator c(source.begin(), source.end(), call), end; c != end; ++c) {
+    std::string text;
+    bool joined = false;
+    int depth = 1;
+    for (size_t at = c->position() + c->length(); depth > 0; ++at) {
+      if (source[at] == 'u' && source[at + 1] == '"') continue;
+      if (source[at] == '"') {
+        size_t quote = at + 1;
+        while (quote = source.find('"', quote), source[quote - 1] == '\\') ++quote;
+        text += std::regex_replace(source.substr(at + 1, quote - at - 1), escape, "$1");
+        at = quote;
+        joined = true;
+      } else if (!std::isspace(static_cast<unsigned char>(source[at]))) {
+        if (joined) used.insert(text);
+        text.clear();
+        joined = false;
+        depth += (source[at] == '(') - (source[at] == ')');
+        if (source[at] == '{' && depth == 1) break;
       }
     }
   }
+}
+
+// Every text of `used` has an entry of `context`, and every such entry is
+// one of them.
+void ExpectEntries(const std::set<std::string>& used, std::string_view context) {
   std::set<std::string> entries;
   for (const CatalogueEntry& entry : CatalogueEntries()) {
-    if (entry.context[0] == '\0') entries.insert(entry.english);
+    if (entry.context == context) entries.insert(entry.english);
   }
   for (const std::string& text : used) EXPECT_TRUE(entries.count(text)) << "not in ja.po: " << text;
   for (const std::string& text : entries) EXPECT_TRUE(used.count(text)) << "unused: " << text;
+}
+
+// Every text the tool's sources translate has its entry, and every entry
+// without context is one of them: the literals given to Tr, Tr16 and
+// Counted.
+TEST(CatalogueTest, CoversTheTextsOfTheCode) {
+  std::set<std::string> used;
+  const std::regex call(R"re(\b(Tr16|Tr|Counted)\()re");
+  for (const char* name : {"cli.cpp", "convert_one.cpp", "fleet_run.cpp", "options.cpp",
+                           "report_render.cpp", "status_printer.cpp", "tool_io.cpp"}) {
+    AddCallTexts(fs::path(CNV_CLI_SOURCES) / name, call, used);
+  }
+  ExpectEntries(used, "");
+}
+
+// The same for the words of the report's notices and failures (the forms
+// given to Said), in every folder of the product: the entries of context
+// "report".
+TEST(CatalogueTest, CoversTheReportsWords) {
+  std::set<std::string> used;
+  const std::regex call(R"re(\bSaid\()re");
+  for (const char* folder : {"cli", "convert", "engine"}) {
+    for (const auto& entry : fs::directory_iterator(fs::path(CNV_CLI_SOURCES) / ".." / folder)) {
+      const std::string name = entry.path().filename().string();
+      if (entry.path().extension() != ".cpp" || name.ends_with("_test.cpp")) continue;
+      AddCallTexts(entry.path(), call, used);
+    }
+  }
+  EXPECT_GT(used.size(), 10u);
+  ExpectEntries(used, "report");
 }
 
 // The converter's messages in the catalogue are the engine's, and English

@@ -102,9 +102,10 @@ void EditLines(const ReportStep& step, std::vector<int32_t>& origins,
 
 std::u16string NoticeLine(const ReportNotice& notice) {
   const std::u16string code = Utf8ToUtf16(notice.code);
-  if (notice.inputLine <= 0) return Tr16("notice {1}: {2}", {code, notice.text});
+  const std::u16string text = Worded(notice.words, notice.text);
+  if (notice.inputLine <= 0) return Tr16("notice {1}: {2}", {code, text});
   return Tr16("notice {1} (line {2}): {3}",
-              {code, Decimal(static_cast<size_t>(notice.inputLine)), notice.text});
+              {code, Decimal(static_cast<size_t>(notice.inputLine)), text});
 }
 
 const char* ShapeName(int32_t shape) {
@@ -167,18 +168,18 @@ std::u16string SummaryCounts(const ConversionReport& report, bool reportShown) {
 std::u16string FailureSuffix(const ConversionReport& report) {
   const ReportFailure* failure = FailureOf(report);
   if (!failure) return {};
-  if (failure->inputLine <= 0) return Tr16(" ({1})", {failure->reason});
-  return Tr16(" (line {1}: {2})",
-              {Decimal(static_cast<size_t>(failure->inputLine)), failure->reason});
+  const std::u16string reason = Worded(failure->words, failure->reason);
+  if (failure->inputLine <= 0) return Tr16(" ({1})", {reason});
+  return Tr16(" (line {1}: {2})", {Decimal(static_cast<size_t>(failure->inputLine)), reason});
 }
 
 namespace {
 
 std::u16string FailureLine(const ReportFailure& failure) {
-  return failure.inputLine > 0
-             ? Tr16("failed (line {1}): {2}",
-                    {Decimal(static_cast<size_t>(failure.inputLine)), failure.reason})
-             : Tr16("failed: {1}", {failure.reason});
+  const std::u16string reason = Worded(failure.words, failure.reason);
+  return failure.inputLine > 0 ? Tr16("failed (line {1}): {2}",
+                                      {Decimal(static_cast<size_t>(failure.inputLine)), reason})
+                               : Tr16("failed: {1}", {reason});
 }
 
 }  // namespace

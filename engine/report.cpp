@@ -118,8 +118,8 @@ void ReportRecorder::EndStep(const CCnvBase& store, int result) {
         NoteReplace(store, old, k);
       } else if (hashes_[old] != newHashes[k]) {
         Incomplete(
-            u"this step changed a line without the line operations, so its edits in "
-            u"this report are incomplete");
+            Said(u"this step changed a line without the line operations, so its edits in "
+                 u"this report are incomplete"));
       }
       nextOrigins_[k] = origins_[old];
       ++index_;
@@ -129,8 +129,8 @@ void ReportRecorder::EndStep(const CCnvBase& store, int result) {
     AlignGap(store, oldNext, oldCount, newNext, newCount);
   } else {
     Incomplete(
-        u"this step added or removed lines without the line operations, so its edits "
-        u"in this report are incomplete");
+        Said(u"this step added or removed lines without the line operations, so its edits "
+             u"in this report are incomplete"));
   }
   hashes_.swap(newHashes);
   origins_.swap(nextOrigins_);
@@ -151,18 +151,18 @@ void ReportRecorder::EndStep(const CCnvBase& store, int result) {
   step_ = nullptr;
 }
 
-void ReportRecorder::Incomplete(std::u16string_view form) {
+void ReportRecorder::Incomplete(ReportText words) {
   if (incomplete_) return;
   incomplete_ = true;
-  AddNotice("report-incomplete", 0, Said(form));
+  AddNotice("report-incomplete", 0, std::move(words));
 }
 
 std::u16string ReportRecorder::OldText(size_t oldIndex) {
   const auto found = oldTexts_.find(oldIndex);
   if (found != oldTexts_.end()) return found->second;
   Incomplete(
-      u"this step removed a line without the line operations, so its edits in this report are "
-      u"incomplete");
+      Said(u"this step removed a line without the line operations, so its edits in this report are "
+           u"incomplete"));
   return {};
 }
 

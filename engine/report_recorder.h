@@ -59,7 +59,7 @@ class ReportRecorder {
   // The old text of a line before the step, "" (and the step's edits
   // incomplete) when it was not kept.
   std::u16string OldText(size_t oldIndex);
-  void Incomplete(std::u16string_view form);
+  void Incomplete(ReportText words);
 
   ConversionReport& report_;
   ReportStep* step_ = nullptr;    // the running step
