@@ -392,13 +392,24 @@ TEST_F(CliTest, FailedWriteKeepsTheOldOutput) {
   EXPECT_EQ(FolderNames(dir_), (std::vector<std::string>{"config.txt", "qdn570-config.txt"}));
 }
 
+// Each message begins with the program's name; an unknown option is named
+// before anything else that is wrong.
 TEST_F(CliTest, BadArgumentsAreUsageErrors) {
-  const std::vector<std::vector<std::string>> cases = {
-      {}, {"--bogus", Arg(input_)}, {Arg(input_), "a", "b"}, {Arg(input_), "-e"}};
-  for (const auto& args : cases) {
-    const CliRun run = RunTool(args);
-    EXPECT_EQ(run.status, kExitUsage) << ::testing::PrintToString(args);
-    EXPECT_FALSE(run.err.empty());
+  const struct {
+    std::vector<std::string> args;
+    std::string err;
+  } cases[] = {
+      {{}, "INPUT is required\nRun with --help for more information.\n"},
+      {{"--bogus"}, "unknown option --bogus\n"},
+      {{"-j", "0", "--bogus=3", "-x", "-o"}, "unknown options --bogus, -x\n"},
+      {{"-o", "out", "-j", "0", Arg(input_)}, "--jobs: Value 0 not in range 1 to 256\n"},
+      {{Arg(input_), "a", "b"}, "one INPUT and at most one OUTPUT"},
+      {{Arg(input_), "-e"}, "--encoding: 1 required NAME missing\n"},
+  };
+  for (const auto& c : cases) {
+    const CliRun run = RunTool(c.args);
+    EXPECT_EQ(run.status, kExitUsage) << ::testing::PrintToString(c.args);
+    EXPECT_EQ(run.err.rfind("cnvqdn570conf: " + c.err, 0), 0u) << run.err;
   }
   EXPECT_FALSE(fs::exists(DefaultOutput()));
 }
@@ -411,6 +422,9 @@ TEST_F(CliTest, HelpAndVersion) {
       EXPECT_TRUE(Contains(run.out, option)) << option;
     }
     EXPECT_TRUE(Contains(run.out, "Exit status")) << run.out;
+    // Values by their names alone, without the parser's types.
+    EXPECT_TRUE(Contains(run.out, "\n  INPUT...  ") && Contains(run.out, "\n  -j,--jobs N  "));
+    for (const char* type : {"TEXT", "UINT", "REQUIRED"}) EXPECT_FALSE(Contains(run.out, type));
   }
   for (const char* version : {"-V", "--version"}) {
     const CliRun run = RunTool({version});

@@ -118,7 +118,8 @@ TEST(CatalogueTest, PatternsTranslateOtherPartsTexts) {
     const char16_t* japanese;
   } cases[] = {
       {"--jobs: Value 300 not in range 1 to 256",
-       u"--jobs: 値 300 が 1 から 256 の範囲にありません"},
+       u"--jobs には 1 から 256 までの値を指定してください (指定された値: 300)"},
+      {"--encoding: 1 required NAME missing", u"--encoding には NAME を指定してください"},
       {"line 3: bytes that are not valid UTF-8; the whole file reads as CP932",
        u"3 行目: UTF-8 として正しくないバイトがあります。ファイル全体は CP932 として読めます"},
       {"line 3: bytes that are not valid UTF-8", u"3 行目: UTF-8 として正しくないバイトがあります"},
@@ -149,6 +150,10 @@ TEST(BilingualTest, RepresentativeMessages) {
        false,
        u"cnvqdn570conf: -r, -j and -q go with -o DIR\n",
        u"cnvqdn570conf: -r、-j、-q は -o DIR と一緒に指定してください\n"},
+      {{"--bogus"},
+       false,
+       u"cnvqdn570conf: unknown option --bogus\n",
+       u"cnvqdn570conf: 不明なオプションです: --bogus\n"},
       {{"-o", "out", "missing"},
        false,
        u"cnvqdn570conf: missing is neither a file nor a folder\n",
