@@ -156,8 +156,8 @@ TEST(BilingualTest, RepresentativeMessages) {
        u"cnvqdn570conf: 不明なオプションです: --bogus\n"},
       {{"-o", "out", "missing"},
        false,
-       u"cnvqdn570conf: missing is neither a file nor a folder\n",
-       u"cnvqdn570conf: missing はファイルでもフォルダーでもありません\n"},
+       u"cnvqdn570conf: missing does not exist\n",
+       u"cnvqdn570conf: missing が見つかりません\n"},
       {{"-e", "UTF-8", "config.txt", "out.txt"},
        false,
        u"cnvqdn570conf: converted config.txt (web-GUI save) to out.txt: 35 lines changed by 5 "
