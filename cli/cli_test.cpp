@@ -227,6 +227,8 @@ TEST_F(CliTest, DryRunWritesNothing) {
     EXPECT_TRUE(Contains(run.err, "dry run")) << run.err;
     EXPECT_TRUE(Contains(run.err, "3 lines in, 4 lines out")) << run.err;
   }
+  WriteBytes(input_, "");  // the header alone: one line out
+  EXPECT_TRUE(Contains(RunTool({"-n", Arg(input_)}).err, ": 0 lines in, 1 line out, "));
   WriteBytes(DefaultOutput(), "old");
   const CliRun existing = RunTool({"-n", Arg(input_)});
   EXPECT_EQ(existing.status, kExitConverted) << existing.err;

@@ -55,6 +55,11 @@ std::string OpenFailureReason(const fs::path& path, const std::error_code& why) 
   return " (" + where + text + ")";
 }
 
+// "1 line", "2 lines".
+std::string LineCount(std::size_t count) {
+  return Tr(count == 1 ? "{1} line" : "{1} lines", {std::to_string(count)});
+}
+
 std::string ConverterName(int32_t kind) {
   return Tr(kind == kConverterTftp ? "sectioned listing" : "web-GUI save");
 }
@@ -322,9 +327,9 @@ int Convert(const Options& options, const fs::path& input, std::string bytes,
     diff.Finish();
   }
   if (options.dryRun) {
-    std::string line = Tr("dry run: {1} ({2}): {3} lines in, {4} lines out, {5}; nothing written",
-                          {PathForTerminal(input), kind, std::to_string(loadedCount),
-                           std::to_string(convertedCount), counts});
+    std::string line = Tr(
+        "dry run: {1} ({2}): {3} in, {4} out, {5}; nothing written",
+        {PathForTerminal(input), kind, LineCount(loadedCount), LineCount(convertedCount), counts});
     if (!toStdout && !output.empty() && Exists(output)) {
       line += Tr(" ({1} exists and was left as it was)", {PathForTerminal(output)});
     }
