@@ -79,9 +79,11 @@ std::string TerminalText(const std::u16string& text) {
 }
 
 int RunCli(const std::vector<std::string>& args, std::istream& in, std::ostream& out,
-           std::ostream& err, const OverwriteQuestion& ask, bool errIsTerminal) {
+           std::ostream& err, const OverwriteQuestion& ask, bool errIsTerminal,
+           bool outIsTerminal) {
   Options options;
   if (int parsed = ParseArguments(args, options, out, err); parsed >= 0) return parsed;
+  options.outIsTerminal = outIsTerminal;
 
   EncodingScope encoding;
   if (!options.encoding.empty() && !encoding.Select(options.encoding)) {

@@ -59,7 +59,7 @@ struct CliRun {
 // Runs the tool in-process. With `answer`, a terminal is simulated that
 // answers every question so; without it there is no terminal.
 CliRun RunTool(const std::vector<std::string>& args, std::optional<bool> answer = std::nullopt,
-               const std::string& input = {}) {
+               const std::string& input = {}, bool outIsTerminal = false) {
   CliRun run;
   std::ostringstream out, err;
   OverwriteQuestion ask;
@@ -70,7 +70,7 @@ CliRun RunTool(const std::vector<std::string>& args, std::optional<bool> answer 
     };
   }
   std::istringstream in(input);
-  run.status = RunCli(args, in, out, err, ask);
+  run.status = RunCli(args, in, out, err, ask, false, outIsTerminal);
   run.out = out.str();
   run.err = err.str();
   return run;
@@ -273,6 +273,13 @@ TEST_F(CliTest, EncodingSelectsTheFileCharacterSet) {
     EXPECT_EQ(run.status, kExitConverted) << run.err;
     EXPECT_EQ(ReadBytes(DefaultOutput()),
               sjisHeader + "description lan1 " + sjisName + " # " + sjisName + "\r\n");
+  }
+  // A diff keeps the file's bytes when redirected; a terminal gets its own.
+  for (const bool terminal : {false, true}) {
+    const CliRun diff = RunTool({"-e", "CP932", "-d", "-n", Arg(input_)}, {}, {}, terminal);
+    const std::string name = terminal ? TerminalMessage(u"拠点A") : sjisName;
+    EXPECT_TRUE(Contains(diff.out, "\n description lan1 " + name + " # " + name + "\n"))
+        << terminal;
   }
   // The same bytes are not UTF-8: a read error naming the line.
   fs::remove(DefaultOutput());
