@@ -1,5 +1,7 @@
 #include "cli/cli.h"
 
+#include <cctype>
+
 #include "cli/catalogue.h"
 #include "cli/convert_one.h"
 #include "cli/fleet_run.h"
@@ -32,6 +34,28 @@ class EncodingScope {
   bool selected_ = false;
 };
 
+// Whether `name`, which SetFileEncoding refused, is a character set all the
+// same: one of Unicode's forms whose line ends are not single bytes (UTF-16,
+// UTF-32), which the platform may not know by name, or one the platform
+// knows (EBCDIC, say). No configuration file is in such a set.
+bool IsKnownCharacterSet(const std::string& name) {
+  std::string bare;  // "utf-16le" as "UTF16LE"
+  for (const char c : name) {
+    if (c != '-' && c != '_')
+      bare += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  }
+  for (const char* wide :
+       {"UTF16", "UTF16LE", "UTF16BE", "UTF32", "UTF32LE", "UTF32BE", "UCS2", "UCS4"}) {
+    if (bare == wide) return true;
+  }
+  try {
+    EncodeTextIn(name, u"#");
+    return true;
+  } catch (const FileError&) {
+    return false;
+  }
+}
+
 }  // namespace
 
 std::string VersionText(int major, int minor, int build) {
@@ -55,13 +79,19 @@ std::string TerminalText(const std::u16string& text) {
 }
 
 int RunCli(const std::vector<std::string>& args, std::istream& in, std::ostream& out,
-           std::ostream& err, const OverwriteQuestion& ask, bool errIsTerminal) {
+           std::ostream& err, const OverwriteQuestion& ask, bool errIsTerminal,
+           bool outIsTerminal) {
   Options options;
   if (int parsed = ParseArguments(args, options, out, err); parsed >= 0) return parsed;
+  options.outIsTerminal = outIsTerminal;
 
   EncodingScope encoding;
   if (!options.encoding.empty() && !encoding.Select(options.encoding)) {
-    Say(err, Tr("unknown character set: {1}", {options.encoding}));
+    Say(err, IsKnownCharacterSet(options.encoding)
+                 ? Tr("{1} is a character set the tool cannot read or write configurations in; "
+                      "use CP932 or UTF-8",
+                      {options.encoding})
+                 : Tr("unknown character set: {1}", {options.encoding}));
     return kExitUsage;
   }
 

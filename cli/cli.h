@@ -26,9 +26,12 @@ using OverwriteQuestion = std::function<bool(const std::u16string& question)>;
 // Windows in UTF-8, elsewhere in the locale's character set as given).
 // INPUT "-" is read from `in`; converted configuration text and diffs go to
 // `out`, messages to `err`.
-// `errIsTerminal` draws the progress line of the fleet form on `err`.
+// `errIsTerminal` draws the progress line of the fleet form on `err`;
+// `outIsTerminal` writes a diff on `out` in the terminal's character set
+// instead of the configuration's.
 int RunCli(const std::vector<std::string>& args, std::istream& in, std::ostream& out,
-           std::ostream& err, const OverwriteQuestion& ask = {}, bool errIsTerminal = false);
+           std::ostream& err, const OverwriteQuestion& ask = {}, bool errIsTerminal = false,
+           bool outIsTerminal = false);
 
 // The product's version text: "%d.%d%d" of the first three numbers of the
 // version (1.0.1.0 is "1.01").

@@ -58,7 +58,7 @@ struct CliRun {
 // Runs the tool in-process. With `answer`, a terminal is simulated that
 // answers every question so; without it there is no terminal.
 CliRun RunTool(const std::vector<std::string>& args, std::optional<bool> answer = std::nullopt,
-               const std::string& input = {}) {
+               const std::string& input = {}, bool outIsTerminal = false) {
   CliRun run;
   std::ostringstream out, err;
   OverwriteQuestion ask;
@@ -69,7 +69,7 @@ CliRun RunTool(const std::vector<std::string>& args, std::optional<bool> answer 
     };
   }
   std::istringstream in(input);
-  run.status = RunCli(args, in, out, err, ask);
+  run.status = RunCli(args, in, out, err, ask, false, outIsTerminal);
   run.out = out.str();
   run.err = err.str();
   return run;
@@ -226,6 +226,8 @@ TEST_F(CliTest, DryRunWritesNothing) {
     EXPECT_TRUE(Contains(run.err, "dry run")) << run.err;
     EXPECT_TRUE(Contains(run.err, "3 lines in, 4 lines out")) << run.err;
   }
+  WriteBytes(input_, "");  // the header alone: one line out
+  EXPECT_TRUE(Contains(RunTool({"-n", Arg(input_)}).err, ": 0 lines in, 1 line out, "));
   WriteBytes(DefaultOutput(), "old");
   const CliRun existing = RunTool({"-n", Arg(input_)});
   EXPECT_EQ(existing.status, kExitConverted) << existing.err;
@@ -271,6 +273,13 @@ TEST_F(CliTest, EncodingSelectsTheFileCharacterSet) {
     EXPECT_EQ(ReadBytes(DefaultOutput()),
               sjisHeader + "description lan1 " + sjisName + " # " + sjisName + "\r\n");
   }
+  // A diff keeps the file's bytes when redirected; a terminal gets its own.
+  for (const bool terminal : {false, true}) {
+    const CliRun diff = RunTool({"-e", "CP932", "-d", "-n", Arg(input_)}, {}, {}, terminal);
+    const std::string name = terminal ? TerminalMessage(u"拠点A") : sjisName;
+    EXPECT_TRUE(Contains(diff.out, "\n description lan1 " + name + " # " + name + "\n"))
+        << terminal;
+  }
   // The same bytes are not UTF-8: a read error naming the line.
   fs::remove(DefaultOutput());
   const CliRun utf8 = RunTool({"-e", "UTF-8", Arg(input_)});
@@ -280,10 +289,17 @@ TEST_F(CliTest, EncodingSelectsTheFileCharacterSet) {
   EXPECT_FALSE(fs::exists(DefaultOutput()));
 }
 
+// A set that is known but cannot hold a configuration is not called unknown.
 TEST_F(CliTest, UnknownEncodingIsAUsageError) {
-  const CliRun run = RunTool({"-e", "NO-SUCH-CHARSET", Arg(input_)});
-  EXPECT_EQ(run.status, kExitUsage);
-  EXPECT_TRUE(Contains(run.err, "NO-SUCH-CHARSET")) << run.err;
+  for (const std::string name : {"NO-SUCH-CHARSET", "UTF-16", "utf-16le", "UTF-16BE", "UTF-32"}) {
+    const CliRun run = RunTool({"-e", name, Arg(input_)});
+    EXPECT_EQ(run.status, kExitUsage);
+    EXPECT_EQ(run.err, "cnvqdn570conf: " +
+                           (name[0] == 'N' ? "unknown character set: " + name
+                                           : name + " is a character set the tool cannot read or "
+                                                    "write configurations in; use CP932 or UTF-8") +
+                           "\n");
+  }
   EXPECT_FALSE(fs::exists(DefaultOutput()));
 }
 
@@ -392,13 +408,24 @@ TEST_F(CliTest, FailedWriteKeepsTheOldOutput) {
   EXPECT_EQ(FolderNames(dir_), (std::vector<std::string>{"config.txt", "qdn570-config.txt"}));
 }
 
+// Each message begins with the program's name; an unknown option is named
+// before anything else that is wrong.
 TEST_F(CliTest, BadArgumentsAreUsageErrors) {
-  const std::vector<std::vector<std::string>> cases = {
-      {}, {"--bogus", Arg(input_)}, {Arg(input_), "a", "b"}, {Arg(input_), "-e"}};
-  for (const auto& args : cases) {
-    const CliRun run = RunTool(args);
-    EXPECT_EQ(run.status, kExitUsage) << ::testing::PrintToString(args);
-    EXPECT_FALSE(run.err.empty());
+  const struct {
+    std::vector<std::string> args;
+    std::string err;
+  } cases[] = {
+      {{}, "INPUT is required\nRun with --help for more information.\n"},
+      {{"--bogus"}, "unknown option --bogus\n"},
+      {{"-j", "0", "--bogus=3", "-x", "-o"}, "unknown options --bogus, -x\n"},
+      {{"-o", "out", "-j", "0", Arg(input_)}, "--jobs: Value 0 not in range 1 to 256\n"},
+      {{Arg(input_), "a", "b"}, "one INPUT and at most one OUTPUT"},
+      {{Arg(input_), "-e"}, "--encoding: 1 required NAME missing\n"},
+  };
+  for (const auto& c : cases) {
+    const CliRun run = RunTool(c.args);
+    EXPECT_EQ(run.status, kExitUsage) << ::testing::PrintToString(c.args);
+    EXPECT_EQ(run.err.rfind("cnvqdn570conf: " + c.err, 0), 0u) << run.err;
   }
   EXPECT_FALSE(fs::exists(DefaultOutput()));
 }
@@ -411,6 +438,9 @@ TEST_F(CliTest, HelpAndVersion) {
       EXPECT_TRUE(Contains(run.out, option)) << option;
     }
     EXPECT_TRUE(Contains(run.out, "Exit status")) << run.out;
+    // Values by their names alone, without the parser's types.
+    EXPECT_TRUE(Contains(run.out, "\n  INPUT...  ") && Contains(run.out, "\n  -j,--jobs N  "));
+    for (const char* type : {"TEXT", "UINT", "REQUIRED"}) EXPECT_FALSE(Contains(run.out, type));
   }
   for (const char* version : {"-V", "--version"}) {
     const CliRun run = RunTool({version});

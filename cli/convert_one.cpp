@@ -26,9 +26,10 @@ namespace {
 constexpr char16_t kDefaultOutputName[] = u"qdn570-config.txt";
 
 // A path as it appears in the "---"/"+++" lines of a diff, which is written
-// in the configuration's character set.
-std::string PathForDiff(const fs::path& path) {
+// in the configuration's character set, or in the terminal's on one.
+std::string PathForDiff(const fs::path& path, bool forTerminal) {
 #ifdef _WIN32
+  if (forTerminal) return TerminalText(path.u16string());
   try {
     return EncodeText(path.u16string());
   } catch (const FileError&) {
@@ -36,6 +37,7 @@ std::string PathForDiff(const fs::path& path) {
     return std::string(bytes.begin(), bytes.end());
   }
 #else
+  (void)forTerminal;  // POSIX paths are bytes, the same for both
   return path.native();
 #endif
 }
@@ -53,6 +55,11 @@ std::string OpenFailureReason(const fs::path& path, const std::error_code& why) 
   std::string text = why.message();
   while (!text.empty() && std::isspace(static_cast<unsigned char>(text.back()))) text.pop_back();
   return " (" + where + text + ")";
+}
+
+// "1 line", "2 lines".
+std::string LineCount(std::size_t count) {
+  return Tr(count == 1 ? "{1} line" : "{1} lines", {std::to_string(count)});
 }
 
 std::string ConverterName(int32_t kind) {
@@ -82,16 +89,26 @@ bool Exists(const fs::path& path) {
 
 // Encodes lines of configuration text, each followed by `lineEnd`, and
 // writes them to standard output in pieces after the bytes of `head`, which
-// go out with the first piece.
+// go out with the first piece. `forTerminal` encodes them in the terminal's
+// character set instead of the configuration's.
 class StdoutLines {
  public:
-  StdoutLines(std::ostream& out, std::u16string_view lineEnd, std::string head = {})
-      : out_(out), pending_(std::move(head)), encoder_(lineEnd, [this](std::string_view bytes) {
+  StdoutLines(std::ostream& out, std::u16string_view lineEnd, std::string head = {},
+              bool forTerminal = false)
+      : out_(out),
+        pending_(std::move(head)),
+        lineEnd_(lineEnd),
+        forTerminal_(forTerminal),
+        encoder_(lineEnd, [this](std::string_view bytes) {
           pending_ += bytes;
           Write();
         }) {}
 
-  void Add(std::u16string_view line) { encoder_.Add(line); }
+  void Add(std::u16string_view line) {
+    if (!forTerminal_) return encoder_.Add(line);
+    pending_ += TerminalText(std::u16string(line) + lineEnd_);
+    if (pending_.size() >= 32768) Write();
+  }
   void Finish() {
     encoder_.Finish();
     if (!pending_.empty()) Write();
@@ -105,6 +122,8 @@ class StdoutLines {
 
   std::ostream& out_;
   std::string pending_;
+  std::u16string lineEnd_;
+  bool forTerminal_;
   LineEncoder encoder_;
 };
 
@@ -317,17 +336,22 @@ int Convert(const Options& options, const fs::path& input, std::string bytes,
     for (std::size_t i = 0; i < convertedCount; ++i) {
       diffInput.AddAfter(convertedLine(i, scratch));
     }
-    StdoutLines diff(out, u"\n",
-                     "--- " + PathForDiff(input) + "\n+++ " +
-                         (output.empty() ? std::string(kStdoutName) : PathForDiff(output)) + "\n");
+    // On a terminal the diff is read: in the terminal's character set.
+    // Redirected, it keeps the configuration's bytes, as a patch must.
+    const bool forTerminal = options.outIsTerminal;
+    StdoutLines diff(
+        out, u"\n",
+        "--- " + PathForDiff(input, forTerminal) + "\n+++ " +
+            (output.empty() ? std::string(kStdoutName) : PathForDiff(output, forTerminal)) + "\n",
+        forTerminal);
     UnifiedDiffHunks(std::move(diffInput), convertedLine,
                      [&diff](std::u16string_view line) { diff.Add(line); });
     diff.Finish();
   }
   if (options.dryRun) {
-    std::string line = Tr("dry run: {1} ({2}): {3} lines in, {4} lines out, {5}; nothing written",
-                          {PathForTerminal(input), kind, std::to_string(loadedCount),
-                           std::to_string(convertedCount), counts});
+    std::string line = Tr(
+        "dry run: {1} ({2}): {3} in, {4} out, {5}; nothing written",
+        {PathForTerminal(input), kind, LineCount(loadedCount), LineCount(convertedCount), counts});
     if (!toStdout && !output.empty() && Exists(output)) {
       line += Tr(" ({1} exists and was left as it was)", {PathForTerminal(output)});
     }

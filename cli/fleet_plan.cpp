@@ -75,7 +75,8 @@ FleetRefusal PlanFleet(const std::vector<fs::path>& inputs, const fs::path& outp
   const std::u8string dirKey = Key(outputDir);
   std::error_code ec;
   for (const fs::path& input : inputs) {
-    if (fs::is_directory(input, ec)) {
+    const fs::file_status status = fs::status(input, ec);
+    if (fs::is_directory(status)) {
       if (recursive && Within(dirKey, Key(input))) {
         return {FleetRefusal::Kind::kOutputInsideInput, outputDir, input, {}};
       }
@@ -83,10 +84,15 @@ FleetRefusal PlanFleet(const std::vector<fs::path>& inputs, const fs::path& outp
         items.push_back(
             {input / relative, outputDir / (recursive ? relative : relative.filename())});
       }
-    } else if (fs::exists(input, ec)) {
+    } else if (fs::exists(status)) {
+      // A file, or a device or pipe, which reads like one.
       items.push_back({input, outputDir / input.filename()});
-    } else {
+    } else if (status.type() == fs::file_type::not_found) {
       return {FleetRefusal::Kind::kMissingInput, input, {}, {}};
+    } else {
+      // Not even whether it exists is known (a folder on the way that may
+      // not be searched, say).
+      return {FleetRefusal::Kind::kUnreadableInput, input, {}, {}, ec};
     }
   }
   if (items.empty()) return {FleetRefusal::Kind::kNoInputs, {}, {}, {}};

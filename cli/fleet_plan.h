@@ -6,6 +6,7 @@
 
 #include <filesystem>
 #include <string>
+#include <system_error>
 #include <vector>
 
 // One conversion of the run.
@@ -18,7 +19,8 @@ struct FleetItem {
 struct FleetRefusal {
   enum class Kind {
     kNone,
-    kMissingInput,         // first: an INPUT that is neither a file nor a folder
+    kMissingInput,         // first: an INPUT that does not exist
+    kUnreadableInput,      // first: an INPUT of which not even whether it exists is known
     kOutputIsInputFolder,  // first: DIR, second: the input whose folder it is
     kOutputInsideInput,    // first: DIR, second: the folder read with -r that holds it
     kSameOutput,           // first, second: two inputs; output: what both would write
@@ -28,6 +30,7 @@ struct FleetRefusal {
   std::filesystem::path first;
   std::filesystem::path second;
   std::filesystem::path output;
+  std::error_code why{};  // kUnreadableInput: the system's reason
 };
 
 // Expands `inputs` in order: a file stands for itself, a folder for the

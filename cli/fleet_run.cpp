@@ -26,7 +26,9 @@ std::string RefusalText(const FleetRefusal& refusal) {
     case FleetRefusal::Kind::kNone:
       break;
     case FleetRefusal::Kind::kMissingInput:
-      return Tr("{1} is neither a file nor a folder", {PathForTerminal(refusal.first)});
+      return Tr("{1} does not exist", {PathForTerminal(refusal.first)});
+    case FleetRefusal::Kind::kUnreadableInput:
+      return Tr("{1}: cannot read: {2}", {PathForTerminal(refusal.first), refusal.why.message()});
     case FleetRefusal::Kind::kOutputIsInputFolder:
       return Tr(
           "{1} is the folder of the input {2}; choose another output folder so that the "

@@ -63,5 +63,6 @@ int main(int argc, char** argv) {
   PrepareStandardStreams();
   OverwriteQuestion ask;
   if (StdinIsTerminal()) ask = AskOnTerminal;
-  return RunCli(Arguments(argc, argv), std::cin, std::cout, std::cerr, ask, StderrIsTerminal());
+  return RunCli(Arguments(argc, argv), std::cin, std::cout, std::cerr, ask, StderrIsTerminal(),
+                StdoutIsTerminal());
 }

@@ -12,6 +12,33 @@
 #define CNV_VERSION_PATCH 0
 #endif
 
+namespace {
+
+// The unknown options among the arguments the parser could not place, each
+// without a value given with "=" ("--bogus" of "--bogus=3").
+std::vector<std::string> UnknownOptions(const std::vector<std::string>& unplaced) {
+  std::vector<std::string> names;
+  for (const std::string& arg : unplaced) {
+    // "--", the end of the options, is kept among them.
+    if (arg.size() < 2 || arg[0] != '-' || arg == "--") continue;
+    names.push_back(arg.substr(0, arg.rfind("--", 0) == 0 ? arg.find('=') : arg.npos));
+  }
+  return names;
+}
+
+// The help's left column without the parser's type names and its
+// "REQUIRED", which tell a reader nothing: INPUT shows as "INPUT...", and
+// an option's value by its name alone ("-j,--jobs N"; the description says
+// what it takes).
+class HelpFormatter : public CLI::Formatter {
+ public:
+  std::string make_option_opts(const CLI::Option* option) const override {
+    return option->get_positional() ? "..." : CLI::Formatter::make_option_opts(option);
+  }
+};
+
+}  // namespace
+
 int ParseArguments(const std::vector<std::string>& args, Options& options, std::ostream& out,
                    std::ostream& err) {
   CLI::App app{
@@ -19,11 +46,11 @@ int ParseArguments(const std::vector<std::string>& args, Options& options, std::
          "listing) into a configuration for a QDN570 firewall."),
       kProgram};
   // The words of the help's frame, and the group of every option.
-  const auto formatter = app.get_formatter();
+  const auto formatter = std::make_shared<HelpFormatter>();
+  app.formatter(formatter);
   formatter->label("Usage", Tr("Usage"));
   formatter->label("OPTIONS", Tr("OPTIONS"));
   formatter->label("Positionals", Tr("Positionals"));
-  formatter->label("REQUIRED", Tr("REQUIRED"));
   app.option_defaults()->group(Tr("Options"));
   app.set_help_flag("-h,--help", Tr("Print this help message and exit"));
   // Paths may begin with "/" on every platform; options are -x and --name.
@@ -43,9 +70,9 @@ int ParseArguments(const std::vector<std::string>& args, Options& options, std::
                Tr("With -o: also the *.txt files in the subfolders of a folder INPUT, keeping "
                   "their relative paths under DIR"));
   app.add_option("-j,--jobs", options.jobs,
-                 Tr("With -o: conversions at once (default: the number of cores)"))
+                 Tr("With -o: conversions at once, from 1 to 256 (default: the number of cores)"))
       ->type_name("N")
-      ->check(CLI::Range(1u, 256u));
+      ->check(CLI::Range(1u, 256u).description(""));
   app.add_flag("-q,--quiet", options.quiet,
                Tr("With -o: no progress, summary or notices; only errors"));
   app.add_flag(
@@ -77,15 +104,27 @@ int ParseArguments(const std::vector<std::string>& args, Options& options, std::
       Tr("Exit status: 0 converted, 1 the conversion failed, 2 usage error or OUTPUT not "
          "overwritten, 3 a file could not be read or written. With -o, the highest status that "
          "applies to any input."));
-  app.failure_message([](const CLI::App*, const CLI::Error& e) {
-    return PatternText(e.what()) + "\n" + Tr("Run with --help for more information.") + "\n";
-  });
 
   std::vector<std::string> reversed(args.rbegin(), args.rend());
   try {
     app.parse(reversed);
+  } catch (const CLI::Success& e) {
+    app.exit(e, out, err);  // --help or --version
+    return kExitConverted;
   } catch (const CLI::ParseError& e) {
-    return app.exit(e, out, err) == 0 ? kExitConverted : kExitUsage;
+    // The parser complains of a missing INPUT or a bad value before it
+    // complains of an unknown option, yet a mistyped option is the likelier
+    // mistake, and often the cause of the rest: it is named first.
+    const std::vector<std::string> unknown = UnknownOptions(app.remaining());
+    if (unknown.empty()) {
+      Say(err, PatternText(e.what()));
+    } else {
+      std::string names = unknown[0];
+      for (size_t i = 1; i < unknown.size(); ++i) names += Tr(", {1}", {unknown[i]});
+      Say(err, Tr(unknown.size() == 1 ? "unknown option {1}" : "unknown options {1}", {names}));
+    }
+    err << Tr("Run with --help for more information.") << '\n' << std::flush;
+    return kExitUsage;
   }
   return -1;
 }

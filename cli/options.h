@@ -21,6 +21,9 @@ struct Options {
   bool report = false;
   bool json = false;
   bool strict = false;  // a conversion with any notice counts as failed
+  // Not an option: standard output is a terminal, where a diff is text to
+  // read rather than bytes to keep.
+  bool outIsTerminal = false;
 };
 
 // Parses `args` into `options`. Returns -1 to go on, or the exit status

@@ -42,6 +42,11 @@ bool StderrIsTerminal() {
   return GetConsoleMode(GetStdHandle(STD_ERROR_HANDLE), &mode) != 0;
 }
 
+bool StdoutIsTerminal() {
+  DWORD mode = 0;
+  return GetConsoleMode(GetStdHandle(STD_OUTPUT_HANDLE), &mode) != 0;
+}
+
 bool AskOnTerminal(const std::u16string& question) {
   HANDLE output = GetStdHandle(STD_ERROR_HANDLE);
   DWORD mode = 0;
@@ -70,6 +75,10 @@ bool StdinIsTerminal() {
 
 bool StderrIsTerminal() {
   return isatty(STDERR_FILENO) == 1;
+}
+
+bool StdoutIsTerminal() {
+  return isatty(STDOUT_FILENO) == 1;
 }
 
 bool AskOnTerminal(const std::u16string& question) {

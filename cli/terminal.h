@@ -10,6 +10,8 @@
 bool StdinIsTerminal();
 // True when standard error is a terminal, on which progress can be drawn.
 bool StderrIsTerminal();
+// True when standard output is a terminal, on which a diff is read.
+bool StdoutIsTerminal();
 
 // Shows `question` on the terminal and reads one answer line; true only
 // for "y" or "yes" in any case. The end of input counts as no.
