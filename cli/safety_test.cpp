@@ -61,6 +61,14 @@ const SafetyRow kRows[] = {
      {"--strict"}, kExitConversionFailed, "strict-notices", "url-rule-dropped"},
     {"StrictKeepsAQuietConversion", "url filter 1 reject *.example.com\nurl lan1 filter in 1\n",
      {"--strict"}, kExitConverted, ""},
+    // New rule numbers taken twice: two bindings of one interface and
+    // direction, and PP 101 with tunnel 1 (both from 60000).
+    {"UrlNumbersCollide", "url lan2 filter in 1\nurl lan2 filter in 2\n", {},
+     kExitConversionFailed, "url-number-collision"},
+    {"UrlNumbersCollideInAListing",
+     Listing("pp select 101\n pp enable 101\n url pp filter in 1\ntunnel select 1\n url tunnel "
+             "filter in 1\n"),
+     {}, kExitConversionFailed, "url-number-collision"},
 };
 // clang-format on
 

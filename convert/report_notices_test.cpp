@@ -77,6 +77,17 @@ const ReportRow kRows[] = {
      "lan2-nat-binding-missing", 2, "no 'ip lan2 nat descriptor' line"},
     {"PpBindingWithoutSelect", "url filter 1 pass *\nurl pp filter in 1\n", "url-select-missing", 2,
      "'pp select N' line above it"},
+    {"UrlNumbersOfTwoBindings",
+     "pp select 101\nurl pp filter in 1 2\ntunnel select 1\nurl tunnel filter in 5\n",
+     "url-number-collision", 4,
+     "url tunnel 1 filter in gets 60000, which line 2 (url pp 101 filter in, 2 rules) already "
+     "uses"},
+    {"UrlNumberOfAPutBackRule",
+     "url filter 1 reject a\nurl filter external-database category 10000 pass x\n"
+     "url lan1 filter in 1 external-database 1\nurl lan2 filter in reputation\n",
+     "url-number-collision", 3,
+     "url lan1 filter in gets category rule 10000, which the category rule line on line 2, put "
+     "back for a reputation binding, already carries"},
     {"ScheduleWithoutAnchor", "schedule at 1 */* 04:30 * ntpdate ntp.example.jp syslog\n",
      "ntp-anchor-missing", 1, "to put 'provider ntpdate' after"},
     {"MarkersWithoutSelect", "ip lan1 address 192.168.0.1/24\ndescription pp PRV/FGA_TERM/0:x\n",

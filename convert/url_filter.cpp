@@ -299,17 +299,33 @@ std::u16string NoSelectLine(std::u16string_view interface) {
          u"to 10^18";
 }
 
-// The first new number of a binding, by its interface and direction; 0,
-// and why in `why`, when it cannot be told.
+// The kinds of new numbers; a rule and a category rule may share a number.
+enum NumberKind { kRuleNumbers = 0, kCategoryNumbers = 1, kNumberKinds = 2 };
+
+// One renumbered binding: how a failure reason names it, and the new
+// numbers it takes, base ... base+count-1 of each kind.
+struct BindingClaim {
+  InputLine line;
+  std::u16string name;  // "url lan1 filter in", "url pp 3 filter out"
+  int64_t base = 0;
+  int64_t count[kNumberKinds] = {};
+};
+
+// The first new number of a binding, by its interface and direction, and
+// the binding's name; 0, and why in `why`, when it cannot be told.
 int NumberBase(CCnvBase& store, Selects& selects, int bindingLine, std::u16string_view bindingText,
-               int64_t& base, std::string& whyCode, std::u16string& why) {
+               BindingClaim& claim, std::string& whyCode, std::u16string& why) {
   int64_t select = 0;
+  int64_t& base = claim.base;
   if (Contains(bindingText, u"lan1")) {
     base = 10000;
+    claim.name = u"url lan1";
   } else if (Contains(bindingText, u"lan2")) {
     base = 10400;
+    claim.name = u"url lan2";
   } else if (Contains(bindingText, u"wan1")) {
     base = 10800;
+    claim.name = u"url wan1";
   } else if (Contains(bindingText, u"pp")) {
     if (!GoverningSelectNumber(store, selects.pp, bindingLine, select)) {
       whyCode = "url-select-missing";
@@ -317,6 +333,7 @@ int NumberBase(CCnvBase& store, Selects& selects, int bindingLine, std::u16strin
       return 0;
     }
     base = 400 * select + 19600;
+    claim.name = u"url pp " + Decimal(select);
   } else if (Contains(bindingText, u"tunnel")) {
     if (!GoverningSelectNumber(store, selects.tunnel, bindingLine, select)) {
       whyCode = "url-select-missing";
@@ -324,12 +341,15 @@ int NumberBase(CCnvBase& store, Selects& selects, int bindingLine, std::u16strin
       return 0;
     }
     base = 400 * select + 59600;
+    claim.name = u"url tunnel " + Decimal(select);
   } else {
     whyCode = "url-interface-unknown";
     why = u"the URL filter binding names no interface the conversion knows";
     return 0;
   }
-  if (Contains(bindingText, u"out")) base += 200;
+  const bool out = Contains(bindingText, u"out");
+  if (out) base += 200;
+  claim.name += out ? u" filter out" : u" filter in";
   return 1;
 }
 
@@ -404,18 +424,186 @@ void NoteDroppedRules(CCnvBase& store, const RuleBlock& block,
   }
 }
 
+// ---- New numbers taken twice ----
+
+// Larger than any new number: bases stay below 400 * kMaxSelectNumber +
+// 60000, and no binding line names anywhere near 10^17 numbers.
+constexpr int64_t kBeyondNewNumbers = 1'000'000'000'000'000'000;
+static_assert(400 * kMaxSelectNumber + 60000 < kBeyondNewNumbers / 2);
+
+// The value of a run of digits; false when it is beyond every new number.
+bool NumberValue(std::u16string_view digits, int64_t& value) {
+  value = 0;
+  for (char16_t c : digits) {
+    const int digit = c - u'0';
+    if (value > (kBeyondNewNumbers - digit) / 10) return false;
+    value = value * 10 + digit;
+  }
+  return true;
+}
+
+// A number that a rule line put back unchanged carries.
+struct CarriedNumber {
+  int64_t value = 0;
+  InputLine line;
+  bool operator<(const CarriedNumber& other) const { return value < other.value; }
+};
+
+// A binding that takes a number something else already has.
+struct Collision {
+  const BindingClaim* binding = nullptr;  // the later binding
+  NumberKind kind = kRuleNumbers;
+  int64_t number = 0;                    // the smallest number taken twice
+  const BindingClaim* holder = nullptr;  // the earlier binding; null: a put-back rule line
+  InputLine carrier;                     // that rule line
+};
+
+// The new numbers of the renumbered bindings, in binding order, and the
+// numbers the put-back rule lines carry: finds a number taken twice
+// comparing ranges, never single numbers, as a range may be huge.
+class NumberClaims {
+ public:
+  void Add(BindingClaim claim) { m_bindings.push_back(std::move(claim)); }
+  // The lines of `block` were put back with the numbers they carry.
+  void PutBack(const RuleBlock& block, NumberKind kind);
+  // The first binding that takes a number an earlier binding or a put-back
+  // rule line already has.
+  bool FirstCollision(Collision& found) const;
+
+ private:
+  // The ranges of the bindings seen so far, by first number, to the binding;
+  // they do not overlap until a collision is found.
+  using Ranges = std::map<int64_t, std::size_t>;
+
+  int64_t Last(std::size_t binding, NumberKind kind) const {
+    return m_bindings[binding].base + m_bindings[binding].count[kind] - 1;
+  }
+  bool Shared(const Ranges& taken, NumberKind kind, int64_t first, int64_t last,
+              Collision& found) const;
+  bool Carried(NumberKind kind, int64_t first, int64_t last, Collision& found) const;
+  bool Taken(const Ranges& taken, NumberKind kind, const BindingClaim& claim,
+             Collision& found) const;
+
+  std::vector<BindingClaim> m_bindings;
+  std::vector<CarriedNumber> m_carried[kNumberKinds];  // by value, then in block order
+};
+
+void NumberClaims::PutBack(const RuleBlock& block, NumberKind kind) {
+  std::vector<CarriedNumber>& carried = m_carried[kind];
+  for (std::size_t i = 0; i < block.lines.size(); ++i) {
+    const RuleNumber& number = block.numbers[i];
+    int64_t value = 0;
+    if (number.found && number.verdict && NumberValue(Digits(block.lines[i], number.span), value)) {
+      carried.push_back({value, block.inputLines[i]});
+    }
+  }
+  std::stable_sort(carried.begin(), carried.end());
+}
+
+// The smallest number of first ... last that a range in `taken` holds.
+bool NumberClaims::Shared(const Ranges& taken, NumberKind kind, int64_t first, int64_t last,
+                          Collision& found) const {
+  const auto after = taken.upper_bound(first);
+  auto holder = taken.end();
+  if (after != taken.begin() && Last(std::prev(after)->second, kind) >= first) {
+    holder = std::prev(after);
+    found.number = first;
+  } else if (after != taken.end() && after->first <= last) {
+    holder = after;
+    found.number = after->first;
+  }
+  if (holder == taken.end()) return false;
+  found.holder = &m_bindings[holder->second];
+  return true;
+}
+
+// The smallest number of first ... last that a put-back rule line carries.
+bool NumberClaims::Carried(NumberKind kind, int64_t first, int64_t last, Collision& found) const {
+  const std::vector<CarriedNumber>& carried = m_carried[kind];
+  const auto it = std::lower_bound(carried.begin(), carried.end(), CarriedNumber{first, {}});
+  if (it == carried.end() || it->value > last) return false;
+  found.number = it->value;
+  found.holder = nullptr;
+  found.carrier = it->line;
+  return true;
+}
+
+bool NumberClaims::Taken(const Ranges& taken, NumberKind kind, const BindingClaim& claim,
+                         Collision& found) const {
+  const int64_t first = claim.base;
+  const int64_t last = claim.base + claim.count[kind] - 1;
+  Collision byBinding;
+  Collision byLine;
+  const bool shared = Shared(taken, kind, first, last, byBinding);
+  const bool carried = Carried(kind, first, last, byLine);
+  if (!shared && !carried) return false;
+  found = shared && (!carried || byBinding.number <= byLine.number) ? byBinding : byLine;
+  found.binding = &claim;
+  found.kind = kind;
+  return true;
+}
+
+bool NumberClaims::FirstCollision(Collision& found) const {
+  Ranges taken[kNumberKinds];
+  for (std::size_t i = 0; i < m_bindings.size(); ++i) {
+    for (NumberKind kind : {kRuleNumbers, kCategoryNumbers}) {
+      if (m_bindings[i].count[kind] == 0) continue;
+      if (Taken(taken[kind], kind, m_bindings[i], found)) return true;
+      taken[kind].emplace(m_bindings[i].base, i);
+    }
+  }
+  return false;
+}
+
+// "250 rules", "1 category rule".
+std::u16string RuleCount(int64_t count, NumberKind kind) {
+  return Decimal(count) + (kind == kRuleNumbers ? u" rule" : u" category rule") +
+         (count == 1 ? u"" : u"s");
+}
+
+// What already has the number: the earlier binding or the put-back rule
+// line, by its input line when it has one.
+std::u16string CollisionHolder(const Collision& found) {
+  const std::u16string_view line =
+      found.kind == kRuleNumbers ? u"rule line" : u"category rule line";
+  if (!found.holder) {
+    if (found.carrier.number == 0) {
+      return u"a " + std::u16string(line) + u" put back for a reputation binding already carries";
+    }
+    return u"the " + std::u16string(line) + u" on line " + Decimal(found.carrier.number) +
+           u", put back for a reputation binding, already carries";
+  }
+  const BindingClaim& holder = *found.holder;
+  const std::u16string count = RuleCount(holder.count[found.kind], found.kind);
+  if (holder.line.number == 0) return holder.name + u" (" + count + u") already uses";
+  return u"line " + Decimal(holder.line.number) + u" (" + holder.name + u", " + count +
+         u") already uses";
+}
+
+// Fails the step on the later binding of the first number taken twice.
+int FailOnCollision(CCnvBase& store, const NumberClaims& claims) {
+  Collision found;
+  if (!claims.FirstCollision(found)) return 1;
+  const std::u16string number =
+      (found.kind == kCategoryNumbers ? u"category rule " : u"") + Decimal(found.number);
+  return FailNotConvertible(
+      store, "url-number-collision", found.binding->line,
+      found.binding->name + u" gets " + number + u", which " + CollisionHolder(found));
+}
+
 // Rewrites one binding line to its own numbers and collects the copies of
 // the rules it names; 0, and why in `use`, when its numbers cannot be told.
 int RenumberBinding(CCnvBase& store, Selects& selects, const CCnvMatch& binding,
                     const RuleBlock& rules, const RuleBlock& categories, Lines& newRules,
-                    Lines& newCategories, RuleUse& use) {
+                    Lines& newCategories, RuleUse& use, NumberClaims& claims) {
   const std::u16string_view whole = binding.m_text;
   const std::u16string_view bindingText =
       whole.substr(binding.m_start, binding.m_end - binding.m_start);
   const std::u16string_view restText = whole.substr(binding.m_end);
-  int64_t base = 0;
-  if (!NumberBase(store, selects, binding.m_line, bindingText, base, use.whyCode, use.why))
+  BindingClaim claim;
+  if (!NumberBase(store, selects, binding.m_line, bindingText, claim, use.whyCode, use.why))
     return 0;
+  const int64_t base = claim.base;
 
   CFilterList ruleMap;
   const std::vector<Span> ruleSpans = ListedNumbers(bindingText);
@@ -431,6 +619,11 @@ int RenumberBinding(CCnvBase& store, Selects& selects, const CCnvMatch& binding,
     NoteNamedNumbers(store, binding.m_line, categoryMap, use.categoryNumbers, use.namedCategories,
                      u"url filter external-database category <n>");
   }
+
+  claim.line = LineAt(store, binding.m_line);
+  claim.count[kRuleNumbers] = static_cast<int64_t>(ruleMap.size());
+  claim.count[kCategoryNumbers] = static_cast<int64_t>(categoryMap.size());
+  claims.Add(std::move(claim));
 
   std::u16string first = Renumber(bindingText, ruleSpans, ruleMap);
   std::u16string second = Renumber(restText, categorySpans, categoryMap);
@@ -466,6 +659,7 @@ int ConvertBindings(CCnvBase& store) {
   Lines newRules;
   Lines newCategories;
   Selects selects;
+  NumberClaims claims;
   bool putBack = false;
   bool search = true;
   for (std::size_t j = 0; j < count; ++j) {
@@ -494,11 +688,16 @@ int ConvertBindings(CCnvBase& store) {
              u"put back as it was");
       continue;
     }
-    if (!RenumberBinding(store, selects, binding, rules, categories, newRules, newCategories,
-                         use)) {
+    if (!RenumberBinding(store, selects, binding, rules, categories, newRules, newCategories, use,
+                         claims)) {
       return FailNotConvertible(store, use.whyCode, LineAt(store, binding.m_line), use.why);
     }
   }
+  if (putBack) {
+    claims.PutBack(rules, kRuleNumbers);
+    claims.PutBack(categories, kCategoryNumbers);
+  }
+  if (!FailOnCollision(store, claims)) return 0;
   if (use.reporting && !putBack) {
     NoteDroppedRules(store, rules, use.namedRules, u"rule");
     NoteDroppedRules(store, categories, use.namedCategories, u"category rule");

@@ -372,6 +372,41 @@ TEST(UrlFilterTest, SelectNumberTooLargeForRuleNumbersFails) {
   EXPECT_EQ(store.m_error, kCnvNotConvertible);
 }
 
+// " 1 2 ... n": the numbers of a binding naming n rules.
+std::u16string NumberList(int n) {
+  std::u16string list;
+  for (int i = 1; i <= n; ++i) list.append(u" ").append(Utf8ToUtf16(std::to_string(i)));
+  return list;
+}
+
+TEST(UrlFilterTest, NewNumbersTakenTwiceFail) {
+  const std::u16string lan1In = u"url lan1 filter in";
+  const std::vector<Lines> collide = {
+      {lan1In + NumberList(201), u"url lan1 filter out 1"},
+      {u"url lan1 filter out 1", lan1In + NumberList(201)},
+      {u"url lan2 filter in 1", u"url lan2 filter in 2"},
+      {u"url wan1 filter out external-database 1", u"url wan1 filter out external-database 2"},
+      {u"url filter 10000 pass *", u"url lan1 filter in 1", u"url lan2 filter in 10000 reputation"},
+  };
+  // Next to each other, numbers of the other kind, no numbers, pp 1 and pp 2.
+  const std::vector<Lines> apart = {
+      {lan1In + NumberList(200), u"url lan1 filter out 1"},
+      {lan1In + NumberList(250), u"url lan1 filter out external-database 1"},
+      {u"url filter 9999 pass *", u"url filter 10001 pass *",
+       u"url filter 99999999999999999999999 pass *", u"url lan1 filter in 1 external-database 1 2",
+       u"url lan2 filter in reputation"},
+      {u"pp select 1", u"url pp filter in 1", u"url pp filter out 1", u"pp select 2",
+       u"url pp filter in 1", u"url lan2 filter in", u"url lan2 filter in"},
+  };
+  const auto error = [](const Lines& input) {
+    Store store(input);
+    return ConvertUrlFilter(store) == 1 ? 0 : store.m_error;
+  };
+  for (const Lines& input : collide)
+    EXPECT_EQ(error(input), kCnvNotConvertible) << Utf16ToUtf8(input.back());
+  for (const Lines& input : apart) EXPECT_EQ(error(input), 0) << Utf16ToUtf8(input.back());
+}
+
 // ---- Renumbering per number ----
 
 TEST(UrlFilterTest, TabSeparatedNumbersAreRenumberedAndCopied) {
