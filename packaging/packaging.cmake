@@ -3,7 +3,7 @@
 #            cpack            -> the Debian package (DEB)
 #   windows: cmake --install  -> CnvQDN570Conf.exe, readme.txt, examples\,
 #                                bin\cnvqdn570conf.exe
-#            target msi       -> the Windows installer (wixl)
+#            target msi       -> the Windows installer (wixl, msibuild)
 #            cpack            -> the ZIP of the same files
 # Every package takes its version from project(); tools/package builds them all.
 include(GNUInstallDirs)
@@ -71,27 +71,44 @@ if(WIN32)
   configure_file(${cnv_packaging}/cnvqdn570conf.wxs.in ${cnv_packaging_out}/cnvqdn570conf.wxs
                  @ONLY)
 
+  # wixl knows no Environment element: msibuild (msitools) adds the table to
+  # the MSI that wixl built; the .wxs schedules its two standard actions. The
+  # row appends the tool's folder to the system PATH on install ("=" set, "*"
+  # system, "[~];" after the present value) and takes that part out again on
+  # removal ("-"). INSTALLDIR and CommandLineTool are the .wxs's names.
+  string(CONCAT cnv_path_row
+         "Environment\tName\tValue\tComponent_\n"
+         "s72\tl255\tL255\ts72\n"
+         "Environment\tEnvironment\n"
+         "ToolOnPath\t=-*PATH\t[~];[INSTALLDIR]bin\tCommandLineTool\n")
+  set(cnv_path_idt ${cnv_packaging_out}/Environment.idt)
+  file(CONFIGURE OUTPUT ${cnv_path_idt} CONTENT "${cnv_path_row}" @ONLY)
+
   find_program(CNV_WIXL wixl)
-  if(CNV_WIXL)
+  find_program(CNV_MSIBUILD msibuild)
+  if(CNV_WIXL AND CNV_MSIBUILD)
     set(stage ${cnv_packaging_out}/msi-stage)
     set(msi ${CPACK_PACKAGE_DIRECTORY}/CnvQDN570Conf-${PROJECT_VERSION}-x64.msi)
     add_custom_command(
       OUTPUT ${msi}
-      COMMAND ${CMAKE_COMMAND} -E rm -rf ${stage} ${msi}
+      COMMAND ${CMAKE_COMMAND} -E rm -rf ${stage} ${msi} wixl.msi
       COMMAND ${CMAKE_COMMAND} -E make_directory ${CPACK_PACKAGE_DIRECTORY}
       COMMAND ${CMAKE_COMMAND} --install ${CMAKE_BINARY_DIR} --prefix ${stage} --strip
-      COMMAND ${CNV_WIXL} -a x64 -D Version=${PROJECT_VERSION} -D SourceDir=msi-stage -o ${msi}
+      COMMAND ${CNV_WIXL} -a x64 -D Version=${PROJECT_VERSION} -D SourceDir=msi-stage -o wixl.msi
               ${cnv_packaging_out}/cnvqdn570conf.wxs
       # wixl can fail with status 0; the checksum fails when there is no MSI.
-      COMMAND ${CMAKE_COMMAND} -E sha256sum ${msi}
+      COMMAND ${CMAKE_COMMAND} -E sha256sum wixl.msi
+      COMMAND ${CNV_MSIBUILD} wixl.msi -i ${cnv_path_idt}
+      # Only a complete MSI gets the package's name.
+      COMMAND ${CMAKE_COMMAND} -E rename wixl.msi ${msi}
       DEPENDS CnvQDN570Conf cnvqdn570conf ${cnv_packaging_out}/cnvqdn570conf.wxs
-              ${cnv_packaging_out}/readme.txt ${cnv_examples}
+              ${cnv_packaging_out}/readme.txt ${cnv_path_idt} ${cnv_examples}
       WORKING_DIRECTORY ${cnv_packaging_out}
       COMMENT "Building the Windows installer ${msi}"
       VERBATIM)
     add_custom_target(msi DEPENDS ${msi})
   else()
-    message(STATUS "wixl not found: no msi target (Debian package wixl)")
+    message(STATUS "wixl or msibuild not found: no msi target (Debian packages wixl, msitools)")
   endif()
 else()
   install(TARGETS cnvqdn570conf RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})

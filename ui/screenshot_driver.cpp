@@ -2,7 +2,8 @@
 // an input path into its input field and opens its version dialog, pausing
 // at each state until the caller has taken its screenshot.
 //   ui_driver PROGRAM.exe INPUT_PATH STEP_FOLDER
-// At each state it creates STEP_FOLDER\NAME.ready and waits for
+// At each state it creates STEP_FOLDER\NAME.ready, holding the dialog's frame
+// on the screen as WIDTHxHEIGHT+X+Y (for cutting the screenshot), and waits for
 // STEP_FOLDER\NAME.done (NAME: main, about).
 #include <windows.h>
 
@@ -45,8 +46,12 @@ HWND WaitForDialog(DWORD pid, HWND except) {
   return search.found;
 }
 
-bool Step(const std::filesystem::path& folder, const wchar_t* name) {
-  std::ofstream(folder / (std::wstring(name) + L".ready")) << "ready\n";
+bool Step(const std::filesystem::path& folder, const wchar_t* name, HWND dialog) {
+  RECT frame{};
+  GetWindowRect(dialog, &frame);
+  std::ofstream(folder / (std::wstring(name) + L".ready"))
+      << frame.right - frame.left << 'x' << frame.bottom - frame.top << '+' << frame.left << '+'
+      << frame.top << '\n';
   for (int i = 0; i < 1200; ++i) {
     if (std::filesystem::exists(folder / (std::wstring(name) + L".done"))) return true;
     Sleep(50);
@@ -80,12 +85,12 @@ int wmain(int argc, wchar_t** argv) {
     // updates the convert button.
     PostMessageW(main, WM_NULL, 0, 0);
     Sleep(500);
-    if (Step(folder, L"main")) {
+    if (Step(folder, L"main", main)) {
       PostMessageW(main, WM_SYSCOMMAND, IDM_ABOUTBOX, 0);
       HWND about = WaitForDialog(process.dwProcessId, main);
       if (about != nullptr) {
         Sleep(500);
-        if (Step(folder, L"about")) status = 0;
+        if (Step(folder, L"about", about)) status = 0;
         PostMessageW(about, WM_COMMAND, IDOK, 0);
         Sleep(500);
       }
