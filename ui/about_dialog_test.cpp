@@ -50,6 +50,7 @@ TEST(AboutDialog, ShowsTheRunningProgramsNameAndVersion) {
   EXPECT_EQ(about.m_strVersion, L"ui_tests Version 1.01");
   EXPECT_EQ(WindowText(about.GetDlgItem(IDC_STATIC_VERSION)), L"ui_tests Version 1.01");
   EXPECT_EQ(WindowText(hwnd), L"バージョン情報");
+  EXPECT_EQ(LabelsCutOff(hwnd), std::vector<std::wstring>{});
 
   // OK closes it; so does the cancel command.
   SendMessageW(about.GetDlgItem(IDOK), BM_CLICK, 0, 0);

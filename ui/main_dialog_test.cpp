@@ -141,6 +141,7 @@ TEST_F(MainDialogTest, TemplateStylesOfTheControls) {
   EXPECT_TRUE(GetWindowLongW(hwnd, GWL_EXSTYLE) & WS_EX_ACCEPTFILES);
   EXPECT_EQ(Text(IDC_BUTTON_CONVERT), L"変換");
   EXPECT_EQ(Text(IDCANCEL), L"終了");
+  EXPECT_EQ(LabelsCutOff(hwnd), std::vector<std::wstring>{});
 }
 
 TEST_F(MainDialogTest, SystemMenuHasTheVersionItem) {

@@ -10,6 +10,7 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <vector>
 
 #include "ui/ui_text.h"
 
@@ -45,6 +46,25 @@ inline std::wstring ClassOf(HWND hwnd) {
   wchar_t name[64] = {};
   GetClassNameW(hwnd, name, 64);
   return name;
+}
+
+// The texts of the labels (static controls) of `dialog` wider than the label
+// in its font: such a label shows only its start, the rest wraps below it.
+inline std::vector<std::wstring> LabelsCutOff(HWND dialog) {
+  std::vector<std::wstring> cut;
+  for (HWND label = GetWindow(dialog, GW_CHILD); label; label = GetWindow(label, GW_HWNDNEXT)) {
+    std::wstring text = WindowText(label);
+    if (ClassOf(label) != L"Static" || text.empty()) continue;
+    HDC dc = GetDC(label);
+    SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(label, WM_GETFONT, 0, 0)));
+    SIZE size{};
+    GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
+    ReleaseDC(label, dc);
+    RECT client{};
+    GetClientRect(label, &client);
+    if (size.cx > client.right) cut.push_back(text);
+  }
+  return cut;
 }
 
 // Waits up to `timeoutMs` for a visible dialog of process `pid` other than
