@@ -37,7 +37,16 @@ struct SafetyRow {
   const char* failure;
   // A notice the conversion must give; may be empty.
   const char* notice = "";
+  // A line the output must hold; may be empty.
+  const char* line = "";
 };
+
+// PP 1 carries the marker of PP 2, and PP 2 its own.
+const std::string kMarkerInTheWrongPp =
+    "pp select 1\n description pp \"PRV/PPPoE/1:Wrong number\"\n pp enable 1\n"
+    "pp select 2\n description pp \"PRV/PPPoE/1:Right number\"\n pp enable 2\n"
+    "dns server select 500001 pp 1 any . restrict pp 1\n"
+    "dns server select 500002 pp 2 any . restrict pp 2\n";
 
 void PrintTo(const SafetyRow& row, std::ostream* os) {
   *os << row.name;
@@ -61,6 +70,26 @@ const SafetyRow kRows[] = {
      {"--strict"}, kExitConversionFailed, "strict-notices", "url-rule-dropped"},
     {"StrictKeepsAQuietConversion", "url filter 1 reject *.example.com\nurl lan1 filter in 1\n",
      {"--strict"}, kExitConverted, ""},
+    // A PP's marker is taken from its own lines only.
+    {"MarkerInTheWrongPp", kMarkerInTheWrongPp, {}, kExitConverted, "", "marker-unconverted",
+     " pp name \"PRV/2/1/5/0/0/0:Right number\""},
+    {"MarkerInTheWrongPpInAListing", Listing(kMarkerInTheWrongPp), {}, kExitConverted, "",
+     "marker-unconverted", " pp name \"PRV/2/1/5/0/0/0:Right number\""},
+    // The provider selection and the provider block's name.
+    {"ProviderSelectMissing",
+     "pp select 1\n description pp \"PRV/PPPoE/0:Main\"\n pp enable 1\n"
+     " description pp \"PRV/PPPoE/7:Stray\"\ndns server select 500001 pp 1 any . restrict pp 1\n",
+     {}, kExitConverted, "", "provider-select-missing"},
+    {"ProviderSelectRepeated",
+     "pp select 1\n description pp \"PRV/PPPoE/0:A\"\n pp enable 1\n"
+     "pp select 2\n description pp \"PRV/FGA_LAN/1:PPPoE B\"\n pp enable 2\n"
+     "dns server select 500001 pp 1 any . restrict pp 1\n"
+     "dns server select 500002 pp 2 any . restrict pp 2\n",
+     {}, kExitConverted, "", "provider-select-repeated"},
+    {"ProviderBlockUnnamedInAListing",
+     Listing("pp select 1\n description pp \"PRV/FGA_LAN/1:Wrong\"\n pp enable 1\n"), {},
+     kExitConverted, "", "provider-block-unnamed",
+     "provider lan2 name \"PPPoE/0/1/5/0/0/0:\""},
     // New rule numbers taken twice: two bindings of one interface and
     // direction, and PP 101 with tunnel 1 (both from 60000).
     {"UrlNumbersCollide", "url lan2 filter in 1\nurl lan2 filter in 2\n", {},
@@ -96,6 +125,10 @@ TEST_P(SafetyTest, RefusedFailedOrNoticed) {
   }
   if (!doc["failure"].is_null()) failure = doc["failure"]["code"];
   EXPECT_EQ(failure, row.failure) << out.str();
+  if (*row.line) {
+    EXPECT_NE(ReadBytes(dir / "out.txt").find(std::string(row.line) + "\r\n"), std::string::npos)
+        << ReadBytes(dir / "out.txt");
+  }
   if (*row.notice) {
     bool found = false;
     for (const Json& step : doc["steps"]) {

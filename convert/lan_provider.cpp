@@ -40,7 +40,8 @@ int TakeLanDhcpProvider(CCnvBase& store, std::u16string& name, InputLine& marker
 // The end of a step that did not fail: the LAN2 markers it left.
 int NoteLan2MarkersLeft(CCnvBase& store) {
   NoteMarkersLeft(store, u"description lan2 ", u"LAN2", {u"DHCP"},
-                  u"only the last 'description lan2 PRV/DHCP/<n>:<name>' line is");
+                  Said(u"LAN2 marker {1} was not converted (only the last 'description lan2 "
+                       u"PRV/DHCP/<n>:<name>' line is); the line is left as it is"));
   return 1;
 }
 

@@ -44,7 +44,8 @@ std::u16string_view KindAt(std::u16string_view text, size_t at) {
 }  // namespace
 
 void NoteMarkersLeft(CCnvBase& store, std::u16string_view description, std::u16string_view subject,
-                     std::initializer_list<std::u16string_view> known, std::u16string_view form) {
+                     std::initializer_list<std::u16string_view> known,
+                     const ReportText& unconverted) {
   if (!Reporting(store)) return;
   std::u16string knownList;
   for (std::u16string_view kind : known) {
@@ -60,13 +61,11 @@ void NoteMarkersLeft(CCnvBase& store, std::u16string_view description, std::u16s
       const InputLine where = LineAt(store, static_cast<int>(i));
       if (std::find(known.begin(), known.end(), kind) == known.end()) {
         Notice(store, "marker-unknown", where,
-               std::u16string(subject) + u" marker " + marker +
-                   u" is of a kind the conversion does not know (it knows " + knownList +
-                   u"); the line is left as it is");
+               Said(u"{1} marker {2} is of a kind the conversion does not know (it knows {3}); the "
+                    u"line is left as it is",
+                    {std::u16string(subject), marker, knownList}));
       } else {
-        Notice(store, "marker-unconverted", where,
-               std::u16string(subject) + u" marker " + marker + u" was not converted (" +
-                   std::u16string(form) + u"); the line is left as it is");
+        Notice(store, "marker-unconverted", where, ReportText{unconverted.form, {marker}});
       }
       break;  // one notice a line
     }

@@ -103,35 +103,39 @@ bool ReadDnsServerText(const CCnvMatch& dnsLine, int number, std::u16string& ser
   return true;
 }
 
+std::u16string Decimal(int number) {
+  return Format(u"%d", {number});
+}
+
 // The failure of a marked PP that lacks its enable line.
 int FailWithoutEnable(CCnvBase& converter, int number, InputLine marker) {
   return FailNotConvertible(
       converter, "pp-enable-missing", marker,
-      Format(u"PP %d is marked as a provider but has no 'pp enable %d' line", {number, number}));
+      Said(u"PP {1} is marked as a provider but has no 'pp enable {1}' line", {Decimal(number)}));
 }
 
 // The DNS server line, and the provider selection for the chosen PPPoE PP,
 // that follow the provider line of PP `number`, whose marker is on input
 // line `marker`.
 int DnsServerLines(CCnvBase& converter, const LiteralLines& lines, int number, PpProviderRun& run,
-                   InputLine marker, std::vector<std::u16string>& added) {
+                   InputLine marker, InputLine select, std::vector<std::u16string>& added) {
   CCnvMatch dnsLine;
   const std::u16string dnsPattern =
       Format(kDnsServerSelect, {number + kDnsSelectorOffset, number, number});
   if (!FindFirstLine(converter, dnsPattern, dnsLine, &lines)) {
     return FailNotConvertible(
         converter, "dns-selector-missing", marker,
-        Format(u"PP %d is marked PRV/PPPoE but has no 'dns server select %d ... restrict pp %d' "
-               u"line",
-               {number, number + kDnsSelectorOffset, number}));
+        Said(u"PP {1} is marked PRV/PPPoE but has no 'dns server select {2} ... restrict pp {1}' "
+             u"line",
+             {Decimal(number), Decimal(number + kDnsSelectorOffset)}));
   }
   std::u16string serverText;
   if (!ReadDnsServerText(dnsLine, number, serverText)) {
     return FailNotConvertible(
         converter, "dns-server-missing", LineAt(converter, dnsLine.m_line),
-        Format(u"the 'dns server select' line of PP %d names no DNS server ('pp %d', one address "
-               u"or two)",
-               {number, number}));
+        Said(u"the 'dns server select' line of PP {1} names no DNS server ('pp {1}', one address "
+             u"or two)",
+             {Decimal(number)}));
   }
   if (serverText.find(u"pp") != std::u16string::npos)
     added.push_back(Format(kDnsServerByPpLine, {serverText, number}));
@@ -139,10 +143,13 @@ int DnsServerLines(CCnvBase& converter, const LiteralLines& lines, int number, P
     added.push_back(Format(kDnsServerByNumberLine, {number, serverText}));
   // The counter stays put once the selection is written, so every later
   // PPPoE PP gets one too.
-  if (run.pppoeCounter == run.pppoeDescriptionCount - 1)
+  if (run.pppoeCounter == run.pppoeDescriptionCount - 1) {
     added.push_back(Format(kProviderSelectLine, {number}));
-  else
+    run.selectedPps.push_back(select);
+  } else {
     ++run.pppoeCounter;
+  }
+  run.lastPppoeSelect = select;
   return 1;
 }
 
@@ -180,39 +187,55 @@ InputLine FirstMarker(CCnvBase& converter) {
   return hasFga ? LineAt(converter, fga.m_line) : InputLine{};
 }
 
-constexpr char16_t kPpMarkerForm[] =
-    u"the marker in PP N is converted when it reads PRV/<kind>/<N - 1>:<name>";
-
+// The end of a step that did not fail: the PP markers it left.
 int NotePpMarkersLeft(CCnvBase& converter) {
   NoteMarkersLeft(converter, u"description pp ", u"PP", {u"PPPoE", u"FGA_LAN", u"FGA_TERM"},
-                  kPpMarkerForm);
+                  Said(u"PP marker {1} was not converted (the marker of PP N reads "
+                       u"PRV/<kind>/<N - 1>:<name> and stands in PP N's own lines, from its 'pp "
+                       u"select N' line to the next 'pp select' or 'tunnel select' line); the "
+                       u"line is left as it is"));
   return 1;
 }
 
-constexpr char16_t kNoPpHeader[] =
-    u"PPs are marked as providers but the listing has no 'PP configuration' section header to put "
-    u"the provider block in front of";
-constexpr char16_t kNoFilterHeader[] =
-    u"PPs are marked as providers but the listing has no 'IP filter configuration' section header "
-    u"to end with the catch-all filter line";
+// Whether a command part opens the lines of a PP or a tunnel: "pp select "
+// or "tunnel select " after blanks and tabs.
+bool OpensSelect(std::u16string_view command) {
+  const size_t start = command.find_first_not_of(u" \t");
+  if (start == std::u16string_view::npos) return false;
+  command.remove_prefix(start);
+  return command.starts_with(u"pp select ") || command.starts_with(u"tunnel select ");
+}
+
+// The last of the lines of the PP whose "pp select" line is `select`: the
+// line before the next one that opens a PP or a tunnel, or the store's last.
+int PpLinesLast(const CCnvBase& store, int select) {
+  int next = select + 1;
+  while (next < store.LineCount() && !OpensSelect(store.m_cmdLines[static_cast<size_t>(next)]))
+    ++next;
+  return next - 1;
+}
 
 enum class PpResult { kSkipped, kConverted, kFailed };
 
-// Converts PP `number` if a description with the number less one marks it
-// as a provider.
-PpResult ConvertPp(CCnvBase& converter, LiteralLines& lines, int number, PpInfoBlock infoBlock,
-                   PpProviderRun& run) {
-  CCnvMatch description;
-  if (!FindFirstLine(converter, Format(kPpDescription, {number - 1}), description, &lines))
+// Converts PP `number`, whose "pp select" line is `select`, if a description
+// with the number less one among the PP's own lines marks it as a provider.
+PpResult ConvertPp(CCnvBase& converter, LiteralLines& lines, int number, int select,
+                   PpInfoBlock infoBlock, PpProviderRun& run) {
+  CCnvMatchList found;
+  if (FindLinesUpTo(converter, Format(kPpDescription, {number - 1}), found, select,
+                    PpLinesLast(converter, select), 0, 1) != 1 ||
+      found.empty())
     return PpResult::kSkipped;
+  const CCnvMatch& description = found.front();
 
   const std::u16string name = TextBeforeQuote(Substring(description.m_text, description.m_end));
   const bool pppoe = description.m_text.find(u"PPPoE") != std::u16string::npos;
   const InputLine marker = LineAt(converter, description.m_line);
+  const InputLine selectLine = LineAt(converter, select);
   lines.SetCommandPart(converter, description.m_line, Format(kPpNameLine, {number, name}));
 
   std::vector<std::u16string> dnsLines;
-  if (pppoe && DnsServerLines(converter, lines, number, run, marker, dnsLines) != 1)
+  if (pppoe && DnsServerLines(converter, lines, number, run, marker, selectLine, dnsLines) != 1)
     return PpResult::kFailed;
   if (AddProviderLines(converter, lines, number, name, infoBlock, marker, dnsLines) != 1)
     return PpResult::kFailed;
@@ -221,11 +244,44 @@ PpResult ConvertPp(CCnvBase& converter, LiteralLines& lines, int number, PpInfoB
     run.firstPpNumber = number;
     run.firstMarker = marker;
   }
+  run.lastPpNumber = number;
   run.lastProviderName = name;
   return PpResult::kConverted;
 }
 
+// The notices on the provider selection: none although PPPoE PPs were
+// converted, or more than one.
+void NoteProviderSelection(CCnvBase& converter, const PpProviderRun& run) {
+  if (run.selectedPps.empty() && run.lastPppoeSelect.number != 0) {
+    Notice(converter, "provider-select-missing", run.lastPppoeSelect,
+           Said(u"PPPoE PPs were converted, but none got ' provider select' (a PPPoE marker was "
+                u"not converted); add ' provider select N' to the PP the firewall should choose"));
+  }
+  for (size_t i = 1; i < run.selectedPps.size(); ++i) {
+    Notice(converter, "provider-select-repeated", run.selectedPps[i],
+           Said(u"this PP got ' provider select' as well as an earlier one (a marker that is not "
+                u"PRV/PPPoE names PPPoE); keep it in one PP only"));
+  }
+}
+
 }  // namespace
+
+void NoteUnnamedProviderBlock(CCnvBase& converter, const PpProviderRun& run, InputLine where) {
+  if (!run.lastProviderName.empty()) return;
+  if (run.lastPpNumber < 0) {
+    Notice(converter, "provider-block-unnamed", where,
+           Said(u"the provider block's 'provider lan2 name \"PPPoE/0/1/5/0/0/0:\"' has an empty "
+                u"name, as no PP marker was converted; the target's web-GUI save fails on it: give "
+                u"the provider's name there by hand, or correct the PP markers"));
+    return;
+  }
+  Notice(
+      converter, "provider-block-unnamed", where,
+      Said(u"the provider block's 'provider lan2 name \"PPPoE/0/1/5/0/0/0:\"' has an empty "
+           u"name, as PP {1}, converted last, has an empty name; the target's web-GUI save fails "
+           u"on it: give the provider's name there by hand",
+           {Decimal(run.lastPpNumber)}));
+}
 
 std::vector<std::u16string> ProviderBlockLines(const std::u16string& lastProviderName) {
   return {u"provider lan1 name LAN:", u"provider type isdn-terminal",
@@ -243,8 +299,8 @@ PpProviderOutcome ConvertProviderPps(CCnvBase& converter, PpInfoBlock infoBlock,
   const int iterations = CountLines(converter, lines, kPpSelect);
   if (iterations == 0) {
     FailNotConvertible(converter, "pp-select-missing", FirstMarker(converter),
-                       u"PPs are marked as providers (PRV/PPPoE, PRV/FGA_LAN or PRV/FGA_TERM) but "
-                       u"there is no 'pp select N' line");
+                       Said(u"PPs are marked as providers (PRV/PPPoE, PRV/FGA_LAN or PRV/FGA_TERM) "
+                            u"but there is no 'pp select N' line"));
     return PpProviderOutcome::kFailed;
   }
   for (int i = 0; i < iterations; ++i) {
@@ -257,13 +313,14 @@ PpProviderOutcome ConvertProviderPps(CCnvBase& converter, PpInfoBlock infoBlock,
     int number = 0;
     if (!ReadPpNumber(selects[i].m_text, number)) {
       Notice(converter, "pp-select-skipped", LineAt(converter, selects[i].m_line),
-             u"the PP number of this 'pp select' line is too large for its DNS selector number; "
-             u"the PP is not converted");
+             Said(u"the PP number of this 'pp select' line is too large for its DNS selector "
+                  u"number; the PP is not converted"));
       continue;
     }
-    if (ConvertPp(converter, lines, number, infoBlock, run) == PpResult::kFailed)
+    if (ConvertPp(converter, lines, number, selects[i].m_line, infoBlock, run) == PpResult::kFailed)
       return PpProviderOutcome::kFailed;
   }
+  NoteProviderSelection(converter, run);
   return PpProviderOutcome::kConverted;
 }
 
@@ -281,18 +338,20 @@ int CCnvGUI::ConvertPpProvider() {
   // The provider block stands in front of the first converted PP.
   CCnvMatch firstPp;
   if (run.firstPpNumber < 0) {
-    return FailNotConvertible(*this, "pp-marker-unmatched", FirstMarker(*this),
-                              u"PPs are marked as providers but no marker matches the PP it is in "
-                              u"(" +
-                                  std::u16string(kPpMarkerForm) + u")");
+    return FailNotConvertible(
+        *this, "pp-marker-unmatched", FirstMarker(*this),
+        Said(u"PPs are marked as providers but no marker matches the PP it is in (the marker of PP "
+             u"N reads PRV/<kind>/<N - 1>:<name> and stands in PP N's own lines)"));
   }
   if (!FindFirstLine(*this, Format(kPpSelectNumber, {run.firstPpNumber}), firstPp)) {
-    return FailNotConvertible(
-        *this, "first-pp-gone", run.firstMarker,
-        Format(u"the 'pp select %d' line of the first converted PP is gone", {run.firstPpNumber}));
+    return FailNotConvertible(*this, "first-pp-gone", run.firstMarker,
+                              Said(u"the 'pp select {1}' line of the first converted PP is gone",
+                                   {Decimal(run.firstPpNumber)}));
   }
+  const InputLine blockPlace = LineAt(*this, firstPp.m_line);
   if (InsertLines(*this, ProviderBlockLines(run.lastProviderName), firstPp.m_line, 0) != 1)
     return Fail(*this, kCnvOperationError);
+  NoteUnnamedProviderBlock(*this, run, blockPlace);
 
   // The filter line goes in front of the NAT descriptors, else at the end.
   CCnvMatch nat;
@@ -317,19 +376,29 @@ int CCnvTFTP::ConvertPpProvider() {
   // The provider block, under a header of its own, in front of the first
   // PP section header.
   const int ppHeader = FirstSectionHeader(*this, kPpSectionTitle);
-  if (ppHeader < 0)
-    return FailNotConvertible(*this, "pp-header-missing", run.firstMarker, kNoPpHeader);
+  if (ppHeader < 0) {
+    return FailNotConvertible(
+        *this, "pp-header-missing", run.firstMarker,
+        Said(u"PPs are marked as providers but the listing has no 'PP configuration' section "
+             u"header to put the provider block in front of"));
+  }
   const int ppHeaderStart = ppHeader - 2;
+  const InputLine blockPlace = LineAt(*this, ppHeader - 1);
   std::vector<std::u16string> block = ProviderBlockLines(run.lastProviderName);
   block.push_back(u"");
   if (InsertLines(*this, block, ppHeaderStart, 0) != 1 ||
       InsertLines(*this, ProviderTypeHeader(), ppHeaderStart, 1) != 1)
     return Fail(*this, kCnvOperationError);
+  NoteUnnamedProviderBlock(*this, run, blockPlace);
 
   // The filter line ends the last IP filter section.
   const int filterHeader = LastSectionHeader(*this, kIpFilterSectionTitle);
-  if (filterHeader < 0)
-    return FailNotConvertible(*this, "ip-filter-header-missing", run.firstMarker, kNoFilterHeader);
+  if (filterHeader < 0) {
+    return FailNotConvertible(
+        *this, "ip-filter-header-missing", run.firstMarker,
+        Said(u"PPs are marked as providers but the listing has no 'IP filter configuration' "
+             u"section header to end with the catch-all filter line"));
+  }
   // Without a place at the end of the section the filter line is not added.
   const int end = SectionEnd(*this, filterHeader);
   if (end < 0) NoteFilterLineNotAdded(*this, filterHeader);

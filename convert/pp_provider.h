@@ -18,7 +18,10 @@ struct PpProviderRun {
   int pppoeCounter = 0;           // PPPoE PPs converted without a provider selection
   int firstPpNumber = -1;         // number of the first PP converted, -1 for none
   InputLine firstMarker;          // the input line of that PP's marker
+  int lastPpNumber = -1;          // number of the PP converted last
   std::u16string lastProviderName;
+  InputLine lastPppoeSelect;           // the "pp select" line of the last PPPoE PP converted
+  std::vector<InputLine> selectedPps;  // the "pp select" lines of the PPs given a selection
 };
 
 enum class PpProviderOutcome {
@@ -39,5 +42,10 @@ PpProviderOutcome ConvertProviderPps(CCnvBase& converter, PpInfoBlock infoBlock,
 // The four provider lines put in front of the PP definitions; the last one
 // carries `lastProviderName`.
 std::vector<std::u16string> ProviderBlockLines(const std::u16string& lastProviderName);
+
+// After the provider block was written (its place on input line `where`):
+// the notice of a block without a name, for which the target's web-GUI save
+// fails.
+void NoteUnnamedProviderBlock(CCnvBase& converter, const PpProviderRun& run, InputLine where);
 
 #endif  // CNV_CONVERT_PP_PROVIDER_H_

@@ -240,6 +240,33 @@ ip filter 500000 restrict * * * * *
 )"));
 }
 
+// A marker is taken from the lines of its own PP only: PP 1 carries the
+// marker of PP 2, which stays as it is; PP 2 is converted with its own.
+TEST(PpProviderGui, MarkerInAnotherPpIsNotTaken) {
+  auto run = RunConversion(Text(R"(
+pp select 1
+ description pp "PRV/PPPoE/1:Wrong number"
+ pp enable 1
+pp select 2
+ description pp "PRV/PPPoE/1:Right number"
+ pp enable 2
+dns server select 500002 pp 2 any . restrict pp 2
+)"));
+  ExpectConverted(run, kConverterGui, Text(R"(
+pp select 1
+ description pp "PRV/PPPoE/1:Wrong number"
+ pp enable 1
+)") + ProviderBlock("Right number") + Text(R"(
+pp select 2
+ pp name "PRV/2/1/5/0/0/0:Right number"
+ pp enable 2
+provider set 2 "Right number"
+ provider dns server pp 2 2
+dns server select 500002 pp 2 any . restrict pp 2
+ip filter 500000 restrict * * * * *
+)"));
+}
+
 // A PP whose description carries its own number instead of the number less
 // one is left alone; the block goes in front of the PP that was converted.
 // The filter line goes in front of the first of several NAT descriptors.

@@ -69,6 +69,12 @@ const ReportRow kRows[] = {
     {"PppoeWithoutDnsServerSelect",
      "pp select 2\n description pp \"PRV/PPPoE/1:Hikari\"\n pp enable 2\n", "dns-selector-missing",
      2, "PP 2 is marked PRV/PPPoE but has no 'dns server select 500002 ... restrict pp 2' line"},
+    // PP 1 carries the marker of PP 2 (line 2); the failure names PP 2's own
+    // (line 5).
+    {"PppoeWithoutDnsServerSelectNamesItsOwnMarker",
+     "pp select 1\n description pp \"PRV/PPPoE/1:Wrong\"\n pp enable 1\npp select 2\n"
+     " description pp \"PRV/PPPoE/1:Right\"\n pp enable 2\n",
+     "dns-selector-missing", 5, "PP 2 is marked PRV/PPPoE"},
     {"Lan2NatWithoutDescriptorType",
      "ip lan2 nat descriptor 1000\ndescription lan2 \"PRV/DHCP/1:Metro\"\n",
      "nat-descriptor-missing", 2,

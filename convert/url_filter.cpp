@@ -70,8 +70,8 @@ void ConvertDatabaseUse(CCnvBase& store) {
     // A reputation setting other than "off" has no counterpart to rewrite.
     if (MatchAllInText(u"{reputation !(off)}", head, probe)) {
       Notice(store, "url-database-kept", LineAt(store, match.m_line),
-             u"an external-database selection with a reputation setting other than 'off' has no "
-             u"counterpart in the target; the line is left as it is");
+             Said(u"an external-database selection with a reputation setting other than 'off' has "
+                  u"no counterpart in the target; the line is left as it is"));
       continue;
     }
     std::u16string text = Format(u"url filter external-database use category %s", {rest});
@@ -292,11 +292,11 @@ int GoverningSelectNumber(CCnvBase& store, SelectLines& selects, int bindingLine
 }
 
 // Why a binding on a PP or tunnel has no first new number.
-std::u16string NoSelectLine(std::u16string_view interface) {
-  const std::u16string name(interface);
-  return u"the URL filter binding on a " + name + u" takes its rule numbers from the '" + name +
-         u" select N' line above it (else the first one), and there is no such line with N up "
-         u"to 10^18";
+ReportText NoSelectLine(std::u16string_view interface) {
+  return Said(
+      u"the URL filter binding on a {1} takes its rule numbers from the '{1} select N' "
+      u"line above it (else the first one), and there is no such line with N up to 10^15",
+      {std::u16string(interface)});
 }
 
 // The kinds of new numbers; a rule and a category rule may share a number.
@@ -314,7 +314,7 @@ struct BindingClaim {
 // The first new number of a binding, by its interface and direction, and
 // the binding's name; 0, and why in `why`, when it cannot be told.
 int NumberBase(CCnvBase& store, Selects& selects, int bindingLine, std::u16string_view bindingText,
-               BindingClaim& claim, std::string& whyCode, std::u16string& why) {
+               BindingClaim& claim, std::string& whyCode, ReportText& why) {
   int64_t select = 0;
   int64_t& base = claim.base;
   if (Contains(bindingText, u"lan1")) {
@@ -344,7 +344,7 @@ int NumberBase(CCnvBase& store, Selects& selects, int bindingLine, std::u16strin
     claim.name = u"url tunnel " + Decimal(select);
   } else {
     whyCode = "url-interface-unknown";
-    why = u"the URL filter binding names no interface the conversion knows";
+    why = Said(u"the URL filter binding names no interface the conversion knows");
     return 0;
   }
   const bool out = Contains(bindingText, u"out");
@@ -370,7 +370,7 @@ struct RuleUse {
   std::unordered_set<std::u16string> namedRules;
   std::unordered_set<std::u16string> namedCategories;
   std::string whyCode;  // the failure code of `why`
-  std::u16string why;   // why the last binding could not be renumbered
+  ReportText why;       // why the last binding could not be renumbered
 };
 
 // The numbers of a block's lines that CopyRules copies.
@@ -397,30 +397,45 @@ void NoteNamedNumbers(CCnvBase& store, int bindingLine, const CFilterList& map,
     if (count++ < kListed) missing += (missing.empty() ? u"" : u", ") + item.m_oldNumber;
   }
   if (count == 0) return;
-  if (count > kListed)
-    missing += u" and " + Decimal(static_cast<int64_t>(count - kListed)) + u" more";
-  Notice(store, "url-number-missing", LineAt(store, bindingLine),
-         u"the binding names " + missing + u", which no '" + std::u16string(ruleLine) +
-             u"' line carries; the binding is renumbered all the same");
+  const InputLine where = LineAt(store, bindingLine);
+  if (count <= kListed) {
+    Notice(store, "url-number-missing", where,
+           Said(u"the binding names {1}, which no '{2}' line carries; the binding is renumbered "
+                u"all the same",
+                {missing, std::u16string(ruleLine)}));
+    return;
+  }
+  Notice(store, "url-number-missing", where,
+         Said(u"the binding names {1} and {3} more, which no '{2}' line carries; the binding is "
+              u"renumbered all the same",
+              {missing, std::u16string(ruleLine), Decimal(static_cast<int64_t>(count - kListed))}));
 }
 
 // Notes every line of `block` that no binding named: it is not in the
 // output.
 void NoteDroppedRules(CCnvBase& store, const RuleBlock& block,
-                      const std::unordered_set<std::u16string>& named, std::u16string_view what) {
+                      const std::unordered_set<std::u16string>& named, NumberKind kind) {
   for (std::size_t i = 0; i < block.lines.size(); ++i) {
     const RuleNumber& number = block.numbers[i];
     const bool copied = number.found && number.verdict &&
                         named.count(std::u16string(Digits(block.lines[i], number.span))) != 0;
     if (copied) continue;
+    const bool rule = kind == kRuleNumbers;
+    if (number.found && number.verdict) {
+      const std::u16string digits(Digits(block.lines[i], number.span));
+      Notice(store, "url-rule-dropped", block.inputLines[i],
+             rule ? Said(u"no URL filter binding names rule {1}, so this line is not in the output",
+                         {digits})
+                  : Said(u"no URL filter binding names category rule {1}, so this line is not in "
+                         u"the output",
+                         {digits}));
+      continue;
+    }
     Notice(store, "url-rule-dropped", block.inputLines[i],
-           number.found && number.verdict
-               ? u"no URL filter binding names " + std::u16string(what) + u" " +
-                     std::u16string(Digits(block.lines[i], number.span)) +
-                     u", so this line is not in the output"
-               : u"this " + std::u16string(what) +
-                     u" line has no number and verdict a binding could name, so it is not in the "
-                     u"output");
+           rule ? Said(u"this rule line has no number and verdict a binding could name, so it is "
+                       u"not in the output")
+                : Said(u"this category rule line has no number and verdict a binding could name, "
+                       u"so it is not in the output"));
   }
 }
 
@@ -555,40 +570,51 @@ bool NumberClaims::FirstCollision(Collision& found) const {
   return false;
 }
 
-// "250 rules", "1 category rule".
-std::u16string RuleCount(int64_t count, NumberKind kind) {
-  return Decimal(count) + (kind == kRuleNumbers ? u" rule" : u" category rule") +
-         (count == 1 ? u"" : u"s");
-}
-
-// What already has the number: the earlier binding or the put-back rule
-// line, by its input line when it has one.
-std::u16string CollisionHolder(const Collision& found) {
-  const std::u16string_view line =
-      found.kind == kRuleNumbers ? u"rule line" : u"category rule line";
+// Why a number is taken twice: the later binding, the number, and what
+// already has it, the earlier binding (by its input line, its name and how
+// many numbers it takes) or a rule line put back for a reputation binding.
+// The reason is recorded only with a report, when every line has its input
+// line.
+ReportText CollisionReason(const Collision& found) {
+  const bool rule = found.kind == kRuleNumbers;
+  const std::u16string binding = found.binding->name;
+  const std::u16string number = Decimal(found.number);
   if (!found.holder) {
-    if (found.carrier.number == 0) {
-      return u"a " + std::u16string(line) + u" put back for a reputation binding already carries";
-    }
-    return u"the " + std::u16string(line) + u" on line " + Decimal(found.carrier.number) +
-           u", put back for a reputation binding, already carries";
+    const std::vector<std::u16string> args = {binding, number, Decimal(found.carrier.number)};
+    return rule ? Said(
+                      u"{1} gets {2}, which the rule line on line {3}, put back for a "
+                      u"reputation binding, already carries",
+                      args)
+                : Said(
+                      u"{1} gets category rule {2}, which the category rule line on line {3}, "
+                      u"put back for a reputation binding, already carries",
+                      args);
   }
   const BindingClaim& holder = *found.holder;
-  const std::u16string count = RuleCount(holder.count[found.kind], found.kind);
-  if (holder.line.number == 0) return holder.name + u" (" + count + u") already uses";
-  return u"line " + Decimal(holder.line.number) + u" (" + holder.name + u", " + count +
-         u") already uses";
+  const int64_t count = holder.count[found.kind];
+  const std::vector<std::u16string> args = {binding, number, Decimal(holder.line.number),
+                                            holder.name, Decimal(count)};
+  if (rule) {
+    return count == 1 ? Said(u"{1} gets {2}, which line {3} ({4}, 1 rule) already uses", args)
+                      : Said(u"{1} gets {2}, which line {3} ({4}, {5} rules) already uses", args);
+  }
+  return count == 1
+             ? Said(
+                   u"{1} gets category rule {2}, which line {3} ({4}, 1 category rule) already "
+                   u"uses",
+                   args)
+             : Said(
+                   u"{1} gets category rule {2}, which line {3} ({4}, {5} category rules) already "
+                   u"uses",
+                   args);
 }
 
 // Fails the step on the later binding of the first number taken twice.
 int FailOnCollision(CCnvBase& store, const NumberClaims& claims) {
   Collision found;
   if (!claims.FirstCollision(found)) return 1;
-  const std::u16string number =
-      (found.kind == kCategoryNumbers ? u"category rule " : u"") + Decimal(found.number);
-  return FailNotConvertible(
-      store, "url-number-collision", found.binding->line,
-      found.binding->name + u" gets " + number + u", which " + CollisionHolder(found));
+  return FailNotConvertible(store, "url-number-collision", found.binding->line,
+                            CollisionReason(found));
 }
 
 // Rewrites one binding line to its own numbers and collects the copies of
@@ -684,8 +710,8 @@ int ConvertBindings(CCnvBase& store) {
       }
       putBack = true;
       Notice(store, "url-reputation-kept", where,
-             u"this binding uses reputation, so it keeps its rule numbers, and every rule line was "
-             u"put back as it was");
+             Said(u"this binding uses reputation, so it keeps its rule numbers, and every rule "
+                  u"line was put back as it was"));
       continue;
     }
     if (!RenumberBinding(store, selects, binding, rules, categories, newRules, newCategories, use,
@@ -699,8 +725,8 @@ int ConvertBindings(CCnvBase& store) {
   }
   if (!FailOnCollision(store, claims)) return 0;
   if (use.reporting && !putBack) {
-    NoteDroppedRules(store, rules, use.namedRules, u"rule");
-    NoteDroppedRules(store, categories, use.namedCategories, u"category rule");
+    NoteDroppedRules(store, rules, use.namedRules, kRuleNumbers);
+    NoteDroppedRules(store, categories, use.namedCategories, kCategoryNumbers);
   }
 
   // The copies go where the first rule line and the first category rule line

@@ -344,15 +344,6 @@ void Notice(CCnvBase& store, std::string_view code, InputLine where, ReportText 
     store.m_recorder->AddNotice(std::string(code), where.number, std::move(words));
 }
 
-void Notice(CCnvBase& store, std::string_view code, InputLine where, std::u16string_view text) {
-  Notice(store, code, where, Said(text));
-}
-
-int FailNotConvertible(CCnvBase& store, std::string_view code, InputLine where,
-                       std::u16string_view reason) {
-  return FailNotConvertible(store, code, where, Said(reason));
-}
-
 int FailNotConvertible(CCnvBase& store, std::string_view code, InputLine where, ReportText reason) {
   store.SetError(kCnvNotConvertible);
   if (store.m_recorder)

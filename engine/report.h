@@ -108,13 +108,9 @@ ReportText Said(std::u16string_view form, std::vector<std::u16string> args = {})
 
 // Adds a notice of `code` to the running step.
 void Notice(CCnvBase& store, std::string_view code, InputLine where, ReportText words);
-// The same for a text that is all words, no facts.
-void Notice(CCnvBase& store, std::string_view code, InputLine where, std::u16string_view text);
 // Sets error 2 (kCnvNotConvertible) and gives the running step its failure
 // of `code` with `reason`; returns 0, the result of a step that failed.
 int FailNotConvertible(CCnvBase& store, std::string_view code, InputLine where, ReportText reason);
-int FailNotConvertible(CCnvBase& store, std::string_view code, InputLine where,
-                       std::u16string_view reason);
 
 // ---- For the line operations that change the store ----
 
