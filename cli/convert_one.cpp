@@ -155,16 +155,6 @@ std::string ReadStream(std::istream& in) {
   return bytes;
 }
 
-// `text` in the character set `name`, whatever -e chose; empty when it
-// cannot be represented there.
-std::string EncodedIn(const std::string& name, const std::u16string& text) {
-  try {
-    return EncodeTextIn(name, text);
-  } catch (const FileError&) {
-    return {};
-  }
-}
-
 // Whether `path` is a file the tool never replaces, even with -f: a
 // regular file, not empty, whose first line is not the header line of an
 // earlier output (in the configuration's character set, UTF-8 or CP932).
@@ -186,14 +176,7 @@ bool IsForeignFile(const fs::path& path) {
   if (lineEnd == std::string_view::npos && static_cast<std::uintmax_t>(first.size()) < size) {
     return true;  // a first line longer than any header
   }
-  first = first.substr(0, lineEnd);
-  if (!first.empty() && first.back() == '\r') first.remove_suffix(1);
-  const std::u16string header(kOutputHeader);
-  for (const std::string& bytes : {EncodedIn(FileEncoding(), header), EncodedIn("UTF-8", header),
-                                   EncodedIn("CP932", header)}) {
-    if (!bytes.empty() && first == bytes) return false;
-  }
-  return true;
+  return !BeginsWithOutputHeader(first);
 }
 
 // Asks before an existing output is replaced; false when it must be kept.
