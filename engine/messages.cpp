@@ -25,8 +25,12 @@ constexpr Message kMessages[] = {
      u"入力ファイルは変換済みのQDN570用コンフィグです。\nVLK250から保存したコンフィグを指定してくだ"
      u"さい。"},
     {kIdsErrorOutputCheck, u"変換結果の検査で誤りが見つかったため、出力しませんでした。"},
-    {kIdsFileErrorDiskFull, u"Disk full while accessing %1."},
-    {kIdsFileErrorGeneric, u"An unknown error occurred while accessing %1."},
+    {kIdsFileErrorDiskFull,
+     u"%1 に書き込めませんでした。ディスクの空きが足りないか、Windows "
+     u"の文字コードで書けない文字があります。"},
+    {kIdsFileErrorGeneric,
+     u"%1 を読み書きできませんでした。読み取りエラーか、テキストのコンフィグでない、または Windows "
+     u"の文字コードで読めないファイルです。"},
 };
 
 }  // namespace

@@ -24,8 +24,8 @@ enum MessageId : int {
   kIdsErrorOutputCheck = 112,
   // File errors (FileError) as the Windows front end reports them; %1 is
   // the path of the file.
-  kIdsFileErrorDiskFull = 201,  // "Disk full while accessing %1."
-  kIdsFileErrorGeneric = 202,   // "An unknown error occurred while accessing %1."
+  kIdsFileErrorDiskFull = 201,  // "%1 に書き込めませんでした。…"
+  kIdsFileErrorGeneric = 202,   // "%1 を読み書きできませんでした。…"
 };
 
 // Sets `text` to the string with `id`; false (text unchanged) when the

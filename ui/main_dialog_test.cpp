@@ -265,7 +265,9 @@ TEST_F(MainDialogTest, FileErrorIsReportedWithThePathAndTheDialogRecovers) {
 
   ASSERT_EQ(prompts.boxes.size(), 1u);
   EXPECT_EQ(prompts.boxes[0].text,
-            L"An unknown error occurred while accessing " + input.wstring() + L".");
+            input.wstring() +
+                L" を読み書きできませんでした。読み取りエラーか、テキストのコンフィグでない、"
+                L"または Windows の文字コードで読めないファイルです。");
   EXPECT_EQ(prompts.boxes[0].caption, L"ui_tests");
   EXPECT_EQ(prompts.boxes[0].type, static_cast<UINT>(MB_OK | MB_ICONEXCLAMATION));
   EXPECT_FALSE(std::filesystem::exists(dir / "qdn570-config.txt"));
