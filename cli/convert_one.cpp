@@ -54,7 +54,7 @@ std::string OpenFailureReason(const fs::path& path, const std::error_code& why) 
   // ends it with a line end.
   std::string text = why.message();
   while (!text.empty() && std::isspace(static_cast<unsigned char>(text.back()))) text.pop_back();
-  return " (" + where + text + ")";
+  return Tr(" ({1})", {where + text});
 }
 
 // "1 line", "2 lines".

@@ -172,11 +172,11 @@ TEST(CatalogueTest, PatternsTranslateOtherPartsTexts) {
     const char16_t* japanese;
   } cases[] = {
       {"--jobs: Value 300 not in range 1 to 256",
-       u"--jobs には 1 から 256 までの値を指定してください (指定された値: 300)"},
+       u"--jobs には 1 から 256 までの値を指定してください（指定された値：300）"},
       {"--encoding: 1 required NAME missing", u"--encoding には NAME を指定してください"},
       {"line 3: bytes that are not valid UTF-8; the whole file reads as CP932",
-       u"3 行目: UTF-8 として正しくないバイトがあります。ファイル全体は CP932 として読めます"},
-      {"line 3: bytes that are not valid UTF-8", u"3 行目: UTF-8 として正しくないバイトがあります"},
+       u"3 行目：UTF-8 として正しくないバイトがあります。ファイル全体は CP932 として読めます"},
+      {"line 3: bytes that are not valid UTF-8", u"3 行目：UTF-8 として正しくないバイトがあります"},
       {"read error after 10 bytes", u"10 バイトを読んだところで読み込みエラーが起きました"},
       {" is required", u" is required"},
       {"something else", u"something else"},
@@ -207,11 +207,11 @@ TEST(BilingualTest, RepresentativeMessages) {
       {{"--bogus"},
        false,
        u"cnvqdn570conf: unknown option --bogus\n",
-       u"cnvqdn570conf: 不明なオプションです: --bogus\n"},
+       u"cnvqdn570conf: 不明なオプションです：--bogus\n"},
       {{"-j", "0", "-o", "out", "config.txt"},
        false,
        u"cnvqdn570conf: --jobs: Value 0 not in range 1 to 256\n",
-       u"cnvqdn570conf: --jobs には 1 から 256 までの値を指定してください (指定された値: 0)\n"},
+       u"cnvqdn570conf: --jobs には 1 から 256 までの値を指定してください（指定された値：0）\n"},
       {{"-o", "out", "missing"},
        false,
        u"cnvqdn570conf: missing does not exist\n",
@@ -220,9 +220,8 @@ TEST(BilingualTest, RepresentativeMessages) {
        false,
        u"cnvqdn570conf: converted config.txt (web-GUI save) to out.txt: 35 lines changed by 5 "
        u"steps\n",
-       u"cnvqdn570conf: config.txt (Web GUI で保存したコンフィグ) を変換して out.txt "
-       u"に書き出しました: 5 "
-       u"ステップで 35 行を変更\n"},
+       u"cnvqdn570conf: config.txt（Web GUI で保存したコンフィグ）を変換して out.txt "
+       u"に書き出しました：5 ステップで 35 行を変更\n"},
       {{"--help"},
        true,
        u"Converts a configuration saved from a VLK250 router",
@@ -231,7 +230,7 @@ TEST(BilingualTest, RepresentativeMessages) {
        false,
        u"cnvqdn570conf: missing.txt: 入力ファイルのオープンに失敗しました。 (the input file could "
        u"not be opened) (",
-       u"cnvqdn570conf: missing.txt: 入力ファイルのオープンに失敗しました。 ("},
+       u"cnvqdn570conf: missing.txt: 入力ファイルのオープンに失敗しました。（"},
   };
   for (const Language language : {Language::kEnglish, Language::kJapanese}) {
     ChildOptions options{dir, dir};

@@ -269,6 +269,18 @@ std::string StderrBytes(const std::u16string& text) {
   return crlf;
 }
 
+std::u16string StderrText(const std::string& bytes) {
+  std::string lf;
+  for (size_t i = 0; i < bytes.size(); ++i) {
+    if (bytes[i] != '\r' || i + 1 >= bytes.size() || bytes[i + 1] != '\n') lf += bytes[i];
+  }
+  const int size = static_cast<int>(lf.size());
+  std::wstring wide(lf.size(), L'\0');
+  const int n = MultiByteToWideChar(CP_ACP, 0, lf.data(), size, wide.data(), size);
+  wide.resize(n > 0 ? static_cast<size_t>(n) : 0);
+  return std::u16string(wide.begin(), wide.end());
+}
+
 FileHold::FileHold(const fs::path& path) {
   HANDLE h = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                          FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -288,6 +300,10 @@ fs::path BuiltProgram(const fs::path& builtPath) {
 // The tests run the child with a UTF-8 locale.
 std::string StderrBytes(const std::u16string& text) {
   return Utf16ToUtf8(text);
+}
+
+std::u16string StderrText(const std::string& bytes) {
+  return Utf8ToUtf16(bytes);
 }
 
 #endif

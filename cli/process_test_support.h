@@ -49,6 +49,8 @@ std::filesystem::path BuiltProgram(const std::filesystem::path& builtPath);
 // standard error: UTF-8 in the locale RunChild gives it; on Windows the
 // ANSI code page, with every line feed turned into CR LF by text-mode output.
 std::string StderrBytes(const std::u16string& text);
+// The text of such bytes: StderrBytes undone.
+std::u16string StderrText(const std::string& bytes);
 
 #ifdef _WIN32
 // Holds a file open for reading and writing with no sharing, as an editor

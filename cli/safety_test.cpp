@@ -1,15 +1,24 @@
 // Inputs on which a wrong configuration could be handed over as converted:
 // each must be refused, fail with its code or be converted with its
-// notice, through the tool as a script runs it (--json, an OUTPUT file).
+// notice, through the tool as a script runs it (--json, an OUTPUT file);
+// and every code, on these inputs and the engine's, in words of the user's
+// language.
 #include <gtest/gtest.h>
 
 #include <nlohmann/json.hpp>
 
+#include <fstream>
+#include <iterator>
+#include <regex>
+#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "cli/catalogue.h"
 #include "cli/cli.h"
+#include "cli/process_test_support.h"
+#include "convert/report_rows_test_support.h"
 #include "engine/file_test_support.h"
 #include "engine/strutil.h"
 
@@ -142,5 +151,135 @@ INSTANTIATE_TEST_SUITE_P(Rows, SafetyTest, ::testing::ValuesIn(kRows),
                          [](const ::testing::TestParamInfo<SafetyRow>& info) {
                            return std::string(info.param.name);
                          });
+
+// Codes that no input gives: faults of the program itself, and a DNS
+// selector line without a server, which the step's search never finds.
+const std::set<std::string> kUnreachableCodes = {"dns-server-missing", "first-pp-gone",
+                                                 "operation-error",    "report-incomplete",
+                                                 "step-failed",        "url-interface-unknown"};
+
+// Literals of the code's shape that are not codes: the steps' names, words
+// of the configurations, character sets and the JSON's converter names.
+const std::set<std::string> kNotCodes = {"lan-provider", "pp-provider",     "system-settings",
+                                         "url-filter",   "external-memory", "external-database",
+                                         "utf-8",        "utf-16le",        "web-gui"};
+
+// The codes the sources of the core and the tool give.
+std::set<std::string> CodesOfTheSources() {
+  const std::regex literal(R"re("([a-z0-9]+(-[a-z0-9]+)+)")re");
+  std::set<std::string> codes;
+  for (const char* folder : {"convert", "engine", "cli"}) {
+    for (const auto& entry : fs::directory_iterator(fs::path(CNV_CLI_SOURCES) / ".." / folder)) {
+      const std::string name = entry.path().filename().string();
+      const std::string ext = entry.path().extension().string();
+      if (name.find("_test") != std::string::npos || (ext != ".cpp" && ext != ".h")) continue;
+      std::ifstream file(entry.path());
+      const std::string text{std::istreambuf_iterator<char>(file), {}};
+      for (std::sregex_iterator m(text.begin(), text.end(), literal), end; m != end; ++m) {
+        if (!kNotCodes.count((*m)[1])) codes.insert((*m)[1]);
+      }
+    }
+  }
+  return codes;
+}
+
+// `text` without what it quotes of the input or the code: 「…」, '…', "…"
+// and <…>.
+std::u16string Unquoted(std::u16string text) {
+  static const std::pair<char16_t, char16_t> kQuotes[] = {
+      {u'「', u'」'}, {u'\'', u'\''}, {u'"', u'"'}, {u'<', u'>'}};
+  for (const auto& [open, close] : kQuotes) {
+    size_t at;
+    while ((at = text.find(open)) != std::u16string::npos) {
+      const size_t end = text.find(close, at + 1);
+      if (end == std::u16string::npos) break;
+      text.erase(at, end - at + 1);
+    }
+  }
+  return text;
+}
+
+// Whether `text` holds an English sentence: three words of letters in a
+// row, leaving out what it quotes.
+bool HasEnglishSentence(const std::u16string& text) {
+  static const std::regex kThreeWords(
+      "(^|[^A-Za-z/.-])[A-Za-z]{2,}( [A-Za-z]{2,}){2}([^A-Za-z/.-]|$)");
+  return std::regex_search(Utf16ToUtf8(Unquoted(text)), kThreeWords);
+}
+
+// The lines of --report and the summary that word a notice or a failure.
+std::vector<std::u16string> WordedLines(const std::u16string& err, const std::string& code) {
+  const std::u16string code16 = Utf8ToUtf16(code);
+  std::vector<std::u16string> lines;
+  size_t start = 0;
+  while (start < err.size()) {
+    size_t end = err.find(u'\n', start);
+    if (end == std::u16string::npos) end = err.size();
+    const std::u16string line = err.substr(start, end - start);
+    const std::u16string trimmed = line.substr(std::min(line.find_first_not_of(u' '), line.size()));
+    if (line.find(code16) != std::u16string::npos || trimmed.rfind(u"失敗", 0) == 0 ||
+        trimmed.rfind(u"failed", 0) == 0 || trimmed.rfind(u"cnvqdn570conf:", 0) == 0) {
+      lines.push_back(line);
+    }
+    start = end + 1;
+  }
+  return lines;
+}
+
+struct WordingCase {
+  std::string name;
+  std::string input;
+  std::vector<std::string> options;
+  std::string code;
+};
+
+// Under a Japanese locale every notice and failure the tool prints is
+// Japanese, with no English sentence but what it quotes; under C.UTF-8 it
+// is English. Every code that an input can give has an input here.
+TEST(WordingTest, EveryCodeInTheUsersLanguage) {
+  std::vector<WordingCase> cases;
+  for (const SafetyRow& row : kRows) {
+    const std::string code = *row.failure ? row.failure : row.notice;
+    if (!code.empty()) cases.push_back({row.name, row.input, row.options, code});
+  }
+  for (const ReportRow& row : kReportRows) cases.push_back({row.name, row.input, {}, row.code});
+
+  std::set<std::string> uncovered = CodesOfTheSources();
+  for (const std::string& code : kUnreachableCodes) uncovered.erase(code);
+  for (const WordingCase& c : cases) uncovered.erase(c.code);
+  for (const std::string& code : uncovered) {
+    ADD_FAILURE() << "no input gives " << code << ": add one to a table, or to kUnreachableCodes";
+  }
+
+  const fs::path dir = TestDir();
+  for (const Language language : {Language::kEnglish, Language::kJapanese}) {
+    ChildOptions options{dir, dir};
+    const bool japanese = language == Language::kJapanese;
+#ifdef _WIN32
+    // Every child has the test program's UI language.
+    if (language != UserLanguage()) continue;
+#else
+    options.locale = japanese ? "ja_JP.UTF-8" : "C.UTF-8";
+#endif
+    for (const WordingCase& c : cases) {
+      WriteBytes(dir / "in.txt", c.input);
+      std::vector<std::string> args = {"-e", "UTF-8", "-n", "--report"};
+      args.insert(args.end(), c.options.begin(), c.options.end());
+      args.push_back("in.txt");
+      const ChildRun run = RunChild(BuiltProgram(CNV_CLI_BINARY), args, options);
+      const std::u16string err = StderrText(run.err);
+      const std::vector<std::u16string> lines = WordedLines(err, c.code);
+      EXPECT_FALSE(lines.empty()) << c.name << ": " << run.err;
+      for (const std::u16string& line : lines) {
+        if (japanese) {
+          EXPECT_FALSE(HasEnglishSentence(line)) << c.name << ": " << Utf16ToUtf8(line);
+        } else if (line.find(Utf8ToUtf16(c.code)) != std::u16string::npos ||
+                   line.find(u"failed") != std::u16string::npos) {
+          EXPECT_TRUE(HasEnglishSentence(line)) << c.name << ": " << Utf16ToUtf8(line);
+        }
+      }
+    }
+  }
+}
 
 }  // namespace
