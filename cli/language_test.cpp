@@ -124,8 +124,8 @@ TEST(CatalogueTest, CoversTheReportsWords) {
   ExpectEntries(used, "report");
 }
 
-// The Japanese of the catalogue and of README.ja.md keeps the glossary
-// (docs/glossary.md): none of the variants it rules out, and the long-vowel
+// The Japanese of the catalogue, README.ja.md, the packages' readme and
+// the Japanese manual page keeps the glossary (docs/glossary.md): none of the variants it rules out, and the long-vowel
 // forms. The converter's own fixed messages are not the catalogue's words.
 TEST(CatalogueTest, JapaneseKeepsTheGlossary) {
   const std::regex variant(
@@ -139,11 +139,14 @@ TEST(CatalogueTest, JapaneseKeepsTheGlossary) {
     if (std::string_view(entry.context).starts_with("converter")) continue;
     expectNone(entry.japanese, entry.english);
   }
-  std::ifstream readme(fs::path(CNV_CLI_SOURCES) / ".." / "README.ja.md");
-  ASSERT_TRUE(readme);
-  std::string line;
-  for (int number = 1; std::getline(readme, line); ++number) {
-    expectNone(line, "README.ja.md:" + std::to_string(number));
+  for (const char* name :
+       {"README.ja.md", "packaging/readme.txt.in", "packaging/cnvqdn570conf.ja.h2m"}) {
+    std::ifstream file(fs::path(CNV_CLI_SOURCES) / ".." / name);
+    ASSERT_TRUE(file) << name;
+    std::string line;
+    for (int number = 1; std::getline(file, line); ++number) {
+      expectNone(line, name + (":" + std::to_string(number)));
+    }
   }
 }
 
