@@ -38,8 +38,8 @@ const Corpus& SearchCorpus() {
       exit(2);
     }
     for (int i = 0; i < c->store.LineCount(); ++i) {
-      c->cmd8.push_back(Utf16ToUtf8(c->store.m_cmdLines[static_cast<size_t>(i)]));
-      c->comment8.push_back(Utf16ToUtf8(c->store.m_commentLines[static_cast<size_t>(i)]));
+      c->cmd8.push_back(Utf16ToUtf8(c->store.CmdLines()[static_cast<size_t>(i)]));
+      c->comment8.push_back(Utf16ToUtf8(c->store.CommentLines()[static_cast<size_t>(i)]));
     }
     return c;
   }();
@@ -52,13 +52,13 @@ template <typename MatchFn>
 void CollectRecords(const Corpus& c, bool includeComments, CCnvMatchList& list, MatchFn&& match) {
   list.clear();
   const CCnvBase& s = c.store;
-  for (size_t i = 0; i < s.m_cmdLines.size(); ++i) {
+  for (size_t i = 0; i < s.CmdLines().size(); ++i) {
     int start = 0, end = 0;
-    if (match(s.m_cmdLines[i], c.cmd8[i], start, end)) {
-      list.emplace_back(static_cast<int32_t>(i), s.m_cmdLines[i], start, end, 0);
+    if (match(s.CmdLines()[i], c.cmd8[i], start, end)) {
+      list.emplace_back(static_cast<int32_t>(i), s.CmdLines()[i], start, end, 0);
     }
-    if (includeComments && match(s.m_commentLines[i], c.comment8[i], start, end)) {
-      list.emplace_back(static_cast<int32_t>(i), s.m_commentLines[i], start, end, 1);
+    if (includeComments && match(s.CommentLines()[i], c.comment8[i], start, end)) {
+      list.emplace_back(static_cast<int32_t>(i), s.CommentLines()[i], start, end, 1);
     }
   }
 }

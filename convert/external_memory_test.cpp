@@ -5,16 +5,9 @@
 
 #include "convert/convert_test_support.h"
 #include "convert/shared_steps.h"
+#include "engine/store_test_support.h"
 
 namespace {
-
-// A bare line store: the converter-specific steps do nothing.
-class Store : public CCnvBase {
- public:
-  int ConvertLanProvider() override { return 1; }
-  int ConvertPpProvider() override { return 1; }
-  int ConvertSystemSettings() override { return 1; }
-};
 
 TEST(ExternalMemoryTest, RenamesTheFourFileSettings) {
   struct Case {
@@ -34,11 +27,9 @@ TEST(ExternalMemoryTest, RenamesTheFourFileSettings) {
       {u"usbhost overcurrent filename x", u"usbhost overcurrent filename x"},
   };
   for (const Case& c : cases) {
-    Store store;
-    store.m_cmdLines = {c.source};
-    store.m_commentLines = {u""};
+    Store store({c.source});
     EXPECT_EQ(ConvertExternalMemory(store), 1);
-    EXPECT_EQ(store.m_cmdLines[0], c.target) << Utf16ToUtf8(c.source);
+    EXPECT_EQ(store.CmdLines()[0], c.target) << Utf16ToUtf8(c.source);
     EXPECT_EQ(store.m_error, 0);
   }
 }

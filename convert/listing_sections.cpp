@@ -32,8 +32,8 @@ int SectionEnd(const CCnvBase& store, int header) {
   const int count = store.LineCount();
   bool content = false;
   for (int i = header; i < count; ++i) {
-    const bool command = !store.m_cmdLines[i].empty();
-    const bool commentFollows = i + 1 < count && !store.m_commentLines[i + 1].empty();
+    const bool command = !store.CmdLines()[i].empty();
+    const bool commentFollows = i + 1 < count && !store.CommentLines()[i + 1].empty();
     if (command || commentFollows) content = true;
     if (content && !command) return i;
   }

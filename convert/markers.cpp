@@ -51,8 +51,8 @@ void NoteMarkersLeft(CCnvBase& store, std::u16string_view description, std::u16s
   for (std::u16string_view kind : known) {
     knownList += (knownList.empty() ? u"PRV/" : u", PRV/") + std::u16string(kind);
   }
-  for (size_t i = 0; i < store.m_cmdLines.size(); ++i) {
-    const std::u16string_view text = store.m_cmdLines[i];
+  for (size_t i = 0; i < store.CmdLines().size(); ++i) {
+    const std::u16string_view text = store.CmdLines()[i];
     for (size_t at = FindMarkerStart(text, 0); at != std::u16string_view::npos;
          at = FindMarkerStart(text, at + 1)) {
       if (!DescriptionBefore(text, at, description)) continue;

@@ -210,7 +210,7 @@ bool OpensSelect(std::u16string_view command) {
 // line before the next one that opens a PP or a tunnel, or the store's last.
 int PpLinesLast(const CCnvBase& store, int select) {
   int next = select + 1;
-  while (next < store.LineCount() && !OpensSelect(store.m_cmdLines[static_cast<size_t>(next)]))
+  while (next < store.LineCount() && !OpensSelect(store.CmdLines()[static_cast<size_t>(next)]))
     ++next;
   return next - 1;
 }

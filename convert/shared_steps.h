@@ -11,8 +11,5 @@
 int ConvertUrlFilter(CCnvBase& converter);
 // Renames the USB-host file settings to external-memory settings; always 1.
 int ConvertExternalMemory(CCnvBase& converter);
-// Removes the line of every record (both parts), each line once whatever the
-// order of the records; records outside the store are ignored. Always 1.
-int DeleteMatchedLines(CCnvBase& converter, const CCnvMatchList& list);
 
 #endif  // CNV_CONVERT_SHARED_STEPS_H_

@@ -279,7 +279,7 @@ constexpr int64_t kMaxSelectNumber = 1'000'000'000'000'000;
 int GoverningSelectNumber(CCnvBase& store, SelectLines& selects, int bindingLine, int64_t& number) {
   const int line = selects.Governing(store, bindingLine);
   if (line < 0) return 0;
-  const std::u16string_view text = store.m_cmdLines[static_cast<std::size_t>(line)];
+  const std::u16string_view text = store.CmdLines()[static_cast<std::size_t>(line)];
   std::size_t i = 0;
   while (i < text.size() && !IsDigit(text[i])) ++i;
   if (i == text.size()) return 0;
@@ -745,34 +745,4 @@ int ConvertUrlFilter(CCnvBase& converter) {
   ConvertDatabaseUse(converter);
   ConvertDatabaseId(converter);
   return ConvertBindings(converter);
-}
-
-int DeleteMatchedLines(CCnvBase& converter, const CCnvMatchList& list) {
-  // The distinct lines the records name, in ascending order: a line found in
-  // both of its parts, or records out of order, must not remove a line no
-  // record names. One pass then moves every kept line once.
-  std::vector<std::size_t> drop;
-  drop.reserve(list.size());
-  for (const CCnvMatch& record : list) {
-    if (record.m_line >= 0 && record.m_line < converter.LineCount())
-      drop.push_back(static_cast<std::size_t>(record.m_line));
-  }
-  std::sort(drop.begin(), drop.end());
-  drop.erase(std::unique(drop.begin(), drop.end()), drop.end());
-  if (drop.empty()) return 1;
-  NoteLinesDeleting(converter, drop);
-  std::size_t to = drop.front();
-  std::size_t next = 0;  // the next line to drop
-  for (std::size_t from = to; from < converter.m_cmdLines.size(); ++from) {
-    if (next < drop.size() && drop[next] == from) {
-      ++next;
-      continue;
-    }
-    converter.m_cmdLines[to] = std::move(converter.m_cmdLines[from]);
-    converter.m_commentLines[to] = std::move(converter.m_commentLines[from]);
-    ++to;
-  }
-  converter.m_cmdLines.resize(to);
-  converter.m_commentLines.resize(to);
-  return 1;
 }

@@ -7,27 +7,11 @@
 #include "convert/convert_test_support.h"
 #include "convert/shared_steps.h"
 #include "engine/messages.h"
+#include "engine/store_test_support.h"
 
 namespace {
 
 using Lines = std::vector<std::u16string>;
-
-// A bare line store: the converter-specific steps do nothing.
-class Store : public CCnvBase {
- public:
-  explicit Store(const Lines& lines) {
-    for (const std::u16string& line : lines) {
-      std::u16string cmd;
-      std::u16string comment;
-      SplitComment(line, cmd, comment);
-      m_cmdLines.push_back(cmd);
-      m_commentLines.push_back(comment);
-    }
-  }
-  int ConvertLanProvider() override { return 1; }
-  int ConvertPpProvider() override { return 1; }
-  int ConvertSystemSettings() override { return 1; }
-};
 
 // A configuration file's text: every line ends in CR LF.
 std::string Input(std::initializer_list<std::string> lines) {
@@ -63,7 +47,7 @@ void ExpectRewrites(const std::vector<Rewrite>& cases) {
   for (const Rewrite& c : cases) {
     Store store({c.source});
     EXPECT_EQ(ConvertUrlFilter(store), 1);
-    EXPECT_EQ(store.m_cmdLines, Lines{c.target}) << Utf16ToUtf8(c.source);
+    EXPECT_EQ(store.CmdLines(), Lines{c.target}) << Utf16ToUtf8(c.source);
   }
 }
 
@@ -362,7 +346,7 @@ TEST(UrlFilterTest, SelectLineOfTheOtherKindDoesNotCount) {
     Store store(c.input);
     EXPECT_EQ(ConvertUrlFilter(store), 0);
     EXPECT_EQ(store.m_error, kCnvNotConvertible);
-    EXPECT_EQ(store.m_cmdLines, c.after);
+    EXPECT_EQ(store.CmdLines(), c.after);
   }
 }
 
@@ -488,43 +472,6 @@ TEST(UrlFilterTest, BindingLineOfAHundredThousandNumbersIsRenumberedWhole) {
       {"url filter 10001 pass a", "url filter 59999 reject b",
        "url filter external-database category 10002 reject 1",
        "url lan1 filter in" + renumbered + " external-database category" + renumberedCategories});
-}
-
-// ---- Removing the lines of a match list ----
-
-// The records of `lines` in the given order, each on the command part.
-CCnvMatchList RecordsOn(std::initializer_list<int> lines) {
-  CCnvMatchList list;
-  for (int line : lines) list.emplace_back(line, u"", 0, 0, 0);
-  return list;
-}
-
-TEST(UrlFilterTest, DeleteMatchedLinesRemovesEachNamedLineOnce) {
-  const Lines store = {u"l0 # c0", u"l1", u"l2 # c2", u"l3", u"l4 # c4"};
-  const struct {
-    const char* name;
-    CCnvMatchList records;
-    Lines kept;
-  } cases[] = {
-      {"ascending, as FindLines gives them", RecordsOn({1, 2}), {u"l0 # c0", u"l3", u"l4 # c4"}},
-      {"last line", RecordsOn({4}), {u"l0 # c0", u"l1", u"l2 # c2", u"l3"}},
-      {"every line", RecordsOn({0, 1, 2, 3, 4}), {}},
-      {"none", RecordsOn({}), store},
-      // A line found in both of its parts, and records in any order, still
-      // remove only the lines they name.
-      {"one line twice", RecordsOn({2, 2}), {u"l0 # c0", u"l1", u"l3", u"l4 # c4"}},
-      {"descending", RecordsOn({3, 0}), {u"l1", u"l2 # c2", u"l4 # c4"}},
-      {"mixed order", RecordsOn({2, 0, 4, 0}), {u"l1", u"l3"}},
-      {"out of range", RecordsOn({-1, 1, 5}), {u"l0 # c0", u"l2 # c2", u"l3", u"l4 # c4"}},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.name);
-    Store converter(store);
-    const Store expected(c.kept);
-    EXPECT_EQ(DeleteMatchedLines(converter, c.records), 1);
-    EXPECT_EQ(converter.m_cmdLines, expected.m_cmdLines);
-    EXPECT_EQ(converter.m_commentLines, expected.m_commentLines);
-  }
 }
 
 }  // namespace

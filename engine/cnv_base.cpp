@@ -116,6 +116,12 @@ void CCnvBase::Clear() {
   m_commentLines.clear();
 }
 
+void CCnvBase::TakeLines(CCnvBase& other) {
+  m_cmdLines = std::move(other.m_cmdLines);
+  m_commentLines = std::move(other.m_commentLines);
+  other.Clear();
+}
+
 void CCnvBase::SetError(int code) {
   m_error = code;
 }

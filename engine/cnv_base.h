@@ -57,12 +57,25 @@ class CCnvBase {
   // Splits each line into its two parts and appends it to the store.
   void AppendLines(const std::vector<std::u16string>& lines);
 
+  // The command part and the comment part of each line, to read: the
+  // store changes only through its own loads and the line operations
+  // (engine/line_ops.h), which tell the conversion report.
+  const std::vector<std::u16string>& CmdLines() const { return m_cmdLines; }
+  const std::vector<std::u16string>& CommentLines() const { return m_commentLines; }
+  // Takes over the lines of `other`, which is left without lines: a second
+  // converter reuses the load of a first.
+  void TakeLines(CCnvBase& other);
+
   int32_t m_error = 0;
-  std::vector<std::u16string> m_cmdLines;
-  std::vector<std::u16string> m_commentLines;
   // Set by the engine while it collects a conversion report, else null
   // (engine/report.h); not owned.
   ReportRecorder* m_recorder = nullptr;
+
+ private:
+  friend class LineStoreEdits;  // the line operations (engine/line_ops.cpp)
+
+  std::vector<std::u16string> m_cmdLines;
+  std::vector<std::u16string> m_commentLines;
 };
 
 // Splits one line at its first "#" outside double quotes into the command

@@ -5,17 +5,10 @@
 #include "engine/file_error.h"
 #include "engine/file_test_support.h"
 #include "engine/messages.h"
+#include "engine/store_test_support.h"
 #include "engine/strutil.h"
 
 namespace {
-
-// The line store with conversion slots that do nothing.
-class Store : public CCnvBase {
- public:
-  int ConvertLanProvider() override { return 1; }
-  int ConvertPpProvider() override { return 1; }
-  int ConvertSystemSettings() override { return 1; }
-};
 
 const std::string kHeader = Utf16ToUtf8(kOutputHeader) + "\r\n";
 
@@ -74,13 +67,11 @@ TEST(LineStore, ErrorMessagesByCode) {
 }
 
 TEST(LineStore, ClearKeepsTheErrorCode) {
-  Store store;
-  store.m_cmdLines = {u"a"};
-  store.m_commentLines = {u""};
+  Store store({u"a"});
   store.SetError(2);
   store.Clear();
   EXPECT_EQ(store.LineCount(), 0);
-  EXPECT_TRUE(store.m_commentLines.empty());
+  EXPECT_TRUE(store.CommentLines().empty());
   EXPECT_EQ(store.m_error, 2);
 }
 
@@ -88,13 +79,11 @@ class LineStoreFiles : public FileTest {};
 
 TEST_F(LineStoreFiles, LoadSplitsAndAppends) {
   WriteBytes(Path("in.txt"), "ip lan1 # office\r\n\r\n# System configuration\na \"b # c");
-  Store store;
-  store.m_cmdLines = {u"kept"};
-  store.m_commentLines = {u""};
+  Store store({u"kept"});
   ASSERT_EQ(store.Load(Path("in.txt")), 1);
-  EXPECT_EQ(store.m_cmdLines,
+  EXPECT_EQ(store.CmdLines(),
             (std::vector<std::u16string>{u"kept", u"ip lan1 ", u"", u"", u"a \"b # c"}));
-  EXPECT_EQ(store.m_commentLines,
+  EXPECT_EQ(store.CommentLines(),
             (std::vector<std::u16string>{u"", u"# office", u"", u"# System configuration", u""}));
   EXPECT_EQ(store.m_error, 0);
 }
@@ -157,8 +146,8 @@ TEST_F(LineStoreFiles, ReadErrorKeepsTheLinesBeforeIt) {
   WriteBytes(Path("in.txt"), "one\ntwo # c\n\xff\nfour\n");
   Store store;
   EXPECT_THROW(store.Load(Path("in.txt")), FileError);
-  EXPECT_EQ(store.m_cmdLines, (std::vector<std::u16string>{u"one", u"two "}));
-  EXPECT_EQ(store.m_commentLines, (std::vector<std::u16string>{u"", u"# c"}));
+  EXPECT_EQ(store.CmdLines(), (std::vector<std::u16string>{u"one", u"two "}));
+  EXPECT_EQ(store.CommentLines(), (std::vector<std::u16string>{u"", u"# c"}));
 }
 
 }  // namespace

@@ -54,8 +54,7 @@ void CCnvEngine::LoadConverter(std::string_view bytes, const std::filesystem::pa
   // converter's attempt has just made: its lines are taken over instead of
   // decoding the input a second time.
   auto gui = std::make_unique<CCnvGUI>();
-  gui->m_cmdLines = std::move(tftp->m_cmdLines);
-  gui->m_commentLines = std::move(tftp->m_commentLines);
+  gui->TakeLines(*tftp);
   tftp.reset();
   m_converter = std::move(gui);
   m_converterKind = kConverterGui;

@@ -7,6 +7,13 @@
 #include "regex/regex.h"
 #include "regex/search.h"
 
+// The one way into the store's lines for the operations that change them.
+class LineStoreEdits {
+ public:
+  static std::vector<std::u16string>& Cmd(CCnvBase& store) { return store.m_cmdLines; }
+  static std::vector<std::u16string>& Comment(CCnvBase& store) { return store.m_commentLines; }
+};
+
 namespace {
 
 // Appends a record for group 0 of the last match when the pattern has a
@@ -44,10 +51,10 @@ int FindLinesUpTo(CCnvBase& store, std::u16string_view pattern, CCnvMatchList& l
   }
   if (last < 0) last = count - 1;
   for (int i = first; i <= last && list.size() < limit; ++i) {
-    const std::u16string& cmd = store.m_cmdLines[static_cast<size_t>(i)];
+    const std::u16string& cmd = store.CmdLines()[static_cast<size_t>(i)];
     if (searcher.Match(cmd)) AppendGroup0(list, searcher.state(), i, cmd, 0);
     if (includeComments != 0 && list.size() < limit) {
-      const std::u16string& comment = store.m_commentLines[static_cast<size_t>(i)];
+      const std::u16string& comment = store.CommentLines()[static_cast<size_t>(i)];
       if (searcher.Match(comment)) AppendGroup0(list, searcher.state(), i, comment, 1);
     }
   }
@@ -110,11 +117,11 @@ int FindLineSequence(CCnvBase& store, const std::vector<std::u16string>& pattern
   const MatchState& last = searchers[static_cast<size_t>(n - 1)].state();
   for (int s = 0; s + n <= count; ++s) {
     const int line = s + n - 1;
-    if (runMatches(store.m_cmdLines, s)) {
-      AppendGroup0(list, last, line, store.m_cmdLines[static_cast<size_t>(line)], 0);
+    if (runMatches(store.CmdLines(), s)) {
+      AppendGroup0(list, last, line, store.CmdLines()[static_cast<size_t>(line)], 0);
     }
-    if (runMatches(store.m_commentLines, s)) {
-      AppendGroup0(list, last, line, store.m_commentLines[static_cast<size_t>(line)], 1);
+    if (runMatches(store.CommentLines(), s)) {
+      AppendGroup0(list, last, line, store.CommentLines()[static_cast<size_t>(line)], 1);
     }
   }
   return list.empty() ? 0 : 1;
@@ -135,11 +142,11 @@ int InsertLineParts(CCnvBase& store, const std::vector<std::u16string>& cmds,
   }
   const int count = store.LineCount();
   const size_t at =
-      index >= 0 && index < count ? static_cast<size_t>(index) : store.m_cmdLines.size();
-  store.m_cmdLines.insert(store.m_cmdLines.begin() + static_cast<ptrdiff_t>(at), cmds.begin(),
-                          cmds.end());
-  store.m_commentLines.insert(store.m_commentLines.begin() + static_cast<ptrdiff_t>(at),
-                              comments.begin(), comments.end());
+      index >= 0 && index < count ? static_cast<size_t>(index) : store.CmdLines().size();
+  std::vector<std::u16string>& cmd = LineStoreEdits::Cmd(store);
+  std::vector<std::u16string>& comment = LineStoreEdits::Comment(store);
+  cmd.insert(cmd.begin() + static_cast<ptrdiff_t>(at), cmds.begin(), cmds.end());
+  comment.insert(comment.begin() + static_cast<ptrdiff_t>(at), comments.begin(), comments.end());
   NoteLinesInserted(store, at, cmds.size());
   return 1;
 }
@@ -151,13 +158,45 @@ int AppendCommentLines(CCnvBase& store, const std::vector<std::u16string>& lines
 void DeleteLine(CCnvBase& store, int index) {
   if (index < 0 || index >= store.LineCount()) return;
   NoteLinesDeleting(store, {static_cast<size_t>(index)});
-  store.m_cmdLines.erase(store.m_cmdLines.begin() + index);
-  store.m_commentLines.erase(store.m_commentLines.begin() + index);
+  LineStoreEdits::Cmd(store).erase(LineStoreEdits::Cmd(store).begin() + index);
+  LineStoreEdits::Comment(store).erase(LineStoreEdits::Comment(store).begin() + index);
 }
 
 void SetCommandPart(CCnvBase& store, int index, std::u16string text) {
   NoteLineChanging(store, static_cast<size_t>(index));
-  store.m_cmdLines[static_cast<size_t>(index)] = std::move(text);
+  LineStoreEdits::Cmd(store)[static_cast<size_t>(index)] = std::move(text);
+}
+
+int DeleteMatchedLines(CCnvBase& converter, const CCnvMatchList& list) {
+  // The distinct lines the records name, in ascending order: a line found in
+  // both of its parts, or records out of order, must not remove a line no
+  // record names. One pass then moves every kept line once.
+  std::vector<std::size_t> drop;
+  drop.reserve(list.size());
+  for (const CCnvMatch& record : list) {
+    if (record.m_line >= 0 && record.m_line < converter.LineCount())
+      drop.push_back(static_cast<std::size_t>(record.m_line));
+  }
+  std::sort(drop.begin(), drop.end());
+  drop.erase(std::unique(drop.begin(), drop.end()), drop.end());
+  if (drop.empty()) return 1;
+  NoteLinesDeleting(converter, drop);
+  std::vector<std::u16string>& cmd = LineStoreEdits::Cmd(converter);
+  std::vector<std::u16string>& comment = LineStoreEdits::Comment(converter);
+  std::size_t to = drop.front();
+  std::size_t next = 0;  // the next line to drop
+  for (std::size_t from = to; from < cmd.size(); ++from) {
+    if (next < drop.size() && drop[next] == from) {
+      ++next;
+      continue;
+    }
+    cmd[to] = std::move(cmd[from]);
+    comment[to] = std::move(comment[from]);
+    ++to;
+  }
+  cmd.resize(to);
+  comment.resize(to);
+  return 1;
 }
 
 std::u16string TextBeforeQuote(std::u16string_view text) {
@@ -184,7 +223,7 @@ LiteralLines::LiteralLines(const CCnvBase& store, std::vector<std::u16string> li
 }
 
 void LiteralLines::File(const CCnvBase& store, int32_t index) {
-  const std::u16string& cmd = store.m_cmdLines[static_cast<size_t>(index)];
+  const std::u16string& cmd = store.CmdLines()[static_cast<size_t>(index)];
   // A text too long for a scan's positions is filed everywhere: it may hold
   // any of them.
   const bool tooLong = cmd.size() > static_cast<size_t>(std::numeric_limits<int32_t>::max());
@@ -217,7 +256,7 @@ int LiteralLines::FindUpTo(CCnvBase& store, std::u16string_view pattern, CCnvMat
   list.clear();
   for (const int32_t i : *candidates) {
     if (list.size() >= limit) break;
-    const std::u16string& cmd = store.m_cmdLines[static_cast<size_t>(i)];
+    const std::u16string& cmd = store.CmdLines()[static_cast<size_t>(i)];
     if (searcher.Match(cmd)) AppendGroup0(list, searcher.state(), i, cmd, 0);
   }
   return list.empty() ? 0 : 1;

@@ -113,6 +113,9 @@ void DeleteLine(CCnvBase& store, int index);
 // Steps change lines in place only through this, so that the conversion
 // report sees the old text.
 void SetCommandPart(CCnvBase& store, int index, std::u16string text);
+// Removes the line of every record (both parts), each line once whatever the
+// order of the records; records outside the store are ignored. Always 1.
+int DeleteMatchedLines(CCnvBase& store, const CCnvMatchList& list);
 
 // The lines of a store whose command part holds one of a few literals,
 // kept by literal as positions in store order. A step that searches the
@@ -135,6 +138,9 @@ class LiteralLines {
              const std::vector<std::u16string>& comments, int index);
   // SetCommandPart, and the line filed anew.
   void SetCommandPart(CCnvBase& store, int index, std::u16string text);
+  // Removes the line of every record (both parts), each line once whatever the
+  // order of the records; records outside the store are ignored. Always 1.
+  int DeleteMatchedLines(CCnvBase& store, const CCnvMatchList& list);
 
  private:
   // Files line `index` of `store` under each literal its command part holds.

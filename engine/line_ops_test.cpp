@@ -1,4 +1,5 @@
 #include "engine/line_ops.h"
+#include "engine/store_test_support.h"
 
 #include <gtest/gtest.h>
 
@@ -9,16 +10,6 @@
 namespace {
 
 using Lines = std::vector<std::u16string>;
-
-class Store : public CCnvBase {
- public:
-  Store() = default;
-  // Each text is split into its two parts as a load would split it.
-  explicit Store(const Lines& lines) { AppendLines(lines); }
-  int ConvertLanProvider() override { return 1; }
-  int ConvertPpProvider() override { return 1; }
-  int ConvertSystemSettings() override { return 1; }
-};
 
 // A record as a comparable tuple: line, group text, start, end, in comment.
 using Record = std::tuple<int, std::u16string, int, int, int>;
@@ -216,16 +207,16 @@ TEST(InsertLines, PlacesAndParts) {
     SCOPED_TRACE(c.name);
     Store store({u"a", u"b"});
     EXPECT_EQ(InsertLines(store, {u"x", u"y"}, c.index, c.asComment), 1);
-    EXPECT_EQ(store.m_cmdLines, c.cmds);
-    EXPECT_EQ(store.m_commentLines, c.comments);
+    EXPECT_EQ(store.CmdLines(), c.cmds);
+    EXPECT_EQ(store.CommentLines(), c.comments);
   }
   Store store({u"a"});
   EXPECT_EQ(AppendCommentLines(store, {u"# one", u"# two"}), 1);
-  EXPECT_EQ(store.m_cmdLines, (Lines{u"a", u"", u""}));
-  EXPECT_EQ(store.m_commentLines, (Lines{u"", u"# one", u"# two"}));
+  EXPECT_EQ(store.CmdLines(), (Lines{u"a", u"", u""}));
+  EXPECT_EQ(store.CommentLines(), (Lines{u"", u"# one", u"# two"}));
   EXPECT_EQ(InsertLineParts(store, {u"x", u""}, {u"", u"# y"}, 1), 1);
-  EXPECT_EQ(store.m_cmdLines, (Lines{u"a", u"x", u"", u"", u""}));
-  EXPECT_EQ(store.m_commentLines, (Lines{u"", u"", u"# y", u"# one", u"# two"}));
+  EXPECT_EQ(store.CmdLines(), (Lines{u"a", u"x", u"", u"", u""}));
+  EXPECT_EQ(store.CommentLines(), (Lines{u"", u"", u"# y", u"# one", u"# two"}));
   // Parts that do not pair up are refused, the store left as it is.
   EXPECT_EQ(InsertLineParts(store, {u"x"}, {}, 0), 0);
   EXPECT_EQ(store.m_error, kCnvOperationError);
@@ -297,6 +288,41 @@ TEST(TextBefore, QuoteAndSyslog) {
   };
   for (const auto& c : syslog) {
     EXPECT_EQ(TextBeforeSyslog(c.text), c.result) << Utf16ToUtf8(c.text);
+  }
+}
+
+// The records of `lines` in the given order, each on the command part.
+CCnvMatchList RecordsOn(std::initializer_list<int> lines) {
+  CCnvMatchList list;
+  for (int line : lines) list.emplace_back(line, u"", 0, 0, 0);
+  return list;
+}
+
+TEST(LineOpsTest, DeleteMatchedLinesRemovesEachNamedLineOnce) {
+  const Lines store = {u"l0 # c0", u"l1", u"l2 # c2", u"l3", u"l4 # c4"};
+  const struct {
+    const char* name;
+    CCnvMatchList records;
+    Lines kept;
+  } cases[] = {
+      {"ascending, as FindLines gives them", RecordsOn({1, 2}), {u"l0 # c0", u"l3", u"l4 # c4"}},
+      {"last line", RecordsOn({4}), {u"l0 # c0", u"l1", u"l2 # c2", u"l3"}},
+      {"every line", RecordsOn({0, 1, 2, 3, 4}), {}},
+      {"none", RecordsOn({}), store},
+      // A line found in both of its parts, and records in any order, still
+      // remove only the lines they name.
+      {"one line twice", RecordsOn({2, 2}), {u"l0 # c0", u"l1", u"l3", u"l4 # c4"}},
+      {"descending", RecordsOn({3, 0}), {u"l1", u"l2 # c2", u"l4 # c4"}},
+      {"mixed order", RecordsOn({2, 0, 4, 0}), {u"l1", u"l3"}},
+      {"out of range", RecordsOn({-1, 1, 5}), {u"l0 # c0", u"l2 # c2", u"l3", u"l4 # c4"}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    Store converter(store);
+    const Store expected(c.kept);
+    EXPECT_EQ(DeleteMatchedLines(converter, c.records), 1);
+    EXPECT_EQ(converter.CmdLines(), expected.CmdLines());
+    EXPECT_EQ(converter.CommentLines(), expected.CommentLines());
   }
 }
 

@@ -44,7 +44,7 @@ TEST_F(Listing, LinesStayLoaded) {
   CCnvTFTP converter;
   ASSERT_EQ(converter.Load(Path("in.txt")), 1);
   EXPECT_EQ(converter.LineCount(), 3);
-  EXPECT_EQ(converter.m_cmdLines[2], u"ip lan1");
+  EXPECT_EQ(converter.CmdLines()[2], u"ip lan1");
 }
 
 TEST_F(Listing, MissingFile) {

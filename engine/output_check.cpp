@@ -110,8 +110,8 @@ class Checker {
   bool HeaderOnce() {
     const Text header(kOutputHeader);
     std::u16string scratch;
-    for (size_t i = 0; i < store_.m_cmdLines.size(); ++i) {
-      if (store_.m_commentLines[i].size() + store_.m_cmdLines[i].size() != header.size()) continue;
+    for (size_t i = 0; i < store_.CmdLines().size(); ++i) {
+      if (store_.CommentLines()[i].size() + store_.CmdLines()[i].size() != header.size()) continue;
       if (store_.JoinedLine(i, scratch) != header) continue;
       return Fail(i, Said(u"one header line: output line {1} is the header line again (an output "
                           u"has it once, as line 1)",
@@ -123,9 +123,9 @@ class Checker {
   bool RuleNumbersOnce() {
     Definitions rules;
     Definitions categories;
-    for (size_t i = 0; i < store_.m_cmdLines.size(); ++i) {
+    for (size_t i = 0; i < store_.CmdLines().size(); ++i) {
       bool category = false;
-      const Text number = RuleNumber(store_.m_cmdLines[i], category);
+      const Text number = RuleNumber(store_.CmdLines()[i], category);
       if (number.empty()) continue;
       const auto& defined = (category ? categories : rules).Add(number, i);
       if (defined.count <= (category ? allowance_.categoryDefinitions : allowance_.ruleDefinitions))
@@ -146,14 +146,14 @@ class Checker {
 
   bool ProvidersInTheirPps() {
     std::unordered_set<std::u16string> pps;
-    for (const std::u16string& command : store_.m_cmdLines) {
+    for (const std::u16string& command : store_.CmdLines()) {
       const Text number = NumberAfter(command, u"pp select ");
       if (!number.empty()) pps.emplace(number);
     }
     // The PP whose lines the scan is in; empty outside every PP.
     std::u16string current;
-    for (size_t i = 0; i < store_.m_cmdLines.size(); ++i) {
-      const Text command = store_.m_cmdLines[i];
+    for (size_t i = 0; i < store_.CmdLines().size(); ++i) {
+      const Text command = store_.CmdLines()[i];
       const Text start = SkipBlanks(command);
       if (start.starts_with(u"pp select ")) {
         current = NumberAfter(command, u"pp select ");
@@ -192,9 +192,9 @@ class Checker {
 OutputCheckAllowance InputAllowance(const CCnvBase& store) {
   Definitions rules;
   Definitions categories;
-  for (size_t i = 0; i < store.m_cmdLines.size(); ++i) {
+  for (size_t i = 0; i < store.CmdLines().size(); ++i) {
     bool category = false;
-    const Text number = RuleNumber(store.m_cmdLines[i], category);
+    const Text number = RuleNumber(store.CmdLines()[i], category);
     if (!number.empty()) (category ? categories : rules).Add(number, i);
   }
   return {rules.most, categories.most};

@@ -1,6 +1,7 @@
 // The last check of a conversion: each rule on converted lines that keep it
 // and on lines that break it, with the line it must name.
 #include "engine/output_check.h"
+#include "engine/store_test_support.h"
 
 #include <gtest/gtest.h>
 
@@ -10,13 +11,6 @@
 #include "engine/strutil.h"
 
 namespace {
-
-class Store : public CCnvBase {
- public:
-  int ConvertLanProvider() override { return 1; }
-  int ConvertPpProvider() override { return 1; }
-  int ConvertSystemSettings() override { return 1; }
-};
 
 struct CheckRow {
   const char* name;

@@ -20,10 +20,10 @@
 // differs from its old one, the old lines the step removed are deletes and
 // the lines it added are inserts; between two kept lines, the removed and
 // the added lines are aligned exactly, so that a line taken out and put
-// back unchanged counts as kept. No copy of the store is held: a hash of
-// every line, taken before the step, shows whether a step changed a line
-// without the line operations, which makes the step's edits incomplete
-// and gives the notice "report-incomplete".
+// back unchanged counts as kept. No copy of the store is held: the store's
+// lines change only through those operations. Should what they told not
+// fit the store after a step (a fault of the operations), the step's edits
+// are incomplete and the report gets the notice "report-incomplete".
 class ReportRecorder {
  public:
   ReportRecorder(ConversionReport& report, int32_t shape, const CCnvBase& store);
@@ -63,7 +63,6 @@ class ReportRecorder {
 
   ConversionReport& report_;
   ReportStep* step_ = nullptr;    // the running step
-  std::vector<uint32_t> hashes_;  // hash of each line before the running step
   std::vector<int32_t> origins_;  // input line of each line before the running step
   std::vector<int32_t> moved_;    // per store line: its line before the step, -1 if added
   std::unordered_map<size_t, std::u16string> oldTexts_;  // by line before the step
@@ -73,8 +72,5 @@ class ReportRecorder {
   int32_t index_ = 0;
   bool incomplete_ = false;
 };
-
-// The hash of a store line the recorder compares, of both parts.
-uint32_t StoreLineHash(const std::u16string& cmd, const std::u16string& comment);
 
 #endif  // CNV_ENGINE_REPORT_RECORDER_H_

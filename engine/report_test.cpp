@@ -116,26 +116,6 @@ TEST(ReportRecorderTest, EditsAndInputLinesFollowTheLineOperations) {
   EXPECT_TRUE(engine.report.steps[4].edits.empty());
 }
 
-TEST(ReportRecorderTest, ChangesAroundTheLineOperationsMakeTheReportIncomplete) {
-  const Step raw[] = {
-      [](CCnvBase& s) {
-        s.m_cmdLines[1] = u"raw";
-        return 1;
-      },
-      [](CCnvBase& s) {
-        s.m_cmdLines.pop_back();
-        s.m_commentLines.pop_back();
-        return 1;
-      },
-  };
-  for (const Step& step : raw) {
-    ScriptedEngine engine("a\nb\n", step);
-    ASSERT_EQ(engine.RunSteps(), 1);
-    ASSERT_EQ(engine.report.steps[3].notices.size(), 1u);
-    EXPECT_EQ(engine.report.steps[3].notices[0].code, "report-incomplete");
-  }
-}
-
 TEST(ReportRecorderTest, AFailureWithoutReasonGetsTheEnginesAndLaterStepsDoNotRun) {
   ScriptedEngine engine("a\n", [](CCnvBase& s) {
     s.SetError(kCnvOperationError);

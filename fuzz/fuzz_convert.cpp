@@ -86,7 +86,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (!engine.m_converter) std::abort();  // the input file exists
     const int result = engine.Convert(out);
     const CCnvBase& cnv = *engine.m_converter;
-    if (cnv.m_cmdLines.size() != cnv.m_commentLines.size()) std::abort();
+    if (cnv.CmdLines().size() != cnv.CommentLines().size()) std::abort();
     if (result != 1 && result != 0) std::abort();
     converted = result == 1;
   } catch (const FileError&) {

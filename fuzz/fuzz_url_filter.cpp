@@ -78,9 +78,9 @@ std::string Line(Reader& r) {
 // mention URLs: the step must leave them alone.
 std::vector<std::u16string> OtherLines(const CCnvBase& cnv) {
   std::vector<std::u16string> lines;
-  for (size_t i = 0; i < cnv.m_cmdLines.size(); ++i) {
-    if (cnv.m_cmdLines[i].find(u"url") != std::u16string::npos) continue;
-    lines.push_back(cnv.m_cmdLines[i] + u'\n' + cnv.m_commentLines[i]);
+  for (size_t i = 0; i < cnv.CmdLines().size(); ++i) {
+    if (cnv.CmdLines()[i].find(u"url") != std::u16string::npos) continue;
+    lines.push_back(cnv.CmdLines()[i] + u'\n' + cnv.CommentLines()[i]);
   }
   return lines;
 }
@@ -90,15 +90,12 @@ std::vector<std::u16string> OtherLines(const CCnvBase& cnv) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   Reader r(data, size);
   CCnvGUI cnv;
-  while (!r.done() && cnv.m_cmdLines.size() < 64) {
-    std::u16string cmd, comment;
-    SplitComment(Utf8ToUtf16(Line(r)), cmd, comment);
-    cnv.m_cmdLines.push_back(cmd);
-    cnv.m_commentLines.push_back(comment);
-  }
+  std::vector<std::u16string> input;
+  while (!r.done() && input.size() < 64) input.push_back(Utf8ToUtf16(Line(r)));
+  cnv.AppendLines(input);
   const std::vector<std::u16string> others = OtherLines(cnv);
   const int result = ConvertUrlFilter(cnv);
-  if (cnv.m_cmdLines.size() != cnv.m_commentLines.size()) std::abort();
+  if (cnv.CmdLines().size() != cnv.CommentLines().size()) std::abort();
   if (OtherLines(cnv) != others) std::abort();
   if (result != 1 && !(result == 0 && cnv.m_error == 2)) std::abort();
   return 0;

@@ -12,6 +12,7 @@
 
 #include "engine/cnv_base.h"
 #include "engine/line_ops.h"
+#include "engine/store_test_support.h"
 #include "regex/search_test_support.h"
 
 namespace {
@@ -393,21 +394,6 @@ TEST(SharedSearchProgramTest, ThreadsGetTheSpansOfAFreshCompile) {
   EXPECT_LE(SharedSearchProgramCount(), kMaxSharedPrograms);
 }
 
-class Store : public CCnvBase {
- public:
-  explicit Store(const std::string& path) {
-    for (const std::u16string& line : ReadGeneratedLines(path)) {
-      std::u16string cmd, comment;
-      SplitComment(line, cmd, comment);
-      m_cmdLines.push_back(std::move(cmd));
-      m_commentLines.push_back(std::move(comment));
-    }
-  }
-  int ConvertLanProvider() override { return 1; }
-  int ConvertPpProvider() override { return 1; }
-  int ConvertSystemSettings() override { return 1; }
-};
-
 // What FindLines gives, computed with the plain interpreter line by line.
 CCnvMatchList PlainFindLines(const CCnvBase& store, std::u16string_view pattern,
                              int includeComments) {
@@ -422,8 +408,8 @@ CCnvMatchList PlainFindLines(const CCnvBase& store, std::u16string_view pattern,
     }
   };
   for (int i = 0; i < store.LineCount(); ++i) {
-    record(i, store.m_cmdLines[static_cast<size_t>(i)], 0);
-    if (includeComments != 0) record(i, store.m_commentLines[static_cast<size_t>(i)], 1);
+    record(i, store.CmdLines()[static_cast<size_t>(i)], 0);
+    if (includeComments != 0) record(i, store.CommentLines()[static_cast<size_t>(i)], 1);
   }
   return list;
 }
@@ -441,7 +427,7 @@ void ExpectSameRecords(const CCnvMatchList& got, const CCnvMatchList& expected) 
 
 TEST(AcceleratedLineSearchTest, FindLinesGivesTheRecordsOfThePlainInterpreter) {
   for (const std::string& path : GeneratedConfigurations()) {
-    Store store(path);
+    Store store(ReadGeneratedLines(path));
     ASSERT_GT(store.LineCount(), 1000) << path;
     for (const ConverterPattern& p : ConverterPatterns()) {
       for (int includeComments : {0, 1}) {
@@ -466,7 +452,7 @@ TEST(AcceleratedLineSearchTest, SectionHeadersAreFoundAsByThePlainInterpreter) {
   const std::vector<std::u16string> header = {u"{#+[ \t]*}", u"{#+[ \t]*PP configuration[ \t]*}",
                                               u"{#+[ \t]*}"};
   for (const std::string& path : GeneratedConfigurations()) {
-    Store store(path);
+    Store store(ReadGeneratedLines(path));
     CCnvMatchList list;
     FindLineSequence(store, header, list);
     // Plain: every start line, command parts and comment parts apart.
@@ -477,7 +463,7 @@ TEST(AcceleratedLineSearchTest, SectionHeadersAreFoundAsByThePlainInterpreter) {
     for (int s = 0; s + 3 <= store.LineCount(); ++s) {
       for (int inComment : {0, 1}) {
         const std::vector<std::u16string>& parts =
-            inComment ? store.m_commentLines : store.m_cmdLines;
+            inComment ? store.CommentLines() : store.CmdLines();
         bool all = true;
         for (int k = 0; k < 3 && all; ++k) {
           all = MatchPattern(compiled[static_cast<size_t>(k)],
