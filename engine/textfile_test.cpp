@@ -2,11 +2,20 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+
 #include "engine/file_error.h"
 #include "engine/file_test_support.h"
 #include "engine/strutil.h"
 
 namespace {
+
+// The system's code of a full disk, which the write fault stands for.
+#ifdef _WIN32
+constexpr int kDiskFullError = 112;  // ERROR_DISK_FULL
+#else
+constexpr int kDiskFullError = ENOSPC;
+#endif
 
 using Lines = std::vector<std::u16string>;
 
@@ -286,12 +295,13 @@ TEST_F(TextFileTest, FailedWriteKeepsTheOldOutput) {
     const char* encoding;
     long long faultAfter;
     Lines lines;
+    int systemError;  // the fault stands for a full disk; a character is no system error
   } cases[] = {
-      {"fault in the first line", "UTF-8", 3, many},
-      {"fault after many buffers", "UTF-8", 40000, many},
-      {"fault at the very end", "UTF-8", 2000 * 30 - 1, many},
-      {"character cp932 lacks", "CP932", -1, {u"ip lan1", u"description 1 caf\u00e9"}},
-      {"unpaired surrogate", "UTF-8", -1, {u"a\xd800"}},
+      {"fault in the first line", "UTF-8", 3, many, kDiskFullError},
+      {"fault after many buffers", "UTF-8", 40000, many, kDiskFullError},
+      {"fault at the very end", "UTF-8", 2000 * 30 - 1, many, kDiskFullError},
+      {"character cp932 lacks", "CP932", -1, {u"ip lan1", u"description 1 caf\u00e9"}, 0},
+      {"unpaired surrogate", "UTF-8", -1, {u"a\xd800"}, 0},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -304,6 +314,7 @@ TEST_F(TextFileTest, FailedWriteKeepsTheOldOutput) {
     } catch (const FileError& e) {
       EXPECT_EQ(e.kind(), FileError::Kind::DiskFull);
       EXPECT_EQ(e.path(), Path("out.txt"));
+      EXPECT_EQ(e.systemError(), c.systemError);
     }
     SetWriteFaultAfterBytes(-1);
     EXPECT_EQ(ReadBytes(Path("out.txt")), old);
@@ -328,7 +339,12 @@ TEST_F(TextFileTest, FaultSeamCountsBytes) {
 #ifdef __linux__
 TEST_F(TextFileTest, FullDeviceIsADiskFullError) {
   if (!std::filesystem::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
-  EXPECT_THROW(WriteTextLines("/dev/full", {u"x"}), FileError);
+  try {
+    WriteTextLines("/dev/full", {u"x"});
+    ADD_FAILURE() << "no error";
+  } catch (const FileError& e) {
+    EXPECT_EQ(e.systemError(), ENOSPC);
+  }
 }
 
 // A read that fails after the open is an error naming the file, never a

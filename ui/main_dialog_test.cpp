@@ -281,6 +281,51 @@ TEST_F(MainDialogTest, FileErrorIsReportedWithThePathAndTheDialogRecovers) {
   EXPECT_EQ(prompts.boxes[1].text, Message(kIdsConvertSucceeded));
 }
 
+// The result box adds what the report says, worded as the command-line
+// tool words it: a conversion's notices (the first ten, then how many more)
+// and a failure's reason with its line.
+TEST_F(MainDialogTest, ResultBoxAddsTheReport) {
+  auto dir = UiTestDir();
+  const std::wstring input = (dir / "router.txt").wstring();
+  std::string rules;  // rules 1 to 12 that no binding names, and one it does
+  std::wstring listed;
+  for (int n = 1; n <= 13; ++n) rules += "url filter " + std::to_string(n) + " pass *\n";
+  for (int n = 1; n <= 10; ++n) {
+    listed += L"\n注意 url-rule-dropped (" + std::to_wstring(n) + L" 行目): ルール " +
+              std::to_wstring(n) +
+              L" を使う URL フィルターの適用設定がないため、この行は出力しません。";
+  }
+  const std::wstring tool =
+      L"\nすべての注意は、コマンドライン版で確認できます（何も書き込みません）："
+      L"cnvqdn570conf -n --report \"" +
+      input + L"\"";
+  const struct {
+    std::string bytes;
+    std::wstring text;
+  } cases[] = {
+      {rules + "url lan1 filter in 13\n", Message(kIdsConvertSucceeded) +
+                                              L"\n\n注意が 12 件あります：" + listed +
+                                              L"\nほかに 2 件あります。" + tool},
+      {"url filter 1 pass *\nurl filter 2 pass *\nurl lan1 filter in 2\n",
+       Message(kIdsConvertSucceeded) + L"\n\n注意が 1 件あります：" +
+           listed.substr(0, listed.find(L"\n", 1)) + tool},
+      {"pp select 2\n description pp \"PRV/PPPoE/1:Hikari\"\n pp enable 2\n",
+       Message(kIdsErrorNotConvertible) +
+           L"\n\n理由（2 行目）：PP 2 に PRV/PPPoE のマーカーがありますが、"
+           L"「dns server select 500002 ... restrict pp 2」の行がありません。"},
+  };
+  for (const auto& c : cases) {
+    WriteBytes(dir / "router.txt", c.bytes);
+    std::filesystem::remove(dir / "qdn570-config.txt");
+    Drop({input});
+    prompts.boxes.clear();
+    Click(IDC_BUTTON_CONVERT);
+    ASSERT_EQ(prompts.boxes.size(), 1u) << c.bytes;
+    EXPECT_EQ(prompts.boxes[0].text, c.text) << c.bytes;
+    EXPECT_EQ(prompts.boxes[0].type, static_cast<UINT>(MB_OK | MB_ICONINFORMATION)) << c.bytes;
+  }
+}
+
 TEST_F(MainDialogTest, EnterAndEscapeDoNothing) {
   auto dir = UiTestDir();
   WriteBytes(dir / "router.txt", SjisInput());
