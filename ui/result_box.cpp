@@ -22,14 +22,18 @@ std::wstring NoticesText(const ConversionReport& report, const std::wstring& inp
   if (lines.empty()) return {};
   std::u16string text = Tr16(lines.size() == 1 ? "There is {1} notice:" : "There are {1} notices:",
                              {Decimal(lines.size())});
-  for (size_t i = 0; i < lines.size() && i < kNoticesShown; ++i) text += u"\n" + lines[i];
+  const auto add = [&text](const std::u16string& line) {
+    text += u'\n';
+    text += line;
+  };
+  for (size_t i = 0; i < lines.size() && i < kNoticesShown; ++i) add(lines[i]);
   if (lines.size() > kNoticesShown) {
-    text += u"\n" + Tr16("... and {1} more.", {Decimal(lines.size() - kNoticesShown)});
+    add(Tr16("... and {1} more.", {Decimal(lines.size() - kNoticesShown)}));
   }
-  text += u"\n" + Tr16(
-                      "The command-line tool lists them all and writes nothing: "
-                      "cnvqdn570conf -n --report \"{1}\"",
-                      {ToU16(inputPath)});
+  add(
+      Tr16("The command-line tool lists them all and writes nothing: "
+           "cnvqdn570conf -n --report \"{1}\"",
+           {ToU16(inputPath)}));
   return ToWide(text);
 }
 
