@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <cwchar>
 #include <filesystem>
 #include <map>
 #include <memory>
@@ -46,15 +47,12 @@ std::wstring WithPath(int id, const std::wstring& path) {
   return text;
 }
 
-// The system's words for a full disk in its UI language, which the file
-// layer's write fault stands for.
+// The system's words for a full disk, which the write fault stands for.
 std::wstring DiskFullReason() {
   wchar_t text[256] = {};
   FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
                  ERROR_DISK_FULL, 0, text, 256, nullptr);
-  std::wstring reason(text);
-  while (!reason.empty() && (reason.back() == L'\n' || reason.back() == L'\r')) reason.pop_back();
-  return reason;
+  return std::wstring(text, wcscspn(text, L"\r\n"));
 }
 
 // ------------------------------------------------------------- the files
@@ -330,10 +328,7 @@ std::vector<Box> ExpectedBoxes(const Row& row, const Case& c) {
     question.replace(question.find(L"%s"), 2, output.filename().wstring());
     boxes.push_back({question, MB_YESNO | MB_ICONEXCLAMATION});
   }
-  // Below its message, after an empty line, a box adds the notices of a
-  // conversion, the reason of a refusal and the system's reason of a failed
-  // write.
-  std::wstring more;
+  std::wstring more;  // a conversion's notice, below its message after an empty line
   if (row.notice != nullptr) {
     more = L"\n\n注意が 1 件あります：\n" + std::wstring(row.notice) +
            L"\nすべての注意は、コマンドライン版で確認できます（何も書き込みません）："
