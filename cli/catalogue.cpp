@@ -6,8 +6,9 @@
 #include <string_view>
 #include <unordered_map>
 
-#include "cli/cli.h"
+#include "engine/file_error.h"
 #include "engine/strutil.h"
+#include "engine/textfile.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -151,6 +152,14 @@ std::string_view Translated(std::string_view english) {
   const auto& table = Japanese();
   const auto found = table.find(english);
   return found == table.end() ? english : found->second;
+}
+
+std::string TerminalText(const std::u16string& text) {
+  try {
+    return EncodeTextIn("", text);
+  } catch (const FileError&) {
+    return Utf16ToUtf8(text);
+  }
 }
 
 std::string Fill(std::string_view text, std::initializer_list<std::string_view> args) {

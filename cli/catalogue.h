@@ -35,6 +35,10 @@ std::string_view Translated(std::string_view english);
 std::string Fill(std::string_view text, std::initializer_list<std::string_view> args);
 std::u16string Fill(std::u16string_view text, std::initializer_list<std::u16string_view> args);
 
+// `text` in the terminal's character set (the locale's, whatever -e chose
+// for configuration files); UTF-8 when the locale cannot represent it.
+std::string TerminalText(const std::u16string& text);
+
 // `english` translated and in the terminal's character set, with {1}...
 // replaced by `args`, which already are bytes for the terminal (paths,
 // numbers).

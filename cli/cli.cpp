@@ -70,14 +70,6 @@ bool IsYesAnswer(const std::u16string& answer) {
   return word == u"y" || word == u"yes";
 }
 
-std::string TerminalText(const std::u16string& text) {
-  try {
-    return EncodeTextIn("", text);
-  } catch (const FileError&) {
-    return Utf16ToUtf8(text);
-  }
-}
-
 int RunCli(const std::vector<std::string>& args, std::istream& in, std::ostream& out,
            std::ostream& err, const OverwriteQuestion& ask, bool errIsTerminal,
            bool outIsTerminal) {

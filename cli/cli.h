@@ -41,8 +41,4 @@ std::string VersionText(int major, int minor, int build);
 // around them allowed.
 bool IsYesAnswer(const std::u16string& answer);
 
-// `text` in the terminal's character set (the locale's, whatever -e chose
-// for configuration files); UTF-8 when the locale cannot represent it.
-std::string TerminalText(const std::u16string& text);
-
 #endif  // CNV_CLI_CLI_H_

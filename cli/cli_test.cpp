@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/catalogue.h"
 #include "engine/cnv_base.h"
 #include "engine/file_test_support.h"
 #include "engine/strutil.h"

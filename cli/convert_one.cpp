@@ -11,6 +11,7 @@
 #include "cli/catalogue.h"
 #include "cli/diff.h"
 #include "cli/report_render.h"
+#include "cli/report_words.h"
 #include "cli/tool_io.h"
 #include "engine/cnv_base.h"
 #include "engine/engine.h"

@@ -94,14 +94,15 @@ void ExpectEntries(const std::set<std::string>& used, std::string_view context) 
   for (const std::string& text : entries) EXPECT_TRUE(used.count(text)) << "unused: " << text;
 }
 
-// Every text the tool's sources translate has its entry, and every entry
-// without context is one of them: the literals given to Tr, Tr16 and
-// Counted.
+// Every text the sources of both front ends translate has its entry, and
+// every entry without context is one of them: the literals given to Tr,
+// Tr16 and Counted.
 TEST(CatalogueTest, CoversTheTextsOfTheCode) {
   std::set<std::string> used;
   const std::regex call(R"re(\b(Tr16|Tr|Counted)\()re");
-  for (const char* name : {"cli.cpp", "convert_one.cpp", "fleet_run.cpp", "options.cpp",
-                           "report_render.cpp", "status_printer.cpp", "tool_io.cpp"}) {
+  for (const char* name :
+       {"cli.cpp", "convert_one.cpp", "fleet_run.cpp", "options.cpp", "report_render.cpp",
+        "report_words.cpp", "status_printer.cpp", "tool_io.cpp", "../ui/result_box.cpp"}) {
     AddCallTexts(fs::path(CNV_CLI_SOURCES) / name, call, used);
   }
   ExpectEntries(used, "");

@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "cli/catalogue.h"
+#include "cli/report_words.h"
 #include "engine/engine.h"
 #include "engine/strutil.h"
 
@@ -98,14 +99,6 @@ void EditLines(const ReportStep& step, std::vector<int32_t>& origins,
   }
   takeUpTo(SIZE_MAX);
   origins.swap(after);
-}
-
-std::u16string NoticeLine(const ReportNotice& notice) {
-  const std::u16string code = Utf8ToUtf16(notice.code);
-  const std::u16string text = Worded(notice.words, notice.text);
-  if (notice.inputLine <= 0) return Tr16("notice {1}: {2}", {code, text});
-  return Tr16("notice {1} (line {2}): {3}",
-              {code, Decimal(static_cast<size_t>(notice.inputLine)), text});
 }
 
 const char* ShapeName(int32_t shape) {
@@ -204,15 +197,6 @@ std::vector<std::u16string> ReportLines(const ConversionReport& report) {
   }
   for (const ReportNotice& notice : report.notices) lines.push_back(NoticeLine(notice));
   if (report.failure) lines.push_back(FailureLine(*report.failure));
-  return lines;
-}
-
-std::vector<std::u16string> NoticeLines(const ConversionReport& report) {
-  std::vector<std::u16string> lines;
-  for (const ReportStep& step : report.steps) {
-    for (const ReportNotice& notice : step.notices) lines.push_back(NoticeLine(notice));
-  }
-  for (const ReportNotice& notice : report.notices) lines.push_back(NoticeLine(notice));
   return lines;
 }
 

@@ -25,9 +25,6 @@ std::u16string FailureSuffix(const ConversionReport& report);
 // whole input.
 std::vector<std::u16string> ReportLines(const ConversionReport& report);
 
-// Every notice of the report, one line each ("notice CODE (line N): TEXT").
-std::vector<std::u16string> NoticeLines(const ConversionReport& report);
-
 // One run of the tool as the JSON document tells it.
 struct JsonRun {
   std::string input;                  // as given, UTF-8

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/catalogue.h"
 #include "cli/cli.h"
 #include "engine/file_test_support.h"
 #include "engine/strutil.h"

@@ -2,6 +2,7 @@
 
 #include <iostream>
 
+#include "cli/catalogue.h"
 #include "cli/cli.h"
 #include "engine/textfile.h"
 

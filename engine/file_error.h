@@ -16,11 +16,18 @@ class FileError : public std::runtime_error {
   };
 
   // `detail` says what went wrong, in UTF-8 (it names the line where known).
-  FileError(Kind kind, std::filesystem::path path, const std::string& detail)
-      : std::runtime_error(detail), kind_(kind), path_(std::move(path)) {}
+  // `systemError` is the system's code for the failure where there is one
+  // (errno on POSIX, GetLastError() on Windows), else 0; the front end
+  // words it, in the system's language.
+  FileError(Kind kind, std::filesystem::path path, const std::string& detail, int systemError = 0)
+      : std::runtime_error(detail),
+        kind_(kind),
+        path_(std::move(path)),
+        systemError_(systemError) {}
 
   Kind kind() const { return kind_; }
   const std::filesystem::path& path() const { return path_; }
+  int systemError() const { return systemError_; }
   // For input that is not valid in the character set in use: the name of
   // another common character set in which the whole input reads ("CP932",
   // "UTF-8"); empty when there is none.
@@ -30,6 +37,7 @@ class FileError : public std::runtime_error {
  private:
   Kind kind_;
   std::filesystem::path path_;
+  int systemError_;
   std::string readsAs_;
 };
 

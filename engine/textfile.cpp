@@ -47,6 +47,13 @@ std::error_code LastSystemError() {
 #endif
 }
 
+// The system's code of a full disk.
+#ifdef _WIN32
+constexpr int kDiskFullError = ERROR_DISK_FULL;
+#else
+constexpr int kDiskFullError = ENOSPC;
+#endif
+
 // Test seam: total of bytes a write may reach before it fails (negative:
 // no fault), and the bytes written so far by the current WriteTextLines.
 long long g_writeFaultAfter = -1;
@@ -330,10 +337,12 @@ bool ReadAllBytes(const fs::path& path, std::string& bytes, std::error_code& why
     DWORD got = 0;
     if (!ReadFile(file, buffer, sizeof buffer, &got, nullptr)) {
       // A pipe whose writer has closed its end is at its end.
-      if (GetLastError() == ERROR_BROKEN_PIPE) break;
+      const DWORD error = GetLastError();
+      if (error == ERROR_BROKEN_PIPE) break;
       CloseHandle(file);
       throw FileError(FileError::Kind::Generic, path,
-                      "read error after " + std::to_string(bytes.size()) + " bytes");
+                      "read error after " + std::to_string(bytes.size()) + " bytes",
+                      static_cast<int>(error));
     }
     if (got == 0) break;
     bytes.append(buffer, got);
@@ -606,10 +615,12 @@ bool ReadAllBytes(const fs::path& path, std::string& bytes, std::error_code& why
     const ssize_t got = read(fd, buffer, sizeof buffer);
     if (got < 0 && errno == EINTR) continue;
     if (got < 0) {
-      const std::string reason = std::strerror(errno);
+      const int error = errno;
       close(fd);
-      throw FileError(FileError::Kind::Generic, path,
-                      "read error after " + std::to_string(bytes.size()) + " bytes: " + reason);
+      throw FileError(
+          FileError::Kind::Generic, path,
+          "read error after " + std::to_string(bytes.size()) + " bytes: " + std::strerror(error),
+          error);
     }
     if (got == 0) break;
     bytes.append(buffer, static_cast<size_t>(got));
@@ -746,17 +757,22 @@ class ByteSink {
   void Flush() {
     std::string_view pending = buffer_;
     bool ok = true;
+    int error = 0;
     if (g_writeFaultAfter >= 0) {
       const long long room = std::max(0LL, g_writeFaultAfter - g_bytesWritten);
       if (static_cast<long long>(pending.size()) > room) {
         pending = pending.substr(0, static_cast<size_t>(room));
         ok = false;
+        error = kDiskFullError;  // the fault stands for a full disk
       }
     }
-    ok = file_.Write(pending.data(), pending.size()) && ok;
+    if (!file_.Write(pending.data(), pending.size())) {
+      ok = false;
+      error = LastSystemError().value();
+    }
     g_bytesWritten += static_cast<long long>(pending.size());
     buffer_.clear();
-    if (!ok) throw FileError(FileError::Kind::DiskFull, path_, "write failed (disk full?)");
+    if (!ok) throw FileError(FileError::Kind::DiskFull, path_, "write failed (disk full?)", error);
   }
 
  private:
@@ -948,7 +964,10 @@ bool WriteTextLines(const fs::path& path, std::size_t count, const LineSource& l
     sink.Append("\r\n");
   }
   sink.Flush();
-  if (!file.Finish()) throw FileError(FileError::Kind::DiskFull, path, "write failed (disk full?)");
+  if (!file.Finish()) {
+    throw FileError(FileError::Kind::DiskFull, path, "write failed (disk full?)",
+                    LastSystemError().value());
+  }
   if (!file.Commit()) {
     t_lastOutputOpenError = LastSystemError();
     return false;

@@ -85,8 +85,9 @@ void SetDiskWaitHooks(const DiskWaitHooks* hooks);
 void RemovePendingOutputFiles();
 
 // Test seam: makes the WriteTextLines calls that follow fail as on a full
-// disk once their output would pass `bytes` bytes (the bytes up to that
-// point are written first). A negative value switches the fault off.
+// disk (FileError with the system's code of a full disk) once their output
+// would pass `bytes` bytes (the bytes up to that point are written first).
+// A negative value switches the fault off.
 void SetWriteFaultAfterBytes(long long bytes);
 
 // Converts between the configured character set and UTF-16 (for messages

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <cwchar>
 #include <filesystem>
 #include <map>
 #include <memory>
@@ -44,6 +45,14 @@ std::wstring WithPath(int id, const std::wstring& path) {
   size_t at = text.find(L"%1");
   if (at != std::wstring::npos) text.replace(at, 2, path);
   return text;
+}
+
+// The system's words for a full disk, which the write fault stands for.
+std::wstring DiskFullReason() {
+  wchar_t text[256] = {};
+  FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                 ERROR_DISK_FULL, 0, text, 256, nullptr);
+  return std::wstring(text, wcscspn(text, L"\r\n"));
 }
 
 // ------------------------------------------------------------- the files
@@ -147,8 +156,9 @@ struct Row {
   void (*prepare)(Case&);
   bool asks;  // the overwrite question comes first; it is answered Yes
   Outcome outcome;
-  bool big = false;           // run through the program only
-  long long writeFault = -1;  // the file layer's write fault; run in this process only
+  bool big = false;                 // run through the program only
+  long long writeFault = -1;        // the file layer's write fault; run in this process only
+  const wchar_t* notice = nullptr;  // the one notice of a conversion, as the box lists it
 };
 
 // The bytes of a literal, NULs included.
@@ -177,6 +187,10 @@ void InputOf(Case& c, const std::string& bytes) {
   c.written = Unchanged(bytes);
 }
 
+const wchar_t kNotAConfiguration[] =
+    L"注意 not-a-configuration: 変換するものが見つからず、VLK250 のコンフィグのコマンド（ip、pp、"
+    L"dns、url など）で始まる行もありません。コンフィグではない可能性が高いです。";
+
 const Row kRows[] = {
     {"MissingInput", [](Case& c) { c.input = (c.dir / "missing.txt").wstring(); }, false,
      Outcome::kInputOpen},
@@ -194,7 +208,8 @@ const Row kRows[] = {
        c.locked.push_back(c.input);
      },
      false, Outcome::kInputOpen},
-    {"EmptyInput", [](Case& c) { InputOf(c, ""); }, false, Outcome::kSucceeded},
+    {"EmptyInput", [](Case& c) { InputOf(c, ""); }, false, Outcome::kSucceeded, false, -1,
+     kNotAConfiguration},
     {"BinaryInput",
      [](Case& c) {
        std::string bytes;
@@ -225,7 +240,7 @@ const Row kRows[] = {
      },
      false, Outcome::kReadError},
     {"TenMiBSingleLine", [](Case& c) { InputOf(c, std::string(10 << 20, '#')); }, false,
-     Outcome::kSucceeded, true},
+     Outcome::kSucceeded, true, -1, kNotAConfiguration},
     {"MillionLines", [](Case& c) { InputOf(c, ConfigLines(1000000)); }, false, Outcome::kSucceeded,
      true},
     // An earlier output given as the input, as the dialog writes it (code
@@ -313,9 +328,16 @@ std::vector<Box> ExpectedBoxes(const Row& row, const Case& c) {
     question.replace(question.find(L"%s"), 2, output.filename().wstring());
     boxes.push_back({question, MB_YESNO | MB_ICONEXCLAMATION});
   }
+  std::wstring more;  // a conversion's notice, below its message after an empty line
+  if (row.notice != nullptr) {
+    more = L"\n\n注意が 1 件あります：\n" + std::wstring(row.notice) +
+           L"\nすべての注意は、コマンドライン版で確認できます（何も書き込みません）："
+           L"cnvqdn570conf -n --report \"" +
+           c.input + L"\"";
+  }
   switch (row.outcome) {
     case Outcome::kSucceeded:
-      boxes.push_back({Message(kIdsConvertSucceeded), MB_OK | MB_ICONINFORMATION});
+      boxes.push_back({Message(kIdsConvertSucceeded) + more, MB_OK | MB_ICONINFORMATION});
       break;
     case Outcome::kInputOpen:
       boxes.push_back({Message(kIdsErrorInputOpen), MB_OK | MB_ICONINFORMATION});
@@ -327,11 +349,17 @@ std::vector<Box> ExpectedBoxes(const Row& row, const Case& c) {
       boxes.push_back({WithPath(kIdsFileErrorGeneric, c.input), MB_OK | MB_ICONEXCLAMATION});
       break;
     case Outcome::kAlreadyConverted:
-      boxes.push_back({Message(kIdsErrorAlreadyConverted), MB_OK | MB_ICONINFORMATION});
+      boxes.push_back({Message(kIdsErrorAlreadyConverted) +
+                           L"\n\n理由（1 行目）：1 行目が以前の出力のヘッダー行「" +
+                           ToWide(kOutputHeader) +
+                           L"」です。変換済みの QDN570 のコンフィグなので、もう一度変換すると"
+                           L"行を二重に書き換えてしまいます。",
+                       MB_OK | MB_ICONINFORMATION});
       break;
     case Outcome::kDiskFull:
-      boxes.push_back(
-          {WithPath(kIdsFileErrorDiskFull, output.wstring()), MB_OK | MB_ICONEXCLAMATION});
+      boxes.push_back({WithPath(kIdsFileErrorDiskFull, output.wstring()) +
+                           L"\n\nWindows が示す理由：" + DiskFullReason(),
+                       MB_OK | MB_ICONEXCLAMATION});
       break;
   }
   return boxes;

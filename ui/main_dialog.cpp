@@ -8,12 +8,14 @@
 #include <new>
 #include <vector>
 
+#include "engine/cnv_base.h"
 #include "engine/engine.h"
 #include "engine/file_error.h"
 #include "engine/messages.h"
 #include "engine/strutil.h"
 #include "ui/about_dialog.h"
 #include "ui/resource.h"
+#include "ui/result_box.h"
 #include "ui/ui_text.h"
 
 namespace {
@@ -258,26 +260,33 @@ void CCnvQDN570ConfDlg::RunConversion(const std::wstring& inputPath,
   std::wstring message;
   UINT icon = MB_ICONINFORMATION;
   std::unique_ptr<CCnvEngine> engine;
+  auto report = std::make_unique<ConversionReport>();
   try {
     engine = std::make_unique<CCnvEngine>(std::filesystem::path(inputPath));
+    engine->CollectReport(report.get());
     if (engine->Convert(std::filesystem::path(outputPath)) == 1) {
-      message = LoadUiString(kIdsConvertSucceeded);
+      message = WithMore(LoadUiString(kIdsConvertSucceeded), NoticesText(*report, inputPath));
     } else {
       std::u16string text;
       engine->GetErrorMessage(text);
-      message = ToWide(text);
+      // An output that cannot be created has no reason in the report.
+      const CCnvBase* converter = engine->converter();
+      const bool outputFailed = converter && converter->m_error == kCnvOutputOpen;
+      message = WithMore(ToWide(text), outputFailed ? std::wstring() : FailureText(*report));
     }
   } catch (const FileError& error) {
     // A read or write that failed after the file was opened: say which
-    // file it was.
+    // file it was, and why when the system said so.
     UINT id =
         error.kind() == FileError::Kind::DiskFull ? kIdsFileErrorDiskFull : kIdsFileErrorGeneric;
-    message = ReplacePlaceholder(LoadUiString(id), L"%1", error.path().wstring());
+    message = WithMore(ReplacePlaceholder(LoadUiString(id), L"%1", error.path().wstring()),
+                       SystemReasonText(error.systemError()));
     icon = MB_ICONEXCLAMATION;
   } catch (const std::bad_alloc&) {
     // A file too big for memory (it is read whole); the unwinding has
     // freed what was taken, so the dialog can say so and carry on.
     engine.reset();
+    report.reset();
     message = ReplacePlaceholder(LoadUiString(kIdsFileErrorGeneric), L"%1", inputPath);
     icon = MB_ICONEXCLAMATION;
   }

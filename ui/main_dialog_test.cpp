@@ -7,6 +7,7 @@
 
 #include <cstdlib>
 #include <deque>
+#include <utility>
 #include <vector>
 
 #include "engine/messages.h"
@@ -279,6 +280,42 @@ TEST_F(MainDialogTest, FileErrorIsReportedWithThePathAndTheDialogRecovers) {
   Click(IDC_BUTTON_CONVERT);
   ASSERT_EQ(prompts.boxes.size(), 2u);
   EXPECT_EQ(prompts.boxes[1].text, Message(kIdsConvertSucceeded));
+}
+
+// The result box adds what the report says, worded as the command-line
+// tool words it: a failure's reason with its line, and a conversion's
+// notices (the first ten, then how many more).
+TEST_F(MainDialogTest, ResultBoxAddsTheReport) {
+  auto dir = UiTestDir();
+  const std::wstring input = (dir / "router.txt").wstring();
+  std::string rules;  // no binding names rules 1 to 12
+  for (int n = 1; n <= 13; ++n) rules += "url filter " + std::to_string(n) + " pass *\n";
+  std::wstring listed;
+  for (int n = 1; n <= 10; ++n) {
+    listed += L"\n注意 url-rule-dropped (" + std::to_wstring(n) + L" 行目): ルール " +
+              std::to_wstring(n) +
+              L" を使う URL フィルターの適用設定がないため、この行は出力しません。";
+  }
+  const std::pair<std::string, std::wstring> cases[] = {
+      {"pp select 2\n description pp \"PRV/PPPoE/1:Hikari\"\n pp enable 2\n",
+       Message(kIdsErrorNotConvertible) +
+           L"\n\n理由（2 行目）：PP 2 に PRV/PPPoE のマーカーがありますが、"
+           L"「dns server select 500002 ... restrict pp 2」の行がありません。"},
+      {rules + "url lan1 filter in 13\n",
+       Message(kIdsConvertSucceeded) + L"\n\n注意が 12 件あります：" + listed +
+           L"\nほかに 2 件あります。\nすべての注意は、コマンドライン版で確認できます"
+           L"（何も書き込みません）：cnvqdn570conf -n --report \"" +
+           input + L"\""},
+  };
+  for (const auto& [bytes, text] : cases) {
+    WriteBytes(dir / "router.txt", bytes);
+    Drop({input});
+    prompts.boxes.clear();
+    Click(IDC_BUTTON_CONVERT);
+    ASSERT_EQ(prompts.boxes.size(), 1u) << bytes;
+    EXPECT_EQ(prompts.boxes[0].text, text) << bytes;
+    EXPECT_EQ(prompts.boxes[0].type, static_cast<UINT>(MB_OK | MB_ICONINFORMATION)) << bytes;
+  }
 }
 
 TEST_F(MainDialogTest, EnterAndEscapeDoNothing) {

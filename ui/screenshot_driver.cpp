@@ -1,10 +1,12 @@
 // Development tool for tools/screenshot-ui: starts the dialog program, puts
-// an input path into its input field and opens its version dialog, pausing
-// at each state until the caller has taken its screenshot.
-//   ui_driver PROGRAM.exe INPUT_PATH STEP_FOLDER
+// an input path into its input field and opens its version dialog; given a
+// configuration with notices, it then copies it to INPUT_PATH and converts
+// it, for the result box. It pauses at each state until the caller has taken
+// its screenshot.
+//   ui_driver PROGRAM.exe INPUT_PATH STEP_FOLDER [NOTICES_CONFIG]
 // At each state it creates STEP_FOLDER\NAME.ready, holding the dialog's frame
 // on the screen as WIDTHxHEIGHT+X+Y (for cutting the screenshot), and waits for
-// STEP_FOLDER\NAME.done (NAME: main, about).
+// STEP_FOLDER\NAME.done (NAME: main, about, notices).
 #include <windows.h>
 
 #include <cstdio>
@@ -59,11 +61,34 @@ bool Step(const std::filesystem::path& folder, const wchar_t* name, HWND dialog)
   return false;
 }
 
+// Converts `config`, copied to `input` (the output goes beside it, the
+// default name), and pauses at the result box; true when it was shown.
+bool ShowNotices(HWND main, DWORD pid, const std::filesystem::path& folder,
+                 const std::filesystem::path& config, const std::filesystem::path& input) {
+  std::error_code error;
+  std::filesystem::create_directories(input.parent_path(), error);
+  std::filesystem::copy_file(config, input, std::filesystem::copy_options::overwrite_existing,
+                             error);
+  std::filesystem::remove(input.parent_path() / L"qdn570-config.txt", error);
+  if (error) return false;
+  SendMessageW(GetDlgItem(main, IDC_EDIT_INPUT), WM_SETTEXT, 0,
+               reinterpret_cast<LPARAM>(input.c_str()));
+  PostMessageW(main, WM_COMMAND, MAKEWPARAM(IDC_BUTTON_CONVERT, BN_CLICKED),
+               reinterpret_cast<LPARAM>(GetDlgItem(main, IDC_BUTTON_CONVERT)));
+  HWND box = WaitForDialog(pid, main);
+  if (box == nullptr) return false;
+  Sleep(500);
+  const bool shown = Step(folder, L"notices", box);
+  PostMessageW(box, WM_COMMAND, IDOK, 0);
+  Sleep(500);
+  return shown;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
-  if (argc != 4) {
-    std::fprintf(stderr, "usage: ui_driver PROGRAM.exe INPUT_PATH STEP_FOLDER\n");
+  if (argc != 4 && argc != 5) {
+    std::fprintf(stderr, "usage: ui_driver PROGRAM.exe INPUT_PATH STEP_FOLDER [NOTICES_CONFIG]\n");
     return 2;
   }
   std::filesystem::path folder(argv[3]);
@@ -90,9 +115,12 @@ int wmain(int argc, wchar_t** argv) {
       HWND about = WaitForDialog(process.dwProcessId, main);
       if (about != nullptr) {
         Sleep(500);
-        if (Step(folder, L"about", about)) status = 0;
+        const bool shown = Step(folder, L"about", about);
         PostMessageW(about, WM_COMMAND, IDOK, 0);
         Sleep(500);
+        if (shown &&
+            (argc == 4 || ShowNotices(main, process.dwProcessId, folder, argv[4], argv[2])))
+          status = 0;
       }
     }
     PostMessageW(main, WM_CLOSE, 0, 0);
