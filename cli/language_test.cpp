@@ -146,7 +146,7 @@ TEST(CatalogueTest, JapaneseKeepsTheGlossary) {
     ASSERT_TRUE(file) << name;
     std::string line;
     for (int number = 1; std::getline(file, line); ++number) {
-      expectNone(line, name + (":" + std::to_string(number)));
+      expectNone(line, std::string(name) + ":" + std::to_string(number));
     }
   }
 }
