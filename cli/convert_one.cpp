@@ -151,13 +151,13 @@ std::u16string NoticeSummary(const ConversionReport& report) {
   std::u16string text = Tr16(notices.size() == 1 ? "{1} notice: " : "{1} notices: ",
                              {Utf8ToUtf16(std::to_string(notices.size()))});
   for (size_t i = 0; i < notices.size() && i < kShown; ++i) {
-    if (i > 0) text += u", ";
-    text += Utf8ToUtf16(notices[i]->code);
+    std::u16string item = Utf8ToUtf16(notices[i]->code);
     if (notices[i]->inputLine > 0) {
-      text += Tr16(" (line {1})", {Utf8ToUtf16(std::to_string(notices[i]->inputLine))});
+      item += Tr16(" (line {1})", {Utf8ToUtf16(std::to_string(notices[i]->inputLine))});
     }
+    text += i == 0 ? item : Tr16(", {1}", {item});
   }
-  if (notices.size() > kShown) text += u", ...";
+  if (notices.size() > kShown) text += Tr16(", {1}", {u"..."});
   return text;
 }
 
