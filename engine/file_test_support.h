@@ -13,16 +13,8 @@
 #include <vector>
 
 #include "convert/convert_test_support.h"
+#include "engine/bytes_test_support.h"
 #include "engine/textfile.h"
-
-inline void WriteBytes(const std::filesystem::path& path, const std::string& bytes) {
-  std::ofstream(path, std::ios::binary) << bytes;
-}
-
-inline std::string ReadBytes(const std::filesystem::path& path) {
-  std::ifstream f(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
-}
 
 // The names in a folder, to show that no temporary file was left behind.
 inline std::vector<std::string> FolderNames(const std::filesystem::path& dir) {
