@@ -253,8 +253,11 @@ inline int32_t TakeCandidate(const RequiredLiteral& literal, size_t second, cons
 
 }  // namespace
 
-int32_t FindLiteral(const RequiredLiteral& literal, const char16_t* text, int32_t len,
-                    int32_t from) {
+// Aligned to a cache line: most texts are a few dozen units, so a call is
+// mostly the way in and out, whose speed otherwise depends on where the
+// linker happens to place it (a quarter of a search's time, measured).
+[[gnu::aligned(64)]] int32_t FindLiteral(const RequiredLiteral& literal, const char16_t* text,
+                                         int32_t len, int32_t from) {
   const int32_t size = static_cast<int32_t>(literal.text.size());
   if (size == 0) return from <= len ? from : -1;
 #ifdef CNV_SEARCH_SSE2
