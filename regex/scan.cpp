@@ -5,6 +5,7 @@
 
 #include <bit>
 #include <cstring>
+#include <utility>
 
 #include "regex/search.h"
 
