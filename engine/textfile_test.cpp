@@ -209,37 +209,41 @@ TEST_F(TextFileTest, OverwriteReplacesTheOldContent) {
 // must pair up, or a seat would be lost or doubled, and the wait for the
 // file's own bytes comes before the file takes the output's name.
 TEST_F(TextFileTest, DiskWaitsArePairedAndPrecedeTheRename) {
-  struct Calls {
+  struct Calls final : DiskWaitListener {
+    explicit Calls(std::filesystem::path out) : output(std::move(out)) {}
+    void DiskWaitBegins() override {
+      if (depth++ != 0) unpaired = true;
+      if (waits++ == 0) renamedBeforeFirstWait = std::filesystem::exists(output);
+    }
+    void DiskWaitEnds() override {
+      if (--depth != 0) unpaired = true;
+    }
     std::filesystem::path output;
     int depth = 0, waits = 0;
     bool unpaired = false, renamedBeforeFirstWait = false;
-  } calls{Path("out.txt")};
-  const DiskWaitHooks hooks{[](void* c) {
-                              Calls& calls = *static_cast<Calls*>(c);
-                              if (calls.depth++ != 0) calls.unpaired = true;
-                              if (calls.waits++ == 0) {
-                                calls.renamedBeforeFirstWait =
-                                    std::filesystem::exists(calls.output);
-                              }
-                            },
-                            [](void* c) {
-                              if (--static_cast<Calls*>(c)->depth != 0) {
-                                static_cast<Calls*>(c)->unpaired = true;
-                              }
-                            },
-                            &calls};
-  SetDiskWaitHooks(&hooks);
-  const bool written = WriteTextLines(calls.output, {u"line"});
-  SetDiskWaitHooks(nullptr);
+  } calls{Path("out.txt")}, outer{Path("out.txt")};
+  bool written;
+  {
+    const DiskWaitScope outerScope(outer);
+    {
+      const DiskWaitScope scope(calls);
+      written = WriteTextLines(calls.output, {u"line"});
+    }
+    // The listener before it comes back.
+    ASSERT_TRUE(WriteTextLines(calls.output, {u"outer"}));
+  }
   ASSERT_TRUE(written);
   EXPECT_GE(calls.waits, 1);
   EXPECT_EQ(calls.depth, 0);
   EXPECT_FALSE(calls.unpaired);
   EXPECT_FALSE(calls.renamedBeforeFirstWait);
-  // Off again: a write after it calls nothing.
+  EXPECT_EQ(outer.waits, calls.waits);
+  EXPECT_EQ(outer.depth, 0);
+  // Off again: a write after both scopes calls neither.
   const int before = calls.waits;
   ASSERT_TRUE(WriteTextLines(calls.output, {u"again"}));
   EXPECT_EQ(calls.waits, before);
+  EXPECT_EQ(outer.waits, before);
 }
 
 TEST_F(TextFileTest, OutputThatCannotBeCreated) {
