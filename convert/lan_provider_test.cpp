@@ -47,6 +47,7 @@ TEST(LanProviderGui, ConvertsTheDescriptionIntoProviderLinesAndFilter) {
 struct ProviderNameCase {
   const char* description;
   const char* name;
+  bool finalLineEnd = true;  // whether the input's last line ends in LF
 };
 
 void PrintTo(const ProviderNameCase& c, std::ostream* os) {
@@ -59,7 +60,8 @@ TEST_P(LanProviderName, IsTakenUpToTheLastQuote) {
   const ProviderNameCase& c = GetParam();
   ExpectConverted(std::string("ip lan2 nat descriptor 1\n") + c.description +
                       "\n"
-                      "nat descriptor type 1 masquerade\n",
+                      "nat descriptor type 1 masquerade" +
+                      (c.finalLineEnd ? "\n" : ""),
                   std::string("ip lan2 nat descriptor 1\n"
                               "provider lan1 name LAN:\n"
                               "provider lan2 name \"PRV/0/1/5/0/0/0:") +
@@ -72,17 +74,21 @@ TEST_P(LanProviderName, IsTakenUpToTheLastQuote) {
 
 INSTANTIATE_TEST_SUITE_P(
     DescriptionForms, LanProviderName,
-    ::testing::Values(ProviderNameCase{"description lan2 PRV/DHCP/3:abc", "abc"},
-                      ProviderNameCase{"description lan2 \"PRV/DHCP/3:abc\"", "abc"},
-                      ProviderNameCase{"description lan2 \"PRV/DHCP/1:\"", ""},
-                      ProviderNameCase{"description lan2 \"PRV/DHCP/1:ab\\\"", "ab\\\""},
-                      ProviderNameCase{"description lan2 \"PRV/DHCP/1:x\" # uplink", "x"},
-                      ProviderNameCase{"description lan2 \"PRV/DHCP/1:x\"  ", "x"},
-                      ProviderNameCase{"description lan2 PRV/DHCP/1:abc  # uplink", "abc  "},
-                      ProviderNameCase{"description lan2 \"PRV/DHCP/1:a\"b\"", "a\"b"},
-                      ProviderNameCase{"description lan2 \"PRV/DHCP/1:100%s %d\"", "100%s %d"},
-                      ProviderNameCase{"description lan2 \"PRV/DHCP/12:プロバイダ\"",
-                                       "プロバイダ"}));
+    ::testing::Values(
+        ProviderNameCase{"description lan2 PRV/DHCP/3:abc", "abc"},
+        ProviderNameCase{"description lan2 \"PRV/DHCP/3:abc\"", "abc"},
+        ProviderNameCase{"description lan2 \"PRV/DHCP/1:\"", ""},
+        ProviderNameCase{"description lan2 \"PRV/DHCP/1:ab\\\"", "ab\\\""},
+        ProviderNameCase{"description lan2 \"PRV/DHCP/1:x\" # uplink", "x"},
+        ProviderNameCase{"description lan2 \"PRV/DHCP/1:x\"  ", "x"},
+        ProviderNameCase{"description lan2 PRV/DHCP/1:abc  # uplink", "abc  "},
+        ProviderNameCase{"description lan2 \"PRV/DHCP/1:a\"b\"", "a\"b"},
+        // A "#" inside quotes is no comment, a lone CR stays
+        // inside its line, a tab may precede the comment, and
+        // the last line gets its CR LF.
+        ProviderNameCase{"description lan2 \"PRV/DHCP/1:a#b\rc\"\t# uplink", "a#b\rc", false},
+        ProviderNameCase{"description lan2 \"PRV/DHCP/1:100%s %d\"", "100%s %d"},
+        ProviderNameCase{"description lan2 \"PRV/DHCP/12:プロバイダ\"", "プロバイダ"}));
 
 TEST(LanProviderGui, InputWithoutLanDhcpDescriptionIsUnchanged) {
   // Other interfaces, other kinds and other cases of the marker do not count.

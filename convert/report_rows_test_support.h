@@ -54,6 +54,9 @@ inline const ReportRow kReportRows[] = {
      "ip lan2 nat descriptor 1\ndescription lan2 PRV/DHCP/1:Old\ndescription lan2 PRV/DHCP/1:New\n"
      "nat descriptor type 1 masquerade\n",
      "marker-unconverted", 2},
+    // A kind ends at a tab as at a blank: DHCP, known, left unconverted.
+    {"Lan2DhcpMarkerEndsAtATab", "ip lan1 address 192.168.0.1/24\ndescription lan2 PRV/DHCP\tx\n",
+     "marker-unconverted", 2},
     {"SecondNtpSchedule",
      "ip lan1 address 192.168.0.1/24\nschedule at 1 */* 04:30 * ntpdate ntp.example.jp syslog\n"
      "schedule at 2 */* 05:30 * ntpdate ntp.example.com syslog\n",
