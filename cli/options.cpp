@@ -5,6 +5,7 @@
 #include "cli/catalogue.h"
 #include "cli/cli.h"
 #include "cli/tool_io.h"
+#include "engine/strutil.h"
 
 #ifndef CNV_VERSION_MAJOR
 #define CNV_VERSION_MAJOR 0
