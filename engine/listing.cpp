@@ -1,6 +1,7 @@
 // Recognition of the sectioned listing: CCnvTFTP accepts a file only when
 // it carries both markers of such a listing.
 #include "convert/cnv_tftp.h"
+#include "convert/listing_patterns.h"
 #include "engine/line_ops.h"
 
 int CCnvTFTP::Load(const std::filesystem::path& path) {
@@ -19,8 +20,8 @@ bool CCnvTFTP::HasListingMarkers() {
   // Neither search can set an error, so the first line with the first
   // marker settles that one, and without it the second is not needed.
   CCnvMatchList matches;
-  if (FindLinesUpTo(*this, u"{#?[ \t]*clear configuration[ \t]*}", matches, 0, -1, 1, 1) != 1) {
+  if (FindLinesUpTo(*this, kClearConfiguration, matches, 0, -1, 1, 1) != 1) {
     return false;
   }
-  return FindLineSequence(*this, {u"{#+[ \t]*System configuration[ \t]*}"}, matches) == 1;
+  return FindLineSequence(*this, {kSystemConfiguration}, matches) == 1;
 }
