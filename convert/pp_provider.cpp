@@ -7,19 +7,12 @@
 #include <string_view>
 
 #include "convert/cnv_gui.h"
-#include "convert/cnv_tftp.h"
-#include "convert/listing_sections.h"
 #include "convert/markers.h"
 #include "convert/pp_provider_patterns.h"
 #include "engine/line_ops.h"
 #include "engine/strutil.h"
 
 namespace {
-
-int Fail(CCnvBase& converter, int code) {
-  converter.SetError(code);
-  return 0;
-}
 
 // The first line whose command part matches `pattern`, searched through
 // `lines` when given; false when none does.
@@ -125,7 +118,7 @@ int AddProviderLines(CCnvBase& converter, LiteralLines& lines, int number,
   cmds.insert(cmds.end(), after.begin(), after.end());
   comments.resize(cmds.size());
   if (lines.Insert(converter, cmds, comments, enable.m_line + 1) != 1)
-    return Fail(converter, kCnvOperationError);
+    return FailOperation(converter);
   return 1;
 }
 
@@ -138,16 +131,6 @@ InputLine FirstMarker(CCnvBase& converter) {
   const bool hasFga = FindFirstLine(converter, kAnyFgaDescription, fga);
   if (hasPppoe && (!hasFga || pppoe.m_line < fga.m_line)) return LineAt(converter, pppoe.m_line);
   return hasFga ? LineAt(converter, fga.m_line) : InputLine{};
-}
-
-// The end of a step that did not fail: the PP markers it left.
-int NotePpMarkersLeft(CCnvBase& converter) {
-  NoteMarkersLeft(converter, u"description pp ", u"PP", {u"PPPoE", u"FGA_LAN", u"FGA_TERM"},
-                  Said(u"PP marker {1} was not converted (the marker of PP N reads "
-                       u"PRV/<kind>/<N - 1>:<name> and stands in PP N's own lines, from its 'pp "
-                       u"select N' line to the next 'pp select' or 'tunnel select' line); the "
-                       u"line is left as it is"));
-  return 1;
 }
 
 // Whether a command part opens the lines of a PP or a tunnel: "pp select "
@@ -217,9 +200,22 @@ void NoteProviderSelection(CCnvBase& converter, const PpProviderRun& run) {
   }
 }
 
-// The beginning both converters share: runs the per-PP conversion. True when
-// PPs were converted and the provider block is to be placed; otherwise the
-// step ends with `result`.
+}  // namespace
+
+int FailOperation(CCnvBase& converter) {
+  converter.SetError(kCnvOperationError);
+  return 0;
+}
+
+int NotePpMarkersLeft(CCnvBase& converter) {
+  NoteMarkersLeft(converter, u"description pp ", u"PP", {u"PPPoE", u"FGA_LAN", u"FGA_TERM"},
+                  Said(u"PP marker {1} was not converted (the marker of PP N reads "
+                       u"PRV/<kind>/<N - 1>:<name> and stands in PP N's own lines, from its 'pp "
+                       u"select N' line to the next 'pp select' or 'tunnel select' line); the "
+                       u"line is left as it is"));
+  return 1;
+}
+
 bool ProviderBlockToPlace(CCnvBase& converter, PpInfoBlock infoBlock, PpProviderRun& run,
                           int& result) {
   switch (ConvertProviderPps(converter, infoBlock, run)) {
@@ -234,8 +230,6 @@ bool ProviderBlockToPlace(CCnvBase& converter, PpInfoBlock infoBlock, PpProvider
   }
   return true;
 }
-
-}  // namespace
 
 void NoteUnnamedProviderBlock(CCnvBase& converter, const PpProviderRun& run, InputLine where) {
   if (!run.lastProviderName.empty()) return;
@@ -315,7 +309,7 @@ int CCnvGUI::ConvertPpProvider() {
   }
   const InputLine blockPlace = LineAt(*this, firstPp.m_line);
   if (InsertLines(*this, ProviderBlockLines(run.lastProviderName), firstPp.m_line, 0) != 1)
-    return Fail(*this, kCnvOperationError);
+    return FailOperation(*this);
   NoteUnnamedProviderBlock(*this, run, blockPlace);
 
   // The filter line goes in front of the NAT descriptors, else at the end.
@@ -323,38 +317,6 @@ int CCnvGUI::ConvertPpProvider() {
   const int placed = FindFirstLine(*this, kNatDescriptorType, nat)
                          ? InsertLines(*this, {kCatchAllFilterLine}, nat.m_line, 0)
                          : AppendCommentLines(*this, {kCatchAllFilterLine});
-  if (placed != 1) return Fail(*this, kCnvOperationError);
-  return NotePpMarkersLeft(*this);
-}
-
-int CCnvTFTP::ConvertPpProvider() {
-  PpProviderRun run;
-  int result = 0;
-  if (!ProviderBlockToPlace(*this, PpInfoBlock::kAdd, run, result)) return result;
-
-  // The provider block, under a header of its own, in front of the first
-  // PP section header.
-  const int ppHeader = FirstSectionHeader(*this, kPpSectionTitle);
-  if (ppHeader < 0) {
-    return FailNotConvertible(
-        *this, "pp-header-missing", run.firstMarker,
-        Said(u"PPs are marked as providers but the listing has no 'PP configuration' section "
-             u"header to put the provider block in front of"));
-  }
-  const InputLine blockPlace = LineAt(*this, ppHeader - 1);
-  if (InsertProviderSection(*this, ppHeader, ProviderSectionPlace::kAtFrame,
-                            ProviderBlockLines(run.lastProviderName)) != 1)
-    return Fail(*this, kCnvOperationError);
-  NoteUnnamedProviderBlock(*this, run, blockPlace);
-
-  // The filter line ends the last IP filter section.
-  const int filterHeader = LastSectionHeader(*this, kIpFilterSectionTitle);
-  if (filterHeader < 0) {
-    return FailNotConvertible(
-        *this, "ip-filter-header-missing", run.firstMarker,
-        Said(u"PPs are marked as providers but the listing has no 'IP filter configuration' "
-             u"section header to end with the catch-all filter line"));
-  }
-  if (EndFilterSection(*this, filterHeader) != 1) return Fail(*this, kCnvOperationError);
+  if (placed != 1) return FailOperation(*this);
   return NotePpMarkersLeft(*this);
 }
