@@ -269,9 +269,9 @@ ReportText NoSelectLine(std::u16string_view interface) {
 // the binding's name; 0, and why in `why`, when it cannot be told.
 int NumberBase(CCnvBase& store, Selects& selects, int bindingLine, std::u16string_view bindingText,
                BindingClaim& claim, std::string& whyCode, ReportText& why) {
-  const auto named = std::find_if(
-      std::begin(kUrlInterfaces), std::end(kUrlInterfaces),
-      [&](const UrlInterface& interface) { return Contains(bindingText, interface.word); });
+  const auto named =
+      std::find_if(std::begin(kUrlInterfaces), std::end(kUrlInterfaces),
+                   [&](const UrlInterface& known) { return Contains(bindingText, known.word); });
   if (named == std::end(kUrlInterfaces)) {
     whyCode = "url-interface-unknown";
     why = Said(u"the URL filter binding names no interface the conversion knows");
