@@ -288,7 +288,8 @@ int NumberBase(CCnvBase& store, Selects& selects, int bindingLine, std::u16strin
       return 0;
     }
     claim.base += kNumbersPerSelect * select;
-    claim.name += u" " + Decimal(select);
+    claim.name += u' ';
+    claim.name += Decimal(select);
   }
   const bool out = Contains(bindingText, u"out");
   if (out) claim.base += kOutOffset;
