@@ -34,28 +34,6 @@ class EncodingScope {
   bool selected_ = false;
 };
 
-// Whether `name`, which SetFileEncoding refused, is a character set all the
-// same: one of Unicode's forms whose line ends are not single bytes (UTF-16,
-// UTF-32), which the platform may not know by name, or one the platform
-// knows (EBCDIC, say). No configuration file is in such a set.
-bool IsKnownCharacterSet(const std::string& name) {
-  std::string bare;  // "utf-16le" as "UTF16LE"
-  for (const char c : name) {
-    if (c != '-' && c != '_')
-      bare += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  }
-  for (const char* wide :
-       {"UTF16", "UTF16LE", "UTF16BE", "UTF32", "UTF32LE", "UTF32BE", "UCS2", "UCS4"}) {
-    if (bare == wide) return true;
-  }
-  try {
-    EncodeTextIn(name, u"#");
-    return true;
-  } catch (const FileError&) {
-    return false;
-  }
-}
-
 }  // namespace
 
 bool IsYesAnswer(const std::u16string& answer) {
@@ -75,24 +53,8 @@ int RunCli(const std::vector<std::string>& args, std::istream& in, std::ostream&
 
   EncodingScope encoding;
   if (!options.encoding.empty() && !encoding.Select(options.encoding)) {
-    Say(err, IsKnownCharacterSet(options.encoding)
-                 ? Tr("{1} is a character set the tool cannot read or write configurations in; "
-                      "use CP932 or UTF-8",
-                      {options.encoding})
-                 : Tr("unknown character set: {1}", {options.encoding}));
-    return kExitUsage;
+    return RefuseEncoding(options.encoding, err);
   }
-
   if (!options.outputDir.empty()) return RunFleet(options, out, err, errIsTerminal);
-  if (options.paths.size() > 2) {
-    Say(err, Tr("one INPUT and at most one OUTPUT; to convert several inputs, give -o DIR"));
-    return kExitUsage;
-  }
-  if (options.recursive || options.jobs != 0 || options.quiet) {
-    Say(err, Tr("-r, -j and -q go with -o DIR"));
-    return kExitUsage;
-  }
-  options.input = options.paths[0];
-  if (options.paths.size() > 1) options.output = options.paths[1];
   return RunSingle(options, in, out, err, ask);
 }

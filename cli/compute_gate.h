@@ -37,25 +37,19 @@ class ComputeGate {
 
 // Holds a seat for the calling thread while it lives, and gives it up around
 // the thread's waits for the disk.
-class ComputeSeat {
+class ComputeSeat final : private DiskWaitListener {
  public:
-  explicit ComputeSeat(ComputeGate& gate) : gate_(gate), hooks_{&GiveSeat, &TakeSeat, &gate} {
-    gate_.Take();
-    SetDiskWaitHooks(&hooks_);
-  }
-  ~ComputeSeat() {
-    SetDiskWaitHooks(nullptr);
-    gate_.Give();
-  }
+  explicit ComputeSeat(ComputeGate& gate) : gate_(gate), scope_(*this) { gate_.Take(); }
+  ~ComputeSeat() { gate_.Give(); }
   ComputeSeat(const ComputeSeat&) = delete;
   ComputeSeat& operator=(const ComputeSeat&) = delete;
 
  private:
-  static void GiveSeat(void* gate) { static_cast<ComputeGate*>(gate)->Give(); }
-  static void TakeSeat(void* gate) { static_cast<ComputeGate*>(gate)->Take(); }
+  void DiskWaitBegins() override { gate_.Give(); }
+  void DiskWaitEnds() override { gate_.Take(); }
 
   ComputeGate& gate_;
-  const DiskWaitHooks hooks_;
+  const DiskWaitScope scope_;
 };
 
 #endif  // CNV_CLI_COMPUTE_GATE_H_

@@ -10,6 +10,7 @@
 
 #include "cli/catalogue.h"
 #include "cli/diff.h"
+#include "cli/overwrite_guard.h"
 #include "cli/report_render.h"
 #include "cli/report_words.h"
 #include "cli/tool_io.h"
@@ -83,11 +84,6 @@ bool SameFile(const fs::path& a, const fs::path& b) {
   return !ec && same;
 }
 
-bool Exists(const fs::path& path) {
-  std::error_code ec;
-  return fs::exists(fs::symlink_status(path, ec));
-}
-
 // Encodes lines of configuration text, each followed by `lineEnd`, and
 // writes them to standard output in pieces after the bytes of `head`, which
 // go out with the first piece. `forTerminal` encodes them in the terminal's
@@ -128,20 +124,6 @@ class StdoutLines {
   LineEncoder encoder_;
 };
 
-// The failure message: the converter's, with the reason of the step that
-// failed when the report has one.
-void ReportEngineFailure(CCnvEngine& engine, const fs::path& input, const fs::path& output,
-                         std::ostream& err, const ConversionReport* report = nullptr) {
-  std::u16string message;
-  engine.GetErrorMessage(message);
-  const CCnvBase* converter = engine.converter();
-  const bool outputFailed = converter && converter->m_error == kCnvOutputOpen;
-  Say(err, PathForTerminal(outputFailed ? output : input) + ": " +
-               TerminalText(ConverterMessage(message)) +
-               (outputFailed ? OpenFailureReason(output, LastOutputOpenError()) : std::string()) +
-               (report && !outputFailed ? TerminalText(FailureSuffix(*report)) : std::string()));
-}
-
 // Reads `in` to its end; a failed read is a file error of standard input.
 std::string ReadStream(std::istream& in) {
   std::string bytes;
@@ -154,56 +136,6 @@ std::string ReadStream(std::istream& in) {
                     "read error after " + std::to_string(bytes.size()) + " bytes");
   }
   return bytes;
-}
-
-// Whether `path` is a file the tool never replaces, even with -f: a
-// regular file, not empty, whose first line is not the header line of an
-// earlier output (in the configuration's character set, UTF-8 or CP932).
-// Such a file is most likely a router's configuration, often its only copy.
-bool IsForeignFile(const fs::path& path) {
-  std::error_code ec;
-  if (!fs::is_regular_file(path, ec)) return false;
-  const auto size = fs::file_size(path, ec);
-  if (ec || size == 0) return false;
-  std::ifstream file(path, std::ios::binary);
-  // A file held open by another program, or not readable: the write that
-  // follows meets the same obstacle and reports it.
-  if (!file) return false;
-  char buffer[256];
-  file.read(buffer, sizeof buffer);
-  if (file.gcount() <= 0) return false;
-  std::string_view first(buffer, static_cast<size_t>(file.gcount()));
-  const size_t lineEnd = first.find('\n');
-  if (lineEnd == std::string_view::npos && static_cast<std::uintmax_t>(first.size()) < size) {
-    return true;  // a first line longer than any header
-  }
-  return !BeginsWithOutputHeader(first);
-}
-
-// Asks before an existing output is replaced; false when it must be kept.
-bool MayReplace(const fs::path& output, bool force, const OverwriteQuestion& ask,
-                std::ostream& err) {
-  // A folder in the output's place is no file to replace, and -f would not
-  // help: saving reports that the output cannot be created.
-  std::error_code ec;
-  if (!Exists(output) || fs::is_directory(output, ec)) return true;
-  if (IsForeignFile(output)) {
-    Say(err, Tr("{1} is not an output of this tool (its first line is not the header line); "
-                "not replaced, even with -f",
-                {PathForTerminal(output)}));
-    return false;
-  }
-  if (force) return true;
-  if (!ask) {
-    Say(err, Tr("{1} already exists; not overwritten (use -f to overwrite it)",
-                {PathForTerminal(output)}));
-    return false;
-  }
-  const std::u16string question = Utf8ToUtf16(std::string(kProgram) + ": ") +
-                                  Tr16("{1} already exists. Overwrite? [y/N] ", {PathText(output)});
-  if (ask(question)) return true;
-  Say(err, Tr("{1} not overwritten", {PathForTerminal(output)}));
-  return false;
 }
 
 // "2 notices: url-rule-dropped (line 12), marker-unknown (line 3)"; empty
@@ -219,162 +151,266 @@ std::u16string NoticeSummary(const ConversionReport& report) {
   std::u16string text = Tr16(notices.size() == 1 ? "{1} notice: " : "{1} notices: ",
                              {Utf8ToUtf16(std::to_string(notices.size()))});
   for (size_t i = 0; i < notices.size() && i < kShown; ++i) {
-    if (i > 0) text += u", ";
-    text += Utf8ToUtf16(notices[i]->code);
+    std::u16string item = Utf8ToUtf16(notices[i]->code);
     if (notices[i]->inputLine > 0) {
-      text += Tr16(" (line {1})", {Utf8ToUtf16(std::to_string(notices[i]->inputLine))});
+      item += Tr16(" (line {1})", {Utf8ToUtf16(std::to_string(notices[i]->inputLine))});
     }
+    text += i == 0 ? item : Tr16(", {1}", {item});
   }
-  if (notices.size() > kShown) text += u", ...";
+  if (notices.size() > kShown) text += Tr16(", {1}", {u"..."});
   return text;
 }
 
-// Refuses a conversion with notices under --strict: lists them, writes
-// nothing. The report's failure says why.
-void RefuseNotices(ConversionReport& report, const fs::path& input, std::ostream& err) {
-  const std::u16string summary = NoticeSummary(report);
-  report.failure =
-      FailureOfWords("strict-notices",
-                     Said(u"--strict refuses a conversion with notices, and this one has {1}",
-                          {Utf8ToUtf16(std::to_string(NoticeCount(report)))}),
-                     0);
-  Say(err, Tr("{1}: not converted: --strict refuses a conversion with notices ({2})",
-              {PathForTerminal(input), TerminalText(summary)}));
-  for (const std::u16string& line : NoticeLines(report)) err << "  " << TerminalText(line) << '\n';
-  err << std::flush;
+// The reason of an outcome: what was said of `input`, on one line, without
+// the input's path in front.
+std::string ReasonOf(const fs::path& input, std::string said) {
+  for (char& c : said) {
+    if (c == '\n' || c == '\r') c = ' ';
+  }
+  while (!said.empty() && said.back() == ' ') said.pop_back();
+  const std::string named = PathForTerminal(input) + ": ";
+  if (said.rfind(named, 0) == 0) said.erase(0, named.size());
+  return said;
 }
 
-// One conversion of `input`, read as `bytes`. `outcome`, when given,
-// receives what a fleet run counts.
-int Convert(const Options& options, const fs::path& input, std::string bytes,
-            const fs::path& output, std::ostream& out, std::ostream& err,
-            const OverwriteQuestion& ask, OneOutcome* outcome) {
-  const bool toStdout = options.output == kStdoutName;
-  CCnvEngine engine(std::move(bytes), input);
-  ConversionReport report;
-  engine.CollectReport(&report);
-  const std::size_t loadedCount =
-      engine.converter() ? static_cast<std::size_t>(engine.converter()->LineCount()) : 0;
-  // The report's outlets besides the summary line: the readable report on
-  // standard error (before the summary), the JSON document on standard
-  // output.
-  const auto showReport = [&] {
-    if (!options.report) return;
-    for (const std::u16string& line : ReportLines(report)) err << TerminalText(line) << '\n';
-    err << std::flush;
-  };
-  const auto writeJson = [&](bool converted, const fs::path* written, std::optional<int> linesOut) {
-    if (!options.json) return;
-    JsonRun run;
-    run.input = JsonPath(input);
-    if (written) run.output = JsonPath(*written);
-    run.converted = converted;
-    // A fleet run leaves earlier outputs out instead of failing them.
-    run.skipped = engine.alreadyConverted() && !options.outputDir.empty();
-    std::u16string message;
-    engine.GetErrorMessage(message);
-    run.message = Utf16ToUtf8(message);
-    run.linesIn = static_cast<int>(loadedCount);
-    run.linesOut = linesOut;
-    if (engine.converter()) {
-      run.error = engine.converter()->m_error;
-      run.report = &report;
-    }
-    WriteToStdout(out, ReportJson(run) + "\n");
-  };
-  if (!engine.converter()) {
-    ReportEngineFailure(engine, input, output, err);
-    writeJson(false, nullptr, std::nullopt);
-    return kExitConversionFailed;
+// One conversion of an input already read: converted, then written to
+// OUTPUT, to standard output or nowhere, with its diff, report and
+// messages. Every way it ends gives the outcome's status, and a failure its
+// reason.
+class Conversion {
+ public:
+  Conversion(const Options& options, const fs::path& input, const fs::path& output,
+             std::ostream& out, std::ostream& err, OneOutcome& outcome)
+      : options_(options),
+        input_(input),
+        output_(output),
+        out_(out),
+        err_(err),
+        outcome_(outcome) {}
+
+  void Run(std::string bytes, const OverwriteQuestion& ask);
+
+ private:
+  // The lines of the output: the header, then the store's lines.
+  std::u16string_view ConvertedLine(std::size_t i, std::u16string& scratch) const {
+    return i == 0 ? std::u16string_view(kOutputHeader) : store_->JoinedLine(i - 1, scratch);
   }
+  void End(int status, std::string said = {}) {
+    outcome_.status = status;
+    if (!said.empty()) outcome_.reason = ReasonOf(input_, std::move(said));
+  }
+  // The readable report on standard error, before the summary line.
+  void ShowReport();
+  // The JSON document on standard output.
+  void WriteJson(bool converted, const fs::path* written, std::optional<int> linesOut);
+  // The converter's message, with the reason of the step that failed.
+  void EngineFailed(bool withReason);
+  // Refuses a conversion with notices under --strict: lists them, writes
+  // nothing. The report's failure says why.
+  void RefuseNotices();
+  void WriteDiff(DiffInput diffInput);
+  void DryRun();
+  void WriteToStandardOutput();
+  void Save(const OverwriteQuestion& ask);
+
+  const Options& options_;
+  const fs::path& input_;
+  const fs::path& output_;
+  std::ostream& out_;
+  std::ostream& err_;
+  OneOutcome& outcome_;
+  std::optional<CCnvEngine> engine_;
+  ConversionReport report_;
+  const CCnvBase* store_ = nullptr;
+  std::size_t loadedCount_ = 0;
+  std::size_t convertedCount_ = 0;
+  std::string kind_;
+  std::string counts_;
+};
+
+void Conversion::Run(std::string bytes, const OverwriteQuestion& ask) {
+  engine_.emplace(std::move(bytes), input_);
+  engine_->CollectReport(&report_);
+  store_ = engine_->converter();
+  if (!store_) {
+    EngineFailed(false);
+    return;
+  }
+  loadedCount_ = static_cast<std::size_t>(store_->LineCount());
   // A diff needs the lines as loaded; it keeps each distinct line once.
-  const CCnvBase& store = *engine.converter();
   std::u16string scratch;
   DiffInput diffInput;
-  if (options.diff) {
-    for (std::size_t i = 0; i < loadedCount; ++i) diffInput.AddBefore(store.JoinedLine(i, scratch));
+  if (options_.diff) {
+    for (std::size_t i = 0; i < loadedCount_; ++i) {
+      diffInput.AddBefore(store_->JoinedLine(i, scratch));
+    }
   }
-  if (engine.RunSteps() != 1) {
-    if (outcome) outcome->alreadyConverted = engine.alreadyConverted();
-    showReport();
-    ReportEngineFailure(engine, input, output, err, &report);
-    writeJson(false, nullptr, std::nullopt);
-    return kExitConversionFailed;
+  if (engine_->RunSteps() != 1) {
+    outcome_.alreadyConverted = engine_->alreadyConverted();
+    ShowReport();
+    EngineFailed(true);
+    return;
   }
-  const std::size_t convertedCount = static_cast<std::size_t>(store.LineCount()) + 1;
-  // Line `i` of the output: the header, then the store's lines.
-  const DiffLineSource convertedLine = [&store](std::size_t i, std::u16string& scratch) {
-    return i == 0 ? std::u16string_view(kOutputHeader) : store.JoinedLine(i - 1, scratch);
-  };
-  const std::string kind = ConverterName(engine.converterKind());
-  const std::string counts = TerminalText(SummaryCounts(report, options.report));
-  if (options.strict && NoticeCount(report) > 0) {
-    showReport();
-    RefuseNotices(report, input, err);
-    writeJson(false, nullptr, std::nullopt);
-    return kExitConversionFailed;
+  convertedCount_ = static_cast<std::size_t>(store_->LineCount()) + 1;
+  kind_ = ConverterName(engine_->converterKind());
+  counts_ = TerminalText(SummaryCounts(report_, options_.report));
+  if (options_.strict && NoticeCount(report_) > 0) {
+    ShowReport();
+    RefuseNotices();
+    return;
   }
-  if (outcome) outcome->notices = NoticeSummary(report);
+  outcome_.notices = NoticeSummary(report_);
+  if (options_.diff) WriteDiff(std::move(diffInput));
+  if (options_.dryRun) {
+    DryRun();
+  } else if (options_.output == kStdoutName) {
+    WriteToStandardOutput();
+  } else {
+    Save(ask);
+  }
+}
 
-  if (options.diff) {
-    for (std::size_t i = 0; i < convertedCount; ++i) {
-      diffInput.AddAfter(convertedLine(i, scratch));
-    }
-    // On a terminal the diff is read: in the terminal's character set.
-    // Redirected, it keeps the configuration's bytes, as a patch must.
-    const bool forTerminal = options.outIsTerminal;
-    StdoutLines diff(
-        out, u"\n",
-        "--- " + PathForDiff(input, forTerminal) + "\n+++ " +
-            (output.empty() ? std::string(kStdoutName) : PathForDiff(output, forTerminal)) + "\n",
-        forTerminal);
-    UnifiedDiffHunks(std::move(diffInput), convertedLine,
-                     [&diff](std::u16string_view line) { diff.Add(line); });
-    diff.Finish();
+void Conversion::ShowReport() {
+  if (!options_.report) return;
+  for (const std::u16string& line : ReportLines(report_)) err_ << TerminalText(line) << '\n';
+  err_ << std::flush;
+}
+
+void Conversion::WriteJson(bool converted, const fs::path* written, std::optional<int> linesOut) {
+  if (!options_.json) return;
+  JsonRun run;
+  run.input = JsonPath(input_);
+  if (written) run.output = JsonPath(*written);
+  run.converted = converted;
+  // A fleet run leaves earlier outputs out instead of failing them.
+  run.skipped = engine_->alreadyConverted() && !options_.outputDir.empty();
+  std::u16string message;
+  engine_->GetErrorMessage(message);
+  run.message = Utf16ToUtf8(message);
+  run.linesIn = static_cast<int>(loadedCount_);
+  run.linesOut = linesOut;
+  if (store_) {
+    run.error = store_->m_error;
+    run.report = &report_;
   }
-  if (options.dryRun) {
-    std::string line = Tr(
-        "dry run: {1} ({2}): {3} in, {4} out, {5}; nothing written",
-        {PathForTerminal(input), kind, LineCount(loadedCount), LineCount(convertedCount), counts});
-    if (!toStdout && !output.empty() && Exists(output)) {
-      line += Tr(" ({1} exists and was left as it was)", {PathForTerminal(output)});
-    }
-    showReport();
-    Say(err, line);
-    writeJson(true, nullptr, static_cast<int>(convertedCount));
-    return kExitConverted;
+  WriteToStdout(out_, ReportJson(run) + "\n");
+}
+
+void Conversion::EngineFailed(bool withReason) {
+  std::u16string message;
+  engine_->GetErrorMessage(message);
+  const bool outputFailed = store_ && store_->m_error == kCnvOutputOpen;
+  std::string said =
+      PathForTerminal(outputFailed ? output_ : input_) + ": " +
+      TerminalText(ConverterMessage(message)) +
+      (outputFailed ? OpenFailureReason(output_, LastOutputOpenError()) : std::string()) +
+      (withReason && !outputFailed ? TerminalText(FailureSuffix(report_)) : std::string());
+  Say(err_, said);
+  WriteJson(false, nullptr, std::nullopt);
+  End(kExitConversionFailed, std::move(said));
+}
+
+void Conversion::RefuseNotices() {
+  const std::u16string summary = NoticeSummary(report_);
+  report_.failure =
+      FailureOfWords("strict-notices",
+                     Said(u"--strict refuses a conversion with notices, and this one has {1}",
+                          {Utf8ToUtf16(std::to_string(NoticeCount(report_)))}),
+                     0);
+  std::string said = Tr("{1}: not converted: --strict refuses a conversion with notices ({2})",
+                        {PathForTerminal(input_), TerminalText(summary)});
+  for (const std::u16string& line : NoticeLines(report_)) said += "\n  " + TerminalText(line);
+  Say(err_, said);
+  WriteJson(false, nullptr, std::nullopt);
+  End(kExitConversionFailed, std::move(said));
+}
+
+void Conversion::WriteDiff(DiffInput diffInput) {
+  std::u16string scratch;
+  for (std::size_t i = 0; i < convertedCount_; ++i) diffInput.AddAfter(ConvertedLine(i, scratch));
+  // On a terminal the diff is read: in the terminal's character set.
+  // Redirected, it keeps the configuration's bytes, as a patch must.
+  const bool forTerminal = options_.outIsTerminal;
+  StdoutLines diff(
+      out_, u"\n",
+      "--- " + PathForDiff(input_, forTerminal) + "\n+++ " +
+          (output_.empty() ? std::string(kStdoutName) : PathForDiff(output_, forTerminal)) + "\n",
+      forTerminal);
+  UnifiedDiffHunks(
+      std::move(diffInput),
+      [this](std::size_t i, std::u16string& scratch) { return ConvertedLine(i, scratch); },
+      [&diff](std::u16string_view line) { diff.Add(line); });
+  diff.Finish();
+}
+
+void Conversion::DryRun() {
+  std::string line = Tr("dry run: {1} ({2}): {3} in, {4} out, {5}; nothing written",
+                        {PathForTerminal(input_), kind_, LineCount(loadedCount_),
+                         LineCount(convertedCount_), counts_});
+  if (options_.output != kStdoutName && !output_.empty() && PathEntryExists(output_)) {
+    line += Tr(" ({1} exists and was left as it was)", {PathForTerminal(output_)});
   }
-  if (toStdout) {
-    StdoutLines lines(out, u"\r\n");
-    for (std::size_t i = 0; i < convertedCount; ++i) lines.Add(convertedLine(i, scratch));
-    lines.Finish();
-    showReport();
-    Say(err,
-        Tr("converted {1} ({2}) to standard output: {3}", {PathForTerminal(input), kind, counts}));
-    return kExitConverted;
+  ShowReport();
+  Say(err_, line);
+  WriteJson(true, nullptr, static_cast<int>(convertedCount_));
+  End(kExitConverted);
+}
+
+void Conversion::WriteToStandardOutput() {
+  std::u16string scratch;
+  StdoutLines lines(out_, u"\r\n");
+  for (std::size_t i = 0; i < convertedCount_; ++i) lines.Add(ConvertedLine(i, scratch));
+  lines.Finish();
+  ShowReport();
+  Say(err_,
+      Tr("converted {1} ({2}) to standard output: {3}", {PathForTerminal(input_), kind_, counts_}));
+  End(kExitConverted);
+}
+
+void Conversion::Save(const OverwriteQuestion& ask) {
+  if (std::string said; !MayReplace(output_, options_.force, ask, err_, said)) {
+    End(kExitUsage, std::move(said));
+    return;
   }
-  if (!MayReplace(output, options.force, ask, err)) return kExitUsage;
-  if (engine.converter()->Save(output) != 1) {
-    showReport();
-    ReportEngineFailure(engine, input, output, err);
-    writeJson(false, nullptr, std::nullopt);
-    return kExitConversionFailed;
+  if (engine_->converter()->Save(output_) != 1) {
+    ShowReport();
+    EngineFailed(false);
+    return;
   }
-  showReport();
-  Say(err, Tr("converted {1} ({2}) to {3}: {4}",
-              {PathForTerminal(input), kind, PathForTerminal(output), counts}));
-  writeJson(true, &output, static_cast<int>(convertedCount));
-  return kExitConverted;
+  ShowReport();
+  Say(err_, Tr("converted {1} ({2}) to {3}: {4}",
+               {PathForTerminal(input_), kind_, PathForTerminal(output_), counts_}));
+  WriteJson(true, &output_, static_cast<int>(convertedCount_));
+  End(kExitConverted);
+}
+
+// The input could not be opened: message 110 with the system's reason.
+OneOutcome InputNotOpened(const Options& options, const fs::path& input, const std::error_code& why,
+                          std::ostream& out, std::ostream& err) {
+  std::u16string message;
+  LoadMessage(kIdsErrorInputOpen, message);
+  std::string said = PathForTerminal(input) + ": " + TerminalText(ConverterMessage(message)) +
+                     OpenFailureReason(input, why);
+  Say(err, said);
+  if (options.json) {
+    JsonRun run;
+    run.input = JsonPath(input);
+    run.message = Utf16ToUtf8(message);
+    WriteToStdout(out, ReportJson(run) + "\n");
+  }
+  OneOutcome outcome;
+  outcome.status = kExitConversionFailed;
+  outcome.reason = ReasonOf(input, std::move(said));
+  return outcome;
 }
 
 }  // namespace
 
-// Reads INPUT once (a file, or `in` for "-") and converts it; every error
-// becomes its message on `err` and the tool's exit status.
-int RunOne(const Options& options, const fs::path& input, const fs::path& output, std::istream& in,
-           std::ostream& out, std::ostream& err, const OverwriteQuestion& ask,
-           OneOutcome* outcome) {
+OneOutcome RunOne(const Options& options, const fs::path& input, const fs::path& output,
+                  std::istream& in, std::ostream& out, std::ostream& err,
+                  const OverwriteQuestion& ask) {
   const bool fromStdin = input == fs::path(kStdinName);
+  OneOutcome outcome;
   try {
     // The input is read once, whatever it is: a pipe or a device could not
     // be read a second time.
@@ -382,63 +418,36 @@ int RunOne(const Options& options, const fs::path& input, const fs::path& output
     if (fromStdin) {
       bytes = ReadStream(in);
     } else if (std::error_code why; !ReadFileBytes(input, bytes, why)) {
-      std::u16string message;
-      LoadMessage(kIdsErrorInputOpen, message);
-      Say(err, PathForTerminal(input) + ": " + TerminalText(ConverterMessage(message)) +
-                   OpenFailureReason(input, why));
-      if (options.json) {
-        JsonRun run;
-        run.input = JsonPath(input);
-        run.message = Utf16ToUtf8(message);
-        WriteToStdout(out, ReportJson(run) + "\n");
-      }
-      return kExitConversionFailed;
+      return InputNotOpened(options, input, why, out, err);
     }
     // Standard input, once read, has no one left on it to answer.
-    return Convert(options, input, std::move(bytes), output, out, err,
-                   fromStdin ? OverwriteQuestion() : ask, outcome);
+    Conversion(options, input, output, out, err, outcome)
+        .Run(std::move(bytes), fromStdin ? OverwriteQuestion() : ask);
+    return outcome;
   } catch (const FileError& e) {
-    ReportFileError(e, err);
-    return kExitFileError;
+    outcome.status = kExitFileError;
+    outcome.reason = ReasonOf(input, ReportFileError(e, err));
   } catch (const fs::filesystem_error& e) {
-    Say(err, PathForTerminal(e.path1()) + ": " + Text(e.code().message()));
-    return kExitFileError;
+    std::string said = PathForTerminal(e.path1()) + ": " + Text(e.code().message());
+    Say(err, said);
+    outcome.status = kExitFileError;
+    outcome.reason = ReasonOf(input, std::move(said));
   } catch (const std::bad_alloc&) {
     // The whole file is held in memory; by now the unwinding has freed it.
-    Say(err, Tr("{1}: not enough memory to convert this file", {PathForTerminal(input)}));
-    return kExitFileError;
+    std::string said = Tr("{1}: not enough memory to convert this file", {PathForTerminal(input)});
+    Say(err, said);
+    outcome.status = kExitFileError;
+    outcome.reason = ReasonOf(input, std::move(said));
   }
+  outcome.notices.clear();
+  return outcome;
 }
 
-// The single form: INPUT [OUTPUT].
 int RunSingle(Options& options, std::istream& in, std::ostream& out, std::ostream& err,
               const OverwriteQuestion& ask) {
+  if (const int refused = CheckSingleForm(options, err); refused >= 0) return refused;
   const bool fromStdin = options.input == kStdinName;
-  if (fromStdin && options.output.empty()) {
-    // A filter: the configuration goes to standard output, where a diff
-    // cannot go as well. A dry run writes nothing, so it needs no OUTPUT.
-    if (options.diff && !options.dryRun) {
-      Say(err, Tr("-d writes the diff to standard output; with INPUT -, give an OUTPUT file "
-                  "or use -n"));
-      return kExitUsage;
-    }
-    // Assigned as a string: GCC 12 warns falsely (-Wrestrict) on the literal.
-    if (!options.dryRun) options.output = std::string(kStdoutName);
-  }
   const bool toStdout = options.output == kStdoutName;
-  if (options.diff && toStdout) {
-    Say(err, Tr("-d writes the diff to standard output; give an OUTPUT file or use -n"));
-    return kExitUsage;
-  }
-  if (options.json && toStdout) {
-    Say(err, Tr("--json writes the report to standard output; give an OUTPUT file or use -n"));
-    return kExitUsage;
-  }
-  if (options.json && options.diff) {
-    Say(err, Tr("-d and --json both write to standard output; use one of them"));
-    return kExitUsage;
-  }
-
   const fs::path input = fromStdin ? fs::path(kStdinName) : PathFromArg(options.input);
   fs::path output;
   if (fromStdin && !options.output.empty() && !toStdout) {
@@ -456,6 +465,5 @@ int RunSingle(Options& options, std::istream& in, std::ostream& out, std::ostrea
                 {PathForTerminal(output)}));
     return kExitUsage;
   }
-
-  return RunOne(options, input, output, in, out, err, ask, nullptr);
+  return RunOne(options, input, output, in, out, err, ask).status;
 }

@@ -49,11 +49,115 @@ std::string RefusalText(const FleetRefusal& refusal) {
 
 // The result of one conversion of a fleet run, held until its turn.
 struct FleetOutcome {
-  int status = kExitConverted;
   std::string out;  // its JSON document, with --json
   std::string err;  // its messages (and readable report)
   OneOutcome one;
 };
+
+// The fleet run's counts and the inputs that need attention, taken from
+// each conversion in input order; the summary that ends the run.
+class FleetTally {
+ public:
+  FleetTally(const Options& options, std::ostream& out, StatusPrinter& status)
+      : options_(options), out_(out), status_(status) {}
+
+  void Deliver(const fs::path& input, const FleetOutcome& o);
+  void PrintSummary(std::ostream& err, size_t inputs) const;
+  size_t Failures() const { return failed_ + fileErrors_; }
+  int Status() const {
+    if (fileErrors_ > 0) return kExitFileError;
+    if (skipped_ > 0) return kExitUsage;
+    if (failed_ > 0) return kExitConversionFailed;
+    return kExitConverted;
+  }
+
+ private:
+  // The first of them listed, all counted, so that the summary stays
+  // readable and its memory bounded.
+  static constexpr size_t kListed = 100;
+
+  const Options& options_;
+  std::ostream& out_;
+  StatusPrinter& status_;
+  size_t converted_ = 0, failed_ = 0, skipped_ = 0, earlierOutputs_ = 0, fileErrors_ = 0;
+  std::vector<std::string> attention_;
+  size_t needAttention_ = 0;
+};
+
+void FleetTally::Deliver(const fs::path& input, const FleetOutcome& o) {
+  if (!o.out.empty()) WriteToStdout(out_, o.out);
+  const int status = o.one.status;
+  // An earlier output among the inputs is left out, like a kept output.
+  const bool earlier = o.one.alreadyConverted;
+  const bool error = (status == kExitConversionFailed && !earlier) || status == kExitFileError;
+  if (!o.err.empty() &&
+      (error || (!options_.quiet && (status != kExitConverted || options_.report)))) {
+    status_.Print(o.err);
+  }
+  std::string reason;
+  switch (earlier ? kExitUsage : status) {
+    case kExitConverted:
+      ++converted_;
+      if (!o.one.notices.empty()) reason = TerminalText(o.one.notices);
+      break;
+    case kExitConversionFailed:
+      ++failed_;
+      reason = Tr("failed: ");
+      break;
+    case kExitUsage:
+      ++(earlier ? earlierOutputs_ : skipped_);
+      reason = earlier ? Tr("already converted: ") : Tr("skipped: ");
+      break;
+    default:
+      ++fileErrors_;
+      reason = Tr("file error: ");
+  }
+  if (status != kExitConverted) reason += o.one.reason;
+  if (reason.empty()) return;
+  if (++needAttention_ <= kListed) attention_.push_back(PathForTerminal(input) + ": " + reason);
+}
+
+void FleetTally::PrintSummary(std::ostream& err, size_t inputs) const {
+  char seconds[32];
+  std::snprintf(seconds, sizeof seconds, "%.1f", status_.Seconds());
+  std::string counts =
+      Tr("{1} converted, {2} failed, {3} skipped",
+         {std::to_string(converted_), std::to_string(failed_), std::to_string(skipped_)});
+  if (earlierOutputs_ > 0) {
+    counts += Tr(", {1} already converted", {std::to_string(earlierOutputs_)});
+  }
+  Say(err, Tr(fileErrors_ == 1 ? "{1}, {2} file error ({3} in {4} s)"
+                               : "{1}, {2} file errors ({3} in {4} s)",
+              {counts, std::to_string(fileErrors_),
+               Tr(inputs == 1 ? "{1} input" : "{1} inputs", {std::to_string(inputs)}), seconds}));
+  if (needAttention_ == 0) return;
+  Say(err, Tr(needAttention_ == 1 ? "{1} input needs attention:" : "{1} inputs need attention:",
+              {std::to_string(needAttention_)}));
+  for (const std::string& entry : attention_) err << "  " << entry << '\n';
+  if (needAttention_ > attention_.size()) {
+    err << "  "
+        << Tr("... and {1} more (see --report or --json)",
+              {std::to_string(needAttention_ - attention_.size())})
+        << '\n';
+  }
+  err << std::flush;
+}
+
+// Converts item `i` as a single run would, its streams kept for its turn.
+FleetOutcome ConvertItem(const Options& options, const FleetItem& item) {
+  FleetOutcome outcome;
+  std::istringstream none;
+  std::ostringstream jobOut, jobErr;
+  Options one = options;
+  one.input = ArgFromPath(item.input);
+  one.output = ArgFromPath(item.output);
+  std::error_code ec;
+  if (!options.dryRun) fs::create_directories(item.output.parent_path(), ec);
+  outcome.one = RunOne(one, item.input, item.output, none, jobOut, jobErr, {});
+  outcome.out = jobOut.str();
+  outcome.err = jobErr.str();
+  return outcome;
+}
 
 }  // namespace
 
@@ -61,18 +165,9 @@ struct FleetOutcome {
 // would make, with its own output written atomically; their messages and
 // documents come in input order; a summary ends the run.
 int RunFleet(const Options& options, std::ostream& out, std::ostream& err, bool errIsTerminal) {
-  if (options.diff) {
-    Say(err, Tr("-d works with one INPUT; use --report or --json with -o"));
-    return kExitUsage;
-  }
+  if (const int refused = CheckFleetForm(options, err); refused >= 0) return refused;
   std::vector<fs::path> inputs;
-  for (const std::string& arg : options.paths) {
-    if (arg == kStdinName) {
-      Say(err, Tr("standard input cannot be one of several inputs; give files or folders"));
-      return kExitUsage;
-    }
-    inputs.push_back(PathFromArg(arg));
-  }
+  for (const std::string& arg : options.paths) inputs.push_back(PathFromArg(arg));
   const fs::path dir = PathFromArg(options.outputDir);
   std::vector<FleetItem> items;
   const FleetRefusal refusal = PlanFleet(inputs, dir, options.recursive, items);
@@ -92,85 +187,20 @@ int RunFleet(const Options& options, std::ostream& out, std::ostream& err, bool 
   const unsigned jobs =
       options.jobs != 0 ? options.jobs : std::max(1u, std::thread::hardware_concurrency());
   StatusPrinter status(err, errIsTerminal && !options.quiet, items.size());
-  size_t converted = 0, failed = 0, skipped = 0, earlierOutputs = 0, fileErrors = 0;
-  // The inputs that need attention: the first of them listed, all counted,
-  // so that the summary stays readable and its memory bounded.
-  constexpr size_t kListed = 100;
-  std::vector<std::string> attention;
-  size_t needAttention = 0;
-
+  FleetTally tally(options, out, status);
   // Twice as many threads as seats: while a conversion waits for its output
   // to reach the disk, another one takes its seat.
   ComputeGate gate(jobs);
-  const unsigned threads = jobs * 2;
   const std::function<FleetOutcome(size_t)> job = [&](size_t i) {
     const ComputeSeat seat(gate);
-    const FleetItem& item = items[i];
-    FleetOutcome outcome;
-    std::istringstream none;
-    std::ostringstream jobOut, jobErr;
-    Options one = options;
-    one.input = ArgFromPath(item.input);
-    one.output = ArgFromPath(item.output);
-    std::error_code ec;
-    if (!options.dryRun) fs::create_directories(item.output.parent_path(), ec);
-    outcome.status = RunOne(one, item.input, item.output, none, jobOut, jobErr, {}, &outcome.one);
-    outcome.out = jobOut.str();
-    outcome.err = jobErr.str();
-    return outcome;
+    return ConvertItem(options, items[i]);
   };
   const std::function<void(size_t, FleetOutcome&)> deliver = [&](size_t i, FleetOutcome& o) {
-    if (!o.out.empty()) WriteToStdout(out, o.out);
-    // An earlier output among the inputs is left out, like a kept output.
-    const bool earlier = o.one.alreadyConverted;
-    const bool error =
-        (o.status == kExitConversionFailed && !earlier) || o.status == kExitFileError;
-    if (!o.err.empty() &&
-        (error || (!options.quiet && (o.status != kExitConverted || options.report)))) {
-      status.Print(o.err);
-    }
-    std::string reason;
-    switch (earlier ? kExitUsage : o.status) {
-      case kExitConverted:
-        ++converted;
-        if (!o.one.notices.empty()) reason = TerminalText(o.one.notices);
-        break;
-      case kExitConversionFailed:
-        ++failed;
-        reason = Tr("failed: ");
-        break;
-      case kExitUsage:
-        ++(earlier ? earlierOutputs : skipped);
-        reason = earlier ? Tr("already converted: ") : Tr("skipped: ");
-        break;
-      default:
-        ++fileErrors;
-        reason = Tr("file error: ");
-    }
-    if (o.status != kExitConverted) {
-      // The message, without the program's name and its line ends.
-      std::string message = o.err;
-      const std::string prefix = std::string(kProgram) + ": ";
-      if (const size_t at = message.rfind(prefix); at != std::string::npos) {
-        message.erase(0, at + prefix.size());
-      }
-      for (char& c : message) {
-        if (c == '\n' || c == '\r') c = ' ';
-      }
-      while (!message.empty() && message.back() == ' ') message.pop_back();
-      // The input leads the entry already.
-      const std::string named = PathForTerminal(items[i].input) + ": ";
-      if (message.rfind(named, 0) == 0) message.erase(0, named.size());
-      reason += message;
-    }
-    if (reason.empty()) return;
-    if (++needAttention <= kListed) {
-      attention.push_back(PathForTerminal(items[i].input) + ": " + reason);
-    }
+    tally.Deliver(items[i].input, o);
   };
   try {
-    RunOrdered<FleetOutcome>(items.size(), threads, job, deliver,
-                             [&](size_t done) { status.Progress(done, failed + fileErrors); });
+    RunOrdered<FleetOutcome>(items.size(), jobs * 2, job, deliver,
+                             [&](size_t done) { status.Progress(done, tally.Failures()); });
   } catch (const FileError& e) {
     // Standard output went away: the documents cannot be written.
     status.Finish();
@@ -178,36 +208,6 @@ int RunFleet(const Options& options, std::ostream& out, std::ostream& err, bool 
     return kExitFileError;
   }
   status.Finish();
-
-  if (!options.quiet) {
-    char seconds[32];
-    std::snprintf(seconds, sizeof seconds, "%.1f", status.Seconds());
-    std::string counts =
-        Tr("{1} converted, {2} failed, {3} skipped",
-           {std::to_string(converted), std::to_string(failed), std::to_string(skipped)});
-    if (earlierOutputs > 0) {
-      counts += Tr(", {1} already converted", {std::to_string(earlierOutputs)});
-    }
-    Say(err, Tr(fileErrors == 1 ? "{1}, {2} file error ({3} in {4} s)"
-                                : "{1}, {2} file errors ({3} in {4} s)",
-                {counts, std::to_string(fileErrors),
-                 Tr(items.size() == 1 ? "{1} input" : "{1} inputs", {std::to_string(items.size())}),
-                 seconds}));
-    if (needAttention > 0) {
-      Say(err, Tr(needAttention == 1 ? "{1} input needs attention:" : "{1} inputs need attention:",
-                  {std::to_string(needAttention)}));
-      for (const std::string& entry : attention) err << "  " << entry << '\n';
-      if (needAttention > attention.size()) {
-        err << "  "
-            << Tr("... and {1} more (see --report or --json)",
-                  {std::to_string(needAttention - attention.size())})
-            << '\n';
-      }
-      err << std::flush;
-    }
-  }
-  if (fileErrors > 0) return kExitFileError;
-  if (skipped > 0) return kExitUsage;
-  if (failed > 0) return kExitConversionFailed;
-  return kExitConverted;
+  if (!options.quiet) tally.PrintSummary(err, items.size());
+  return tally.Status();
 }

@@ -2,10 +2,14 @@
 
 #include <CLI/CLI.hpp>
 
+#include <cctype>
+
 #include "cli/catalogue.h"
 #include "cli/cli.h"
 #include "cli/tool_io.h"
+#include "engine/file_error.h"
 #include "engine/strutil.h"
+#include "engine/textfile.h"
 
 #ifndef CNV_VERSION_MAJOR
 #define CNV_VERSION_MAJOR 0
@@ -38,14 +42,31 @@ class HelpFormatter : public CLI::Formatter {
   }
 };
 
-}  // namespace
+// Whether `name`, which SetFileEncoding refused, is a character set all the
+// same: one of Unicode's forms whose line ends are not single bytes (UTF-16,
+// UTF-32), which the platform may not know by name, or one the platform
+// knows (EBCDIC, say). No configuration file is in such a set.
+bool IsKnownCharacterSet(const std::string& name) {
+  std::string bare;  // "utf-16le" as "UTF16LE"
+  for (const char c : name) {
+    if (c != '-' && c != '_')
+      bare += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  }
+  for (const char* wide :
+       {"UTF16", "UTF16LE", "UTF16BE", "UTF32", "UTF32LE", "UTF32BE", "UCS2", "UCS4"}) {
+    if (bare == wide) return true;
+  }
+  try {
+    EncodeTextIn(name, u"#");
+    return true;
+  } catch (const FileError&) {
+    return false;
+  }
+}
 
-int ParseArguments(const std::vector<std::string>& args, Options& options, std::ostream& out,
-                   std::ostream& err) {
-  CLI::App app{
-      Tr("Converts a configuration saved from a VLK250 router (a web-GUI save or a sectioned "
-         "listing) into a configuration for a QDN570 firewall."),
-      kProgram};
+// The tool's options on `app`, each stored in `options`; the help's texts
+// in the message language.
+void AddOptions(CLI::App& app, Options& options) {
   // The words of the help's frame, and the group of every option.
   const auto formatter = std::make_shared<HelpFormatter>();
   app.formatter(formatter);
@@ -105,7 +126,17 @@ int ParseArguments(const std::vector<std::string>& args, Options& options, std::
       Tr("Exit status: 0 converted, 1 the conversion failed, 2 usage error or OUTPUT not "
          "overwritten, 3 a file could not be read or written. With -o, the highest status that "
          "applies to any input."));
+}
 
+}  // namespace
+
+int ParseArguments(const std::vector<std::string>& args, Options& options, std::ostream& out,
+                   std::ostream& err) {
+  CLI::App app{
+      Tr("Converts a configuration saved from a VLK250 router (a web-GUI save or a sectioned "
+         "listing) into a configuration for a QDN570 firewall."),
+      kProgram};
+  AddOptions(app, options);
   std::vector<std::string> reversed(args.rbegin(), args.rend());
   try {
     app.parse(reversed);
@@ -126,6 +157,65 @@ int ParseArguments(const std::vector<std::string>& args, Options& options, std::
     }
     err << Tr("Run with --help for more information.") << '\n' << std::flush;
     return kExitUsage;
+  }
+  return -1;
+}
+
+int RefuseEncoding(const std::string& name, std::ostream& err) {
+  Say(err, IsKnownCharacterSet(name)
+               ? Tr("{1} is a character set the tool cannot read or write configurations in; "
+                    "use CP932 or UTF-8",
+                    {name})
+               : Tr("unknown character set: {1}", {name}));
+  return kExitUsage;
+}
+
+int CheckSingleForm(Options& options, std::ostream& err) {
+  const auto refuse = [&err](const std::string& message) {
+    Say(err, message);
+    return kExitUsage;
+  };
+  if (options.paths.size() > 2) {
+    return refuse(Tr("one INPUT and at most one OUTPUT; to convert several inputs, give -o DIR"));
+  }
+  if (options.recursive || options.jobs != 0 || options.quiet) {
+    return refuse(Tr("-r, -j and -q go with -o DIR"));
+  }
+  options.input = options.paths[0];
+  if (options.paths.size() > 1) options.output = options.paths[1];
+  if (options.input == kStdinName && options.output.empty()) {
+    // A filter: the configuration goes to standard output, where a diff
+    // cannot go as well. A dry run writes nothing, so it needs no OUTPUT.
+    if (options.diff && !options.dryRun) {
+      return refuse(
+          Tr("-d writes the diff to standard output; with INPUT -, give an OUTPUT file or use -n"));
+    }
+    // Assigned as a string: GCC 12 warns falsely (-Wrestrict) on the literal.
+    if (!options.dryRun) options.output = std::string(kStdoutName);
+  }
+  const bool toStdout = options.output == kStdoutName;
+  if (options.diff && toStdout) {
+    return refuse(Tr("-d writes the diff to standard output; give an OUTPUT file or use -n"));
+  }
+  if (options.json && toStdout) {
+    return refuse(Tr("--json writes the report to standard output; give an OUTPUT file or use -n"));
+  }
+  if (options.json && options.diff) {
+    return refuse(Tr("-d and --json both write to standard output; use one of them"));
+  }
+  return -1;
+}
+
+int CheckFleetForm(const Options& options, std::ostream& err) {
+  if (options.diff) {
+    Say(err, Tr("-d works with one INPUT; use --report or --json with -o"));
+    return kExitUsage;
+  }
+  for (const std::string& arg : options.paths) {
+    if (arg == kStdinName) {
+      Say(err, Tr("standard input cannot be one of several inputs; give files or folders"));
+      return kExitUsage;
+    }
   }
   return -1;
 }

@@ -32,4 +32,15 @@ struct Options {
 int ParseArguments(const std::vector<std::string>& args, Options& options, std::ostream& out,
                    std::ostream& err);
 
+// The checks of the options that parsing cannot make. Each says what is
+// wrong on `err` and returns the exit status, or -1 to go on.
+// The single form, INPUT [OUTPUT]: takes INPUT and OUTPUT from the paths
+// (standard output for a filter's OUTPUT).
+int CheckSingleForm(Options& options, std::ostream& err);
+// The fleet form, -o DIR INPUT...
+int CheckFleetForm(const Options& options, std::ostream& err);
+// The message for a character set (-e) that cannot be selected, unknown or
+// unsupported; returns the exit status.
+int RefuseEncoding(const std::string& name, std::ostream& err);
+
 #endif  // CNV_CLI_OPTIONS_H_

@@ -16,6 +16,116 @@
 #include <thread>
 #include <vector>
 
+// The shared state of one RunOrdered: the slots of the jobs from the first
+// undelivered one on, filled by the workers and emptied in order by the
+// calling thread.
+template <typename Result>
+class OrderedRun {
+ public:
+  OrderedRun(size_t count, unsigned threads)
+      : count_(count), window_(static_cast<size_t>(threads) * 4) {
+    done_.resize(window_);  // slots for the whole window before any worker writes one
+  }
+  // However the delivery ends, even by an exception of `deliver` or
+  // `finished`, the workers stop and are joined first.
+  ~OrderedRun() {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      stop_ = true;
+    }
+    changed_.notify_all();
+    for (std::thread& t : pool_) {
+      if (t.joinable()) t.join();
+    }
+  }
+  OrderedRun(const OrderedRun&) = delete;
+  OrderedRun& operator=(const OrderedRun&) = delete;
+
+  void Start(unsigned threads, const std::function<Result(size_t)>& job) {
+    const unsigned started = static_cast<unsigned>(std::min<size_t>(threads, count_));
+    pool_.reserve(started);
+    for (unsigned t = 0; t < started; ++t) pool_.emplace_back([this, &job] { Work(job); });
+  }
+
+  // Hands the results back in order; a job's exception once its turn comes.
+  void Deliver(const std::function<void(size_t, Result&)>& deliver,
+               const std::function<void(size_t)>& finished) {
+    std::exception_ptr failure;
+    size_t reported = 0;
+    std::unique_lock<std::mutex> lock(mutex_);
+    while (delivered_ < count_) {
+      changed_.wait(lock, [&] {
+        return done_.front().has_value() || finishedCount_ != reported || FailedAtTurn();
+      });
+      if (finishedCount_ != reported) {
+        reported = finishedCount_;
+        if (finished) {
+          lock.unlock();
+          finished(reported);
+          lock.lock();
+        }
+      }
+      if (FailedAtTurn()) {
+        failure = errors_[delivered_];
+        break;
+      }
+      while (delivered_ < count_ && done_.front().has_value()) {
+        std::optional<Result> result = std::move(done_.front());
+        done_.pop_front();
+        done_.emplace_back();
+        const size_t i = delivered_++;
+        changed_.notify_all();
+        lock.unlock();
+        deliver(i, *result);
+        lock.lock();
+      }
+    }
+    lock.unlock();
+    if (failure) std::rethrow_exception(failure);
+  }
+
+ private:
+  bool FailedAtTurn() const { return delivered_ < errors_.size() && errors_[delivered_]; }
+
+  void Work(const std::function<Result(size_t)>& job) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    for (;;) {
+      changed_.wait(lock, [&] { return stop_ || next_ >= count_ || next_ < delivered_ + window_; });
+      if (stop_ || next_ >= count_) return;
+      const size_t i = next_++;
+      lock.unlock();
+      std::optional<Result> result;
+      std::exception_ptr error;
+      try {
+        result.emplace(job(i));
+      } catch (...) {
+        error = std::current_exception();
+      }
+      lock.lock();
+      if (error) {
+        if (errors_.size() <= i) errors_.resize(i + 1);
+        errors_[i] = error;
+        stop_ = true;
+      }
+      done_[i - delivered_] = std::move(result);
+      ++finishedCount_;
+      changed_.notify_all();
+    }
+  }
+
+  const size_t count_;
+  const size_t window_;
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  std::deque<std::optional<Result>> done_;  // a slot holds its result once done
+  std::vector<std::exception_ptr> errors_;  // by job, only when one threw
+  size_t next_ = 0;                         // the next job to start
+  size_t delivered_ = 0;                    // jobs handed back so far
+  size_t finishedCount_ = 0;
+  bool stop_ = false;
+  std::vector<std::thread> pool_;
+};
+
 // Calls `job(i)` for every i below `count` on `threads` threads and, on the
 // calling thread, `deliver(i, result)` in the order of i, each as soon as it
 // and every job before it have finished. `finished(n)` is called on the
@@ -27,104 +137,9 @@ void RunOrdered(size_t count, unsigned threads, const std::function<Result(size_
                 const std::function<void(size_t, Result&)>& deliver,
                 const std::function<void(size_t)>& finished = {}) {
   threads = std::max(1u, threads);
-  const size_t window = static_cast<size_t>(threads) * 4;
-  std::mutex mutex;
-  std::condition_variable changed;
-  // Slots of the jobs from `delivered` on; a slot holds its result once done.
-  std::deque<std::optional<Result>> done;
-  std::vector<std::exception_ptr> errors;  // by job, only when one threw
-  size_t next = 0;                         // the next job to start
-  size_t delivered = 0;                    // jobs handed back so far
-  size_t finishedCount = 0;
-  bool stop = false;
-
-  const auto worker = [&] {
-    std::unique_lock<std::mutex> lock(mutex);
-    for (;;) {
-      changed.wait(lock, [&] { return stop || next >= count || next < delivered + window; });
-      if (stop || next >= count) return;
-      const size_t i = next++;
-      lock.unlock();
-      std::optional<Result> result;
-      std::exception_ptr error;
-      try {
-        result.emplace(job(i));
-      } catch (...) {
-        error = std::current_exception();
-      }
-      lock.lock();
-      if (error) {
-        if (errors.size() <= i) errors.resize(i + 1);
-        errors[i] = error;
-        stop = true;
-      }
-      done[i - delivered] = std::move(result);
-      ++finishedCount;
-      changed.notify_all();
-    }
-  };
-
-  std::vector<std::thread> pool;
-  const unsigned started = static_cast<unsigned>(std::min<size_t>(threads, count));
-  pool.reserve(started);
-  {
-    // Slots for the whole window exist before any worker writes one.
-    std::lock_guard<std::mutex> lock(mutex);
-    done.resize(window);
-  }
-  // However the delivery ends, even by an exception of `deliver` or
-  // `finished`, the workers stop and are joined first.
-  struct Joiner {
-    std::mutex& mutex;
-    std::condition_variable& changed;
-    bool& stop;
-    std::vector<std::thread>& pool;
-    ~Joiner() {
-      {
-        std::lock_guard<std::mutex> lock(mutex);
-        stop = true;
-      }
-      changed.notify_all();
-      for (std::thread& t : pool) {
-        if (t.joinable()) t.join();
-      }
-    }
-  } joiner{mutex, changed, stop, pool};
-  for (unsigned t = 0; t < started; ++t) pool.emplace_back(worker);
-
-  std::exception_ptr failure;
-  size_t reported = 0;
-  std::unique_lock<std::mutex> lock(mutex);
-  while (delivered < count) {
-    changed.wait(lock, [&] {
-      return done.front().has_value() || finishedCount != reported ||
-             (delivered < errors.size() && errors[delivered]);
-    });
-    if (finishedCount != reported) {
-      reported = finishedCount;
-      if (finished) {
-        lock.unlock();
-        finished(reported);
-        lock.lock();
-      }
-    }
-    if (delivered < errors.size() && errors[delivered]) {
-      failure = errors[delivered];
-      break;
-    }
-    while (delivered < count && done.front().has_value()) {
-      std::optional<Result> result = std::move(done.front());
-      done.pop_front();
-      done.emplace_back();
-      const size_t i = delivered++;
-      changed.notify_all();
-      lock.unlock();
-      deliver(i, *result);
-      lock.lock();
-    }
-  }
-  lock.unlock();
-  if (failure) std::rethrow_exception(failure);
+  OrderedRun<Result> run(count, threads);
+  run.Start(threads, job);
+  run.Deliver(deliver, finished);
 }
 
 #endif  // CNV_CLI_ORDERED_RUNNER_H_

@@ -57,15 +57,17 @@ void WriteToStdout(std::ostream& out, const std::string& bytes) {
   if (!out) throw FileError(FileError::Kind::DiskFull, {}, "the write failed");
 }
 
-void ReportFileError(const FileError& error, std::ostream& err) {
+std::string ReportFileError(const FileError& error, std::ostream& err) {
   const std::string where =
       error.path().empty() ? Tr("standard output") : PathForTerminal(error.path());
   std::string hint;
   if (!error.readsAs().empty()) hint = Tr(" (try -e {1})", {error.readsAs()});
-  Say(err, Tr(error.kind() == FileError::Kind::DiskFull ? "{1}: cannot write: {2}"
-                                                        : "{1}: cannot read: {2}",
-              {where, PatternText(error.what())}) +
-               hint);
+  std::string said = Tr(error.kind() == FileError::Kind::DiskFull ? "{1}: cannot write: {2}"
+                                                                  : "{1}: cannot read: {2}",
+                        {where, PatternText(error.what())}) +
+                     hint;
+  Say(err, said);
+  return said;
 }
 
 // The input or output path as the JSON document gives it, UTF-8.

@@ -33,8 +33,9 @@ std::string JsonPath(const std::filesystem::path& path);
 std::string Text(std::string_view utf8);
 // Writes one message line, "cnvqdn570conf: " and `bytes`, to `err`.
 void Say(std::ostream& err, const std::string& bytes);
-// The message of a file error: where, what failed and why.
-void ReportFileError(const FileError& error, std::ostream& err);
+// Says the message of a file error, where, what failed and why, and
+// returns it (as it follows the program's name).
+std::string ReportFileError(const FileError& error, std::ostream& err);
 
 // Writes bytes of configuration text to standard output; a failed write is
 // a file error like a failed write of a file.

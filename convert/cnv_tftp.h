@@ -9,15 +9,11 @@
 class CCnvTFTP : public CCnvBase {
  public:
   ~CCnvTFTP() override = default;
-  int Load(const std::filesystem::path& path) override;  // engine/listing.cpp
+  int Load(const std::filesystem::path& path) override;
   int LoadBytes(std::string_view bytes, const std::filesystem::path& name) override;
   int ConvertLanProvider() override;
   int ConvertPpProvider() override;
   int ConvertSystemSettings() override;
-
- private:
-  // Whether the loaded lines carry both markers of a sectioned listing.
-  bool HasListingMarkers();
 };
 
 #endif  // CNV_CONVERT_CNV_TFTP_H_

@@ -1,14 +1,12 @@
 // The patterns of the sectioned listing: the two markers by which the
-// listing converter knows one, and its three-line section headers (frame,
-// title, frame); and the header of the provider section the conversions add.
+// listing converter knows one (defined with their search in engine/listing.h),
+// and its three-line section headers (frame, title, frame); and the header of
+// the provider section the conversions add.
 #ifndef CNV_CONVERT_LISTING_PATTERNS_H_
 #define CNV_CONVERT_LISTING_PATTERNS_H_
 
 #include "convert/step_patterns.h"
-
-// The markers; a sectioned listing carries both.
-inline constexpr char16_t kClearConfiguration[] = u"{#?[ \t]*clear configuration[ \t]*}";
-inline constexpr char16_t kSystemConfiguration[] = u"{#+[ \t]*System configuration[ \t]*}";
+#include "engine/listing.h"  // the markers, kClearConfiguration and kSystemConfiguration
 
 // A header's frame line, and the titles of the sections the conversions use.
 inline constexpr char16_t kHeaderFrame[] = u"{#+[ \\t]*}";

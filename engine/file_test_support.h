@@ -1,4 +1,4 @@
-// Test support for the engine: files made from bytes, read back as bytes,
+// Test support for the engine: files made from bytes, read back as bytes or lines,
 // and the file layer's settings restored after each test.
 #ifndef CNV_ENGINE_FILE_TEST_SUPPORT_H_
 #define CNV_ENGINE_FILE_TEST_SUPPORT_H_
@@ -13,16 +13,8 @@
 #include <vector>
 
 #include "convert/convert_test_support.h"
+#include "engine/bytes_test_support.h"
 #include "engine/textfile.h"
-
-inline void WriteBytes(const std::filesystem::path& path, const std::string& bytes) {
-  std::ofstream(path, std::ios::binary) << bytes;
-}
-
-inline std::string ReadBytes(const std::filesystem::path& path) {
-  std::ifstream f(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
-}
 
 // The names in a folder, to show that no temporary file was left behind.
 inline std::vector<std::string> FolderNames(const std::filesystem::path& dir) {
@@ -46,6 +38,13 @@ class FileTest : public ::testing::Test {
     SetFileEncoding("UTF-8");
   }
   std::filesystem::path Path(const char* name) const { return dir_ / name; }
+  // The lines read from a file of `bytes`.
+  std::vector<std::u16string> ReadBack(const std::string& bytes) {
+    WriteBytes(Path("in.txt"), bytes);
+    std::vector<std::u16string> lines;
+    EXPECT_TRUE(ReadTextLines(Path("in.txt"), lines));
+    return lines;
+  }
 
   std::filesystem::path dir_;
 };

@@ -68,15 +68,31 @@ bool WriteTextLines(const std::filesystem::path& path, const std::vector<std::u1
 std::error_code LastOutputOpenError();
 
 // Lets a pool of writers use the processor while one of them waits for the
-// disk: the calling thread calls `leave(context)` before each wait for its
-// output to become durable (fsync, FlushFileBuffers, a move written through)
-// and `enter(context)` after it. Per thread; null switches them off.
-struct DiskWaitHooks {
-  void (*leave)(void* context);
-  void (*enter)(void* context);
-  void* context;
+// disk: told before and after each wait of the thread's writes for their
+// output to become durable (fsync, FlushFileBuffers, a move written
+// through). The two calls always pair up, on the writing thread.
+class DiskWaitListener {
+ public:
+  virtual void DiskWaitBegins() = 0;
+  virtual void DiskWaitEnds() = 0;
+
+ protected:
+  ~DiskWaitListener() = default;
 };
-void SetDiskWaitHooks(const DiskWaitHooks* hooks);
+
+// Hands `listener` to the file layer for the writes of the calling thread
+// while the scope lives; the thread's listener before it, if any, comes
+// back after.
+class DiskWaitScope {
+ public:
+  explicit DiskWaitScope(DiskWaitListener& listener);
+  ~DiskWaitScope();
+  DiskWaitScope(const DiskWaitScope&) = delete;
+  DiskWaitScope& operator=(const DiskWaitScope&) = delete;
+
+ private:
+  DiskWaitListener* previous_;
+};
 
 // Removes the temporary files of the writes now under way (their targets
 // stay as they were), for interrupt handlers that end the process next. On

@@ -211,76 +211,188 @@ void ResetState(const CompiledPattern& pattern, MatchState& state) {
   state.height = 0;
 }
 
-// Runs the program. With `hints`, start positions that cannot begin a
-// match are passed over; every other step is the same. The first start is
-// `firstStart`, or the first NextStart gives when it is negative.
-bool Run(const CompiledPattern& pattern, const char16_t* text, int32_t len, MatchState& state,
-         const SearchHints* hints, int32_t firstStart) {
-  const Instruction* prog = pattern.instructions.data();
-  const uint32_t size = static_cast<uint32_t>(pattern.instructions.size());
-  Stack stack(state.stack, state.height);
-  std::vector<GroupSave>& saves = state.saves;  // to undo when a look-ahead drops frames
+// Helpers of the run loop that are part of it: inlined always, so that the
+// run's registers and what it works on stay in machine registers.
+#define CNV_RUN_INLINE [[gnu::always_inline]] inline
+
+// What a run works on besides its registers (the instruction index, the
+// position and the start being tried) and its backtrack stack: the
+// program, the text, the state's groups and slots and the hints' loops.
+struct Machine {
+  Machine(const CompiledPattern& pattern, const char16_t* text, int32_t len, MatchState& state,
+          const SearchHints* hints);
+
+  const Instruction* prog;
+  uint32_t size;
+  const char16_t* text;
+  int32_t len;
+  std::vector<GroupSave>& saves;  // to undo when a look-ahead drops frames
+  GroupSpan* groups;
+  int32_t* slots;
+  const SearchHints* hints;  // with skipStarts, starts come from NextStart
+  bool skipStarts;
+  const int32_t* unitLoopAt;  // null: no loop is run as a whole
+  const UnitLoop* unitLoops;
+  uint32_t loopCount;
+  std::vector<LoopMemo>& loops;
+};
+
+Machine::Machine(const CompiledPattern& pattern, const char16_t* text, int32_t len,
+                 MatchState& state, const SearchHints* hints)
+    : prog(pattern.instructions.data()),
+      size(static_cast<uint32_t>(pattern.instructions.size())),
+      text(text),
+      len(len),
+      saves(state.saves),
+      groups(state.groups.data()),
+      slots(state.slots.data()),
+      hints(hints),
+      skipStarts(hints != nullptr && hints->skipStarts),
+      unitLoopAt(hints != nullptr && !hints->unitLoopAt.empty() ? hints->unitLoopAt.data()
+                                                                : nullptr),
+      unitLoops(unitLoopAt != nullptr ? hints->unitLoops.data() : nullptr),
+      loopCount(unitLoopAt != nullptr ? static_cast<uint32_t>(hints->unitLoops.size()) : 0),
+      loops(state.loops) {
   saves.clear();
-  const bool skipStarts = hints != nullptr && hints->skipStarts;
-  const int32_t* unitLoopAt =
-      hints != nullptr && !hints->unitLoopAt.empty() ? hints->unitLoopAt.data() : nullptr;
-  GroupSpan* groups = state.groups.data();
-  int32_t* slots = state.slots.data();
-  const UnitLoop* unitLoops = unitLoopAt != nullptr ? hints->unitLoops.data() : nullptr;
-  const uint32_t loopCount =
-      unitLoopAt != nullptr ? static_cast<uint32_t>(hints->unitLoops.size()) : 0;
-  state.loops.resize(loopCount);
-  for (LoopMemo& memo : state.loops) {
+  loops.resize(loopCount);
+  for (LoopMemo& memo : loops) {
     memo.runFrom = -1;
     memo.failuresKnown = false;
   }
-  uint32_t ip = 0;
-  int32_t attempt = firstStart >= 0 ? firstStart : skipStarts ? NextStart(*hints, text, len, 0) : 0;
-  if (skipStarts && attempt >= len) return false;
-  int32_t pos = attempt;
+}
 
+// Backtracking to beyond the program: only a unit loop's frame resumes
+// there (and past the index a final Call would push). False when the run
+// fails.
+CNV_RUN_INLINE bool ResumeBeyondProgram(Machine& m, Stack& stack, int32_t& pos, uint32_t& ip) {
+  const uint32_t k = ip - m.size - 1;
+  if (ip == m.size || k >= m.loopCount) return false;
+  const int left = ResumeUnitLoop(m.unitLoops[k], ip, m.loops[k], m.len, stack, m.slots, pos, ip);
+  if (left < 0) return false;
+  if (left == 0) ip = static_cast<uint32_t>(stack.Pop());
+  return true;
+}
+
+// Char: the unit at `pos`, consumed, or the end of the text, which is not.
+CNV_RUN_INLINE bool CharMatches(const Machine& m, Instruction in, int32_t& pos) {
+  if (in.operand == 0) return pos == m.len;
+  if (!InText(pos, m.len) || m.text[pos] != in.operand) return false;
+  ++pos;
+  return true;
+}
+
+// PushSlot, or the whole of the unit loop that begins there; false when
+// every way out of the loop is known to fail.
+CNV_RUN_INLINE bool PushSlotOrLoop(Machine& m, Stack& stack, Instruction in, int32_t& pos,
+                                   uint32_t& ip) {
+  if (m.unitLoopAt != nullptr && m.unitLoopAt[ip] >= 0) {
+    const uint32_t k = static_cast<uint32_t>(m.unitLoopAt[ip]);
+    return EnterUnitLoop(m.prog, m.unitLoops[k], m.size + 1 + k, m.loops[k], m.text, m.len, stack,
+                         m.slots, pos, ip);
+  }
+  stack.Push(m.slots[in.operand]);
+  ++ip;
+  return true;
+}
+
+// LoadStack: the stack cut back to the height in `slot`. Spans saved by
+// groups inside a look-ahead that matched are put back as they were, since
+// that match is being undone. False for a height the stack never had.
+CNV_RUN_INLINE bool CutStack(Machine& m, Stack& stack, int32_t slot) {
+  const int32_t target = m.slots[slot];
+  if (target < 0 || static_cast<uint32_t>(target) > stack.height()) return false;
+  while (!m.saves.empty() && m.saves.back().height > static_cast<uint32_t>(target)) {
+    const GroupSave& save = m.saves.back();
+    m.groups[save.group] = GroupSpan{stack.At(save.height), stack.At(save.height + 1)};
+    m.saves.pop_back();
+  }
+  stack.SetHeight(static_cast<uint32_t>(target));
+  return true;
+}
+
+// BackRef: the text at `pos` equals the group's, and is consumed.
+CNV_RUN_INLINE bool BackRefMatches(const Machine& m, int32_t group, int32_t& pos) {
+  const GroupSpan span = m.groups[group];
+  const int32_t len = m.len;
+  const bool ok = span.start >= 0 && span.end >= span.start && span.end <= len && pos >= 0 &&
+                  pos <= len && span.end - span.start <= len - pos &&
+                  std::char_traits<char16_t>::compare(m.text + pos, m.text + span.start,
+                                                      span.end - span.start) == 0;
+  if (ok) pos += span.end - span.start;
+  return ok;
+}
+
+// Advance: the program again from the next start; false when none is left.
+CNV_RUN_INLINE bool NextAttempt(Machine& m, Stack& stack, int32_t& attempt, int32_t& pos,
+                                uint32_t& ip) {
+  ++attempt;
+  if (m.skipStarts) attempt = NextStart(*m.hints, m.text, m.len, attempt);
+  if (attempt >= m.len) return false;
+  pos = attempt;
+  stack.SetHeight(0);
+  m.saves.clear();
+  ip = 0;
+  return true;
+}
+
+// The instructions that record or restore a position, a span or a height
+// and go on with the next one. False for a code that has no meaning in a
+// program.
+CNV_RUN_INLINE bool Record(Machine& m, Stack& stack, Instruction in, int32_t& pos) {
+  switch (in.op) {
+    case Op::Nop:
+      return true;
+    case Op::GroupStart:
+      m.groups[in.operand] = GroupSpan{pos, -1};  // inside itself a group is unset
+      return true;
+    case Op::GroupEnd:
+      m.groups[in.operand].end = pos;
+      return true;
+    case Op::SaveStack:
+      m.slots[in.operand] = static_cast<int32_t>(stack.height());
+      return true;
+    case Op::LoadPos:
+      pos = m.slots[in.operand];
+      return true;
+    case Op::PushGroup:
+      m.saves.push_back({stack.height() + 1, in.operand});
+      stack.Push(m.groups[in.operand].start);
+      stack.Push(m.groups[in.operand].end);
+      return true;
+    case Op::PopGroup:
+      m.groups[in.operand].end = stack.Pop();
+      m.groups[in.operand].start = stack.Pop();
+      while (!m.saves.empty() && m.saves.back().height > stack.height()) m.saves.pop_back();
+      return true;
+    default:
+      return false;
+  }
+}
+
+// The run loop from `attempt` on: one instruction a step, backtracking by
+// popping the instruction index to go on at.
+CNV_RUN_INLINE bool Execute(Machine& m, Stack& stack, int32_t attempt) {
+  uint32_t ip = 0;
+  int32_t pos = attempt;
   for (;;) {
-    if (ip >= size) {
-      // Only a unit loop's frame resumes beyond the program (and past the
-      // index a final Call would push).
-      const uint32_t k = ip - size - 1;
-      if (ip == size || k >= loopCount) return false;
-      const int left = ResumeUnitLoop(unitLoops[k], ip, state.loops[k], len, stack, slots, pos, ip);
-      if (left < 0) return false;
-      if (left == 0) ip = static_cast<uint32_t>(stack.Pop());
+    if (ip >= m.size) {
+      if (!ResumeBeyondProgram(m, stack, pos, ip)) return false;
       continue;
     }
-    const Instruction in = prog[ip];
+    const Instruction in = m.prog[ip];
     bool ok = true;
     switch (in.op) {
-      case Op::Nop:
-        ++ip;
-        break;
-      case Op::GroupStart:
-        // The end is cleared too: inside itself a group is unset.
-        groups[in.operand] = GroupSpan{pos, -1};
-        ++ip;
-        break;
-      case Op::GroupEnd:
-        groups[in.operand].end = pos;
-        ++ip;
-        break;
       case Op::Char:
-        if (in.operand == 0) {
-          ok = pos == len;  // the end of the text; nothing is consumed
-        } else {
-          ok = InText(pos, len) && text[pos] == in.operand;
-          if (ok) ++pos;
-        }
+        ok = CharMatches(m, in, pos);
         if (ok) ++ip;
         break;
       case Op::AnyChar:
-        ok = InText(pos, len);
+        ok = InText(pos, m.len);
         if (ok) ++pos, ++ip;
         break;
       case Op::InClass:
       case Op::NotInClass:
-        ok = UnitMatches(prog, ip, text, pos, len);
+        ok = UnitMatches(m.prog, ip, m.text, pos, m.len);
         if (ok) ++pos, ip = static_cast<uint32_t>(in.operand);
         break;
       case Op::Jump:
@@ -302,88 +414,54 @@ bool Run(const CompiledPattern& pattern, const char16_t* text, int32_t len, Matc
         ok = false;
         break;
       case Op::PushSlot:
-        if (unitLoopAt != nullptr && unitLoopAt[ip] >= 0) {
-          const uint32_t k = static_cast<uint32_t>(unitLoopAt[ip]);
-          ok = EnterUnitLoop(prog, unitLoops[k], size + 1 + k, state.loops[k], text, len, stack,
-                             slots, pos, ip);
-          break;
-        }
-        stack.Push(slots[in.operand]);
-        ++ip;
+        ok = PushSlotOrLoop(m, stack, in, pos, ip);
         break;
       case Op::PopSlot:
-        slots[in.operand] = stack.Pop();
+        m.slots[in.operand] = stack.Pop();
         ++ip;
         break;
       case Op::SavePos:
-        slots[in.operand] = pos;
+        m.slots[in.operand] = pos;
         ++ip;
         break;
-      case Op::SaveStack:
-        slots[in.operand] = static_cast<int32_t>(stack.height());
-        ++ip;
-        break;
-      case Op::LoadPos:
-        pos = slots[in.operand];
-        ++ip;
-        break;
-      case Op::LoadStack: {
-        const int32_t target = slots[in.operand];
-        if (target < 0 || static_cast<uint32_t>(target) > stack.height()) return false;
-        // Spans saved by groups inside a look-ahead that matched are put back
-        // as they were, since that match is being undone.
-        while (!saves.empty() && saves.back().height > static_cast<uint32_t>(target)) {
-          const GroupSave& save = saves.back();
-          groups[save.group] = GroupSpan{stack.At(save.height), stack.At(save.height + 1)};
-          saves.pop_back();
-        }
-        stack.SetHeight(static_cast<uint32_t>(target));
-        ++ip;
-        break;
-      }
       case Op::ReturnIfEmpty:
-        ok = pos != slots[in.operand];
+        ok = pos != m.slots[in.operand];
         if (ok) ++ip;
         break;
-      case Op::BackRef: {
-        const GroupSpan span = groups[in.operand];
-        ok = span.start >= 0 && span.end >= span.start && span.end <= len && pos >= 0 &&
-             pos <= len && span.end - span.start <= len - pos &&
-             std::char_traits<char16_t>::compare(text + pos, text + span.start,
-                                                 span.end - span.start) == 0;
-        if (ok) pos += span.end - span.start, ++ip;
+      case Op::LoadStack:
+        if (!CutStack(m, stack, in.operand)) return false;
+        ++ip;
         break;
-      }
-      case Op::Fail:
-        return false;
+      case Op::BackRef:
+        ok = BackRefMatches(m, in.operand, pos);
+        if (ok) ++ip;
+        break;
       case Op::Advance:
-        ++attempt;
-        if (skipStarts) attempt = NextStart(*hints, text, len, attempt);
-        if (attempt >= len) return false;
-        pos = attempt;
-        stack.SetHeight(0);
-        saves.clear();
-        ip = 0;
+        if (!NextAttempt(m, stack, attempt, pos, ip)) return false;
         break;
       case Op::Match:
         return true;
-      case Op::PushGroup:
-        saves.push_back({stack.height() + 1, in.operand});
-        stack.Push(groups[in.operand].start);
-        stack.Push(groups[in.operand].end);
+      default:  // the recording instructions; Fail and compile-time codes end the run
+        if (!Record(m, stack, in, pos)) return false;
         ++ip;
         break;
-      case Op::PopGroup:
-        groups[in.operand].end = stack.Pop();
-        groups[in.operand].start = stack.Pop();
-        while (!saves.empty() && saves.back().height > stack.height()) saves.pop_back();
-        ++ip;
-        break;
-      default:
-        return false;  // a compile-time code has no meaning in a program
     }
     if (!ok) ip = static_cast<uint32_t>(stack.Pop());  // backtrack
   }
+}
+
+// Runs the program. With `hints`, start positions that cannot begin a
+// match are passed over; every other step is the same. The first start is
+// `firstStart`, or the first NextStart gives when it is negative.
+bool Run(const CompiledPattern& pattern, const char16_t* text, int32_t len, MatchState& state,
+         const SearchHints* hints, int32_t firstStart) {
+  Machine m(pattern, text, len, state, hints);
+  Stack stack(state.stack, state.height);
+  const int32_t attempt = firstStart >= 0 ? firstStart
+                          : m.skipStarts  ? NextStart(*hints, text, len, 0)
+                                          : 0;
+  if (m.skipStarts && attempt >= len) return false;
+  return Execute(m, stack, attempt);
 }
 
 // Run with the state reset first; false when memory runs out.

@@ -7,6 +7,12 @@
 // program simple enough to match without backtracking is run without the
 // backtracking machine. Programs are built once per pattern and process
 // and shared (SharedSearchProgram).
+//
+// Where it is done: the analysis in analysis.cpp (over the instruction
+// graph of program_graph.h), the printed hints in hints_dump.cpp, the scans
+// in scan.cpp, the runner of linear programs in linear_runner.cpp, the
+// backtracking machine in match.cpp, the searcher and its cache in
+// search.cpp.
 #ifndef CNV_REGEX_SEARCH_H_
 #define CNV_REGEX_SEARCH_H_
 
@@ -131,6 +137,10 @@ struct SearchHints {
   LinearProgram linear;
 
   bool MayStartWith(char16_t unit) const { return first.Has(unit); }
+  // What the hints let a search skip and shortcut, a line for each kind
+  // that is known (nothing when nothing is), for tests and debugging: unit
+  // sets as classes, literals quoted with their probe indexes.
+  std::string Dump() const;
 };
 
 // Derives the hints of a compiled program. A program the analysis does not

@@ -1,6 +1,6 @@
-// The search hints, the literal scan, and the searcher built on them: with
-// acceleration every result and every group span must be those of the
-// plain interpreter, and so must every record of the line searches.
+// The searcher and its shared programs: with acceleration every result and
+// every group span must be those of the plain interpreter, and so must
+// every record of the line searches.
 #include "regex/search.h"
 
 #include <gtest/gtest.h>
@@ -14,173 +14,10 @@
 #include "engine/cnv_base.h"
 #include "engine/line_ops.h"
 #include "engine/store_test_support.h"
+#include "regex/hints_test_support.h"
 #include "regex/search_test_support.h"
 
 namespace {
-
-std::string Narrow(std::u16string_view text) {
-  std::string out;
-  for (char16_t c : text) out += c < 0x80 ? static_cast<char>(c) : '?';
-  return out;
-}
-
-SearchHints HintsOf(std::u16string_view pattern) {
-  CompiledPattern compiled;
-  EXPECT_EQ(compiled.Compile(pattern), 0) << Narrow(pattern);
-  return AnalyzeProgram(compiled);
-}
-
-std::vector<std::u16string> RequiredTexts(const SearchHints& hints) {
-  std::vector<std::u16string> texts;
-  for (const RequiredLiteral& literal : hints.required) texts.push_back(literal.text);
-  return texts;
-}
-
-struct HintCase {
-  const char16_t* pattern;
-  bool skipStarts;
-  std::u16string prefix;
-  std::vector<std::u16string> required;  // in the order they are checked
-  bool linear = false;
-};
-
-TEST(SearchHintsTest, DerivedFromTheProgram) {
-  const HintCase cases[] = {
-      {u"{pp select [0-9]+[ \t]*}", true, u"pp select ", {u"pp select "}, true},
-      // The letters of a look-ahead are read but not consumed: not required.
-      {u"{reputation !(off)}", true, u"reputation ", {u"reputation "}},
-      {u"{pp enable 5}![0-9]", true, u"pp enable 5", {u"pp enable 5"}, true},
-      // Optional leading blanks: no prefix, but the literal is required.
-      {u"{[ \t]*url filter[ \t]*[0-9]+}", true, u"", {u"url filter"}, true},
-      {u"{#?[ \t]*x}", true, u"", {u"x"}, true},
-      {u"^{[^0-9]+[0-9]}", false, u"", {}, true},
-      // Not linear: a loop may give back a unit the rest needs, a look-ahead
-      // follows a loop, a second group, a class partly beyond 255.
-      {u"{[0-9]*5}", true, u"", {u"5"}},
-      {u"{a[0-9]*}![x]", true, u"a", {u"a"}},
-      {u"{a}{b}", true, u"a", {u"b", u"a"}},
-      {u"{[\u3000-\u30ff]+}", true, u"", {}},
-      // Each branch of an alternation is required by neither.
-      {u"((lan)|(wan))1", true, u"", {u"1"}},
-      // `|` binds single items: a, then b or c, then d.
-      {u"ab|cd", true, u"a", {u"d", u"a"}},
-      {u"a*b", true, u"", {u"b"}},
-      {u"a$", true, u"a", {u"a"}},
-      // Any code unit may begin these, so no start is skipped.
-      {u".b", false, u"", {u"b"}},
-      {u"[^a]b", false, u"", {u"b"}},
-      // Anchored: only the first position is tried anyway.
-      {u"^abc", false, u"", {u"abc"}},
-      // A match may be empty: nothing can be skipped or required.
-      {u"{x*}", false, u"", {}},
-      {u"", false, u"", {}},
-      {u"(a)?", false, u"", {}},
-  };
-  for (const HintCase& c : cases) {
-    const SearchHints hints = HintsOf(c.pattern);
-    SCOPED_TRACE(Narrow(c.pattern));
-    EXPECT_EQ(hints.skipStarts, c.skipStarts);
-    EXPECT_EQ(hints.prefix.text, c.prefix);
-    EXPECT_EQ(RequiredTexts(hints), c.required);
-    EXPECT_EQ(hints.linear.usable, c.linear);
-  }
-}
-
-TEST(SearchHintsTest, FirstCodeUnitsOfClassesAndAlternatives) {
-  const SearchHints hints = HintsOf(u"{[ \t]*url}|x");
-  ASSERT_TRUE(hints.skipStarts);
-  for (char16_t unit : std::u16string(u" \tux"))
-    EXPECT_TRUE(hints.MayStartWith(unit)) << static_cast<int>(unit);
-  for (char16_t unit : std::u16string(u"rlaU#"))
-    EXPECT_FALSE(hints.MayStartWith(unit)) << static_cast<int>(unit);
-  EXPECT_FALSE(hints.MayStartWith(u'\u3042'));
-  // A class that reaches past the first 256 code units admits all of those.
-  const SearchHints wide = HintsOf(u"[a\u3000-\u30ff]b");
-  EXPECT_TRUE(wide.MayStartWith(u'a'));
-  EXPECT_TRUE(wide.MayStartWith(u'\u3042'));
-  EXPECT_FALSE(wide.MayStartWith(u'b'));
-}
-
-TEST(SearchHintsTest, SecondCodeUnit) {
-  // A blank-led number: a blank, then more blanks or a digit.
-  const SearchHints number = HintsOf(u"{[ \t]+[0-9]+}");
-  ASSERT_TRUE(number.secondKnown);
-  for (char16_t unit : std::u16string(u" \t09")) EXPECT_TRUE(number.second.Has(unit));
-  EXPECT_FALSE(number.second.Has(u'a'));
-  // A match that may end after its first unit leaves the second open.
-  EXPECT_FALSE(HintsOf(u"{[0-9]+}").secondKnown);
-  EXPECT_FALSE(HintsOf(u"a$").secondKnown);
-  // Whatever follows a look-ahead is read at the same place: its letters
-  // and those after it both count.
-  const SearchHints look = HintsOf(u"[ab]!(x)y");
-  ASSERT_TRUE(look.secondKnown);
-  EXPECT_TRUE(look.second.Has(u'x'));
-  EXPECT_TRUE(look.second.Has(u'y'));
-  EXPECT_FALSE(look.second.Has(u'a'));
-}
-
-TEST(SearchHintsTest, NextStartTakesWhatTheSetsAdmitFromEveryOffset) {
-  for (const char16_t* pattern : {u"{[0-9]+}", u"{[ \t]+[0-9]+}", u"{[a\u3000-\uffff]b}"}) {
-    const SearchHints hints = HintsOf(pattern);
-    ASSERT_TRUE(hints.skipStarts && hints.firstRanges.usable);
-    for (size_t size = 0; size <= 24; ++size) {
-      // One unit that may begin a match at `hit`, and one after it.
-      for (size_t hit = 0; hit <= size; ++hit) {
-        std::u16string text(size, u'x');
-        if (hit < size) text[hit] = hit % 2 ? u'\t' : u'7';
-        if (hit < size) text[hit] = hints.first.Has(text[hit]) ? text[hit] : u'\u3042';
-        if (hit + 1 < size) text[hit + 1] = u'b';
-        if (hit + 1 < size && !hints.second.Has(u'b')) text[hit + 1] = u'1';
-        const int32_t len = static_cast<int32_t>(size);
-        for (int32_t from = 0; from <= len; ++from) {
-          int32_t expected = from;
-          while (expected < len &&
-                 !(hints.first.Has(text[expected]) &&
-                   (!hints.secondKnown ||
-                    (expected + 1 < len && hints.second.Has(text[expected + 1]))))) {
-            ++expected;
-          }
-          EXPECT_EQ(NextStart(hints, text.data(), len, from), expected)
-              << Narrow(pattern) << " " << Narrow(text) << " from " << from;
-        }
-      }
-    }
-  }
-}
-
-TEST(SearchHintsTest, GreedyLoopsOverOneUnitAreFound) {
-  // Each `*` and the loop of each `+` over one unit test, none other.
-  EXPECT_EQ(HintsOf(u"{[ \t]*url filter[ \t]*[0-9]+}").unitLoops.size(), 3u);
-  EXPECT_EQ(HintsOf(u"{.+x}").unitLoops.size(), 1u);
-  EXPECT_TRUE(HintsOf(u"{(ab)*c}").unitLoops.empty());
-  EXPECT_TRUE(HintsOf(u"{a?b}").unitLoops.empty());
-}
-
-TEST(SearchHintsTest, LoopsAfterWhichThePositionAloneDecides) {
-  struct Case {
-    const char16_t* pattern;
-    std::vector<bool> decides;  // per unit loop, in program order
-  };
-  const Case cases[] = {
-      {u"{#+[ \t]*PP configuration[ \t]*}", {true, true, true}},
-      {u"{schedule at [0-9]+.+ntpdate}", {true, true}},
-      // Inside alternatives, and after a look-ahead, the position decides.
-      {u"((a*b)|(c*d))!x[0-9]*e", {true, true, true}},
-      // A back-reference reads a group the loop's way in set.
-      {u"{{a*}x\\1}", {false}},
-      // The rest of an enclosing loop's operand reads that loop's slot,
-      // written before the inner loop was entered.
-      {u"(b[0-9]*c)*d", {false}},
-      {u"(b[0-9]*)?d", {false}},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(Narrow(c.pattern));
-    const SearchHints hints = HintsOf(c.pattern);
-    std::vector<bool> decides;
-    for (const UnitLoop& loop : hints.unitLoops) decides.push_back(loop.positionDecides);
-    EXPECT_EQ(decides, c.decides);
-  }
-}
 
 TEST(PatternSearcherTest, LoopShortcutsKeepTheResults) {
   struct Case {
@@ -231,56 +68,6 @@ TEST(PatternSearcherTest, LoopShortcutsKeepTheResults) {
     }
     EXPECT_EQ(searcher.state().groups[0].start, c.start);
     EXPECT_EQ(searcher.state().groups[0].end, c.end);
-  }
-}
-
-TEST(SearchHintsTest, ProbeIsTheRarestCodeUnit) {
-  const SearchHints hints = HintsOf(u"{nat descriptor type}");
-  ASSERT_EQ(hints.required.size(), 1u);
-  // Blanks are the commonest units of a configuration, letters like y rare.
-  EXPECT_EQ(hints.required[0].text[hints.required[0].probe], u'y');
-}
-
-TEST(FindLiteralTest, FindsTheFirstOccurrenceFromEveryOffset) {
-  const std::u16string needle = u"select";
-  for (size_t probe = 0; probe < needle.size() * needle.size(); ++probe) {
-    const RequiredLiteral literal{needle, probe % needle.size(), probe / needle.size()};
-    for (int before = 0; before <= 20; ++before) {
-      for (int after = 0; after <= 9; after += 3) {
-        // Near misses on both sides of the occurrence.
-        std::u16string text = std::u16string(static_cast<size_t>(before), u's') + needle +
-                              std::u16string(static_cast<size_t>(after), u't') + u"selec";
-        const int32_t len = static_cast<int32_t>(text.size());
-        SCOPED_TRACE("probe " + std::to_string(probe) + " before " + std::to_string(before));
-        EXPECT_EQ(FindLiteral(literal, text.data(), len, 0), before);
-        EXPECT_EQ(FindLiteral(literal, text.data(), len, before), before);
-        EXPECT_EQ(FindLiteral(literal, text.data(), len, before + 1), -1);
-      }
-    }
-  }
-}
-
-TEST(FindLiteralTest, EdgesOfTheText) {
-  const RequiredLiteral aab{u"aab", 2};
-  const std::u16string overlapping = u"aaab";
-  EXPECT_EQ(FindLiteral(aab, overlapping.data(), 4, 0), 1);
-  EXPECT_EQ(FindLiteral(aab, u"aa", 2, 0), -1);  // shorter than the literal
-  EXPECT_EQ(FindLiteral(aab, u"", 0, 0), -1);
-  const std::u16string atEnd = std::u16string(13, u'a') + u"b";
-  EXPECT_EQ(FindLiteral(aab, atEnd.data(), 14, 0), 11);
-  const RequiredLiteral high{u"\u3042\uffff", 1};
-  const std::u16string text = u"xx\u3042\uffff";
-  EXPECT_EQ(FindLiteral(high, text.data(), 4, 0), 2);
-  // Where the unit after it must be a c: not at the end, not before an x.
-  RequiredLiteral followed{u"ab", 1, 0, true};
-  followed.follow.AddRange(u'c', u'c');
-  for (const std::u16string before : {u"", u"0123456789abx"}) {
-    for (const std::u16string tail : {u"ab", u"abxab", u"abxabc"}) {
-      const std::u16string all = before + tail;
-      const int32_t expected = tail == u"abxabc" ? static_cast<int32_t>(before.size()) + 3 : -1;
-      EXPECT_EQ(FindLiteral(followed, all.data(), static_cast<int32_t>(all.size()), 0), expected)
-          << Narrow(all);
-    }
   }
 }
 

@@ -292,7 +292,7 @@ TEST_F(MainDialogTest, ResultBoxAddsTheReport) {
   for (int n = 1; n <= 13; ++n) rules += "url filter " + std::to_string(n) + " pass *\n";
   std::wstring listed;
   for (int n = 1; n <= 10; ++n) {
-    listed += L"\n注意 url-rule-dropped (" + std::to_wstring(n) + L" 行目): ルール " +
+    listed += L"\n注意 url-rule-dropped（" + std::to_wstring(n) + L" 行目）：ルール " +
               std::to_wstring(n) +
               L" を使う URL フィルターの適用設定がないため、この行は出力しません。";
   }

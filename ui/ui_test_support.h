@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/bytes_test_support.h"
 #include "ui/ui_text.h"
 
 // A fresh, empty folder for one test.
@@ -25,15 +26,6 @@ inline std::filesystem::path UiTestDir() {
   std::filesystem::remove_all(dir);
   std::filesystem::create_directories(dir);
   return dir;
-}
-
-inline void WriteBytes(const std::filesystem::path& path, const std::string& bytes) {
-  std::ofstream(path, std::ios::binary) << bytes;
-}
-
-inline std::string ReadBytes(const std::filesystem::path& path) {
-  std::ifstream f(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
 }
 
 // The folder of the running test program (the programs under test are

@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cerrno>
-
 #include "engine/file_error.h"
 #include "engine/file_test_support.h"
 #include "engine/strutil.h"
@@ -12,17 +10,9 @@ namespace {
 
 using Lines = std::vector<std::u16string>;
 
-class TextFileTest : public FileTest {
- protected:
-  Lines ReadBack(const std::string& bytes) {
-    WriteBytes(Path("in.txt"), bytes);
-    Lines lines;
-    EXPECT_TRUE(ReadTextLines(Path("in.txt"), lines));
-    return lines;
-  }
-};
+class TextLinesTest : public FileTest {};
 
-TEST_F(TextFileTest, LineEndsOnInput) {
+TEST_F(TextLinesTest, LineEndsOnInput) {
   const struct {
     std::string bytes;
     Lines lines;
@@ -43,14 +33,14 @@ TEST_F(TextFileTest, LineEndsOnInput) {
   }
 }
 
-TEST_F(TextFileTest, EveryLineEndsInCrLfOnOutput) {
+TEST_F(TextLinesTest, EveryLineEndsInCrLfOnOutput) {
   ASSERT_TRUE(WriteTextLines(Path("out.txt"), {u"a", u"", u"b\rc", u"d\ne"}));
   EXPECT_EQ(ReadBytes(Path("out.txt")), "a\r\n\r\nb\rc\r\nd\r\ne\r\n");
   ASSERT_TRUE(WriteTextLines(Path("empty.txt"), {}));
   EXPECT_EQ(ReadBytes(Path("empty.txt")), "");
 }
 
-TEST_F(TextFileTest, MissingFileOrFolderCannotBeOpened) {
+TEST_F(TextLinesTest, MissingFileOrFolderCannotBeOpened) {
   Lines lines{u"kept"};
   EXPECT_FALSE(ReadTextLines(Path("missing.txt"), lines));
   EXPECT_FALSE(ReadTextLines(dir_, lines));
@@ -78,13 +68,13 @@ Lines ReadError(const std::filesystem::path& path, const std::string& bytes, con
   return ExpectReadError(path, detail);
 }
 
-TEST_F(TextFileTest, NulByteMeansNotAConfigurationText) {
+TEST_F(TextLinesTest, NulByteMeansNotAConfigurationText) {
   // A UTF-16 file chosen by mistake: nothing of it is read.
   const std::string utf16("i\0p\0 \0l\0a\0n\0\r\0\n\0", 16);
   EXPECT_TRUE(ReadError(Path("in.txt"), utf16, "not a configuration text").empty());
 }
 
-TEST_F(TextFileTest, InvalidBytesNameTheLine) {
+TEST_F(TextLinesTest, InvalidBytesNameTheLine) {
   // The lines before the error were read, nothing after it; no line was
   // shortened silently.
   EXPECT_EQ(ReadError(Path("in.txt"), "ok\r\nfine\r\nbad \xff\xfe here\r\nlater\r\n", "line 3"),
@@ -93,7 +83,7 @@ TEST_F(TextFileTest, InvalidBytesNameTheLine) {
 
 // A UTF-8 byte-order mark is no part of line 1; input that does not read in
 // the character set in use names the common one in which it does read.
-TEST_F(TextFileTest, ByteOrderMarkAndTheOtherCommonCharacterSet) {
+TEST_F(TextLinesTest, ByteOrderMarkAndTheOtherCommonCharacterSet) {
   const std::string sjis = "# \x96\x7b\x8e\xd0\nip lan1\n";  // "# 本社"
   const struct {
     const char* encoding;
@@ -141,7 +131,7 @@ TEST_F(TextFileTest, ByteOrderMarkAndTheOtherCommonCharacterSet) {
   }
 }
 
-TEST_F(TextFileTest, JapaneseRoundTripsInUtf8AndCp932) {
+TEST_F(TextLinesTest, JapaneseRoundTripsInUtf8AndCp932) {
   const Lines lines{u"# VLK250->QDN570変換コンフィグ", u"description 1 \"東京 設定\"", u"ip lan1"};
   const std::string utf8 =
       Utf16ToUtf8(lines[0]) + "\r\n" + Utf16ToUtf8(lines[1]) + "\r\nip lan1\r\n";
@@ -160,26 +150,11 @@ TEST_F(TextFileTest, JapaneseRoundTripsInUtf8AndCp932) {
   }
 }
 
-TEST_F(TextFileTest, EncodingNames) {
-  EXPECT_TRUE(SetFileEncoding("Shift_JIS"));
-  EXPECT_EQ(FileEncoding(), "CP932");
-  // Shift_JIS files are read as code page 932: 0x5C is a backslash.
-  EXPECT_EQ(ReadBack("a\\b~\r\n"), Lines{u"a\\b~"});
-  EXPECT_FALSE(SetFileEncoding("NO-SUCH-CHARSET"));
-  EXPECT_EQ(FileEncoding(), "CP932");  // the previous choice stays
-  // Line ends and "#" would not be plain bytes.
-  EXPECT_FALSE(SetFileEncoding("UTF-16LE"));
-  EXPECT_TRUE(SetFileEncoding("1252"));
-  EXPECT_EQ(ReadBack("caf\xe9"), Lines{u"caf\u00e9"});
-  EXPECT_TRUE(SetFileEncoding("utf-8"));
-  EXPECT_EQ(ReadBack("\xe6\x9d\xb1"), Lines{u"東"});
-}
-
 #ifndef _WIN32
 // In ISO-2022-JP every switch between kanji and ASCII costs an escape
 // sequence, so a line can take more than twice the bytes of its UTF-16
 // units: the conversion must grow its buffer and lose nothing.
-TEST_F(TextFileTest, StatefulCharacterSetOutgrowsTheFirstBuffer) {
+TEST_F(TextLinesTest, StatefulCharacterSetOutgrowsTheFirstBuffer) {
   if (!SetFileEncoding("ISO-2022-JP")) GTEST_SKIP() << "no ISO-2022-JP";
   std::u16string line;
   for (int i = 0; i < 200; ++i) line += u"東a";
@@ -190,82 +165,10 @@ TEST_F(TextFileTest, StatefulCharacterSetOutgrowsTheFirstBuffer) {
   EXPECT_EQ(bytes.substr(bytes.size() - 2), "\r\n");
   EXPECT_EQ(ReadBack(bytes), Lines{line});
 }
-
-TEST_F(TextFileTest, PlainAsciiLocaleCountsAsUtf8) {
-  // The tests run in the C locale, whose character set is plain ASCII.
-  ASSERT_TRUE(SetFileEncoding(""));
-  EXPECT_EQ(FileEncoding(), "UTF-8");
-}
 #endif
 
-TEST_F(TextFileTest, OverwriteReplacesTheOldContent) {
-  WriteBytes(Path("out.txt"), "old content that is longer than the new one\r\n");
-  ASSERT_TRUE(WriteTextLines(Path("out.txt"), {u"new"}));
-  EXPECT_EQ(ReadBytes(Path("out.txt")), "new\r\n");
-  EXPECT_EQ(FolderNames(dir_), std::vector<std::string>{"out.txt"});
-}
-
-// A pool gives up a thread's seat around each wait for the disk: the calls
-// must pair up, or a seat would be lost or doubled, and the wait for the
-// file's own bytes comes before the file takes the output's name.
-TEST_F(TextFileTest, DiskWaitsArePairedAndPrecedeTheRename) {
-  struct Calls {
-    std::filesystem::path output;
-    int depth = 0, waits = 0;
-    bool unpaired = false, renamedBeforeFirstWait = false;
-  } calls{Path("out.txt")};
-  const DiskWaitHooks hooks{[](void* c) {
-                              Calls& calls = *static_cast<Calls*>(c);
-                              if (calls.depth++ != 0) calls.unpaired = true;
-                              if (calls.waits++ == 0) {
-                                calls.renamedBeforeFirstWait =
-                                    std::filesystem::exists(calls.output);
-                              }
-                            },
-                            [](void* c) {
-                              if (--static_cast<Calls*>(c)->depth != 0) {
-                                static_cast<Calls*>(c)->unpaired = true;
-                              }
-                            },
-                            &calls};
-  SetDiskWaitHooks(&hooks);
-  const bool written = WriteTextLines(calls.output, {u"line"});
-  SetDiskWaitHooks(nullptr);
-  ASSERT_TRUE(written);
-  EXPECT_GE(calls.waits, 1);
-  EXPECT_EQ(calls.depth, 0);
-  EXPECT_FALSE(calls.unpaired);
-  EXPECT_FALSE(calls.renamedBeforeFirstWait);
-  // Off again: a write after it calls nothing.
-  const int before = calls.waits;
-  ASSERT_TRUE(WriteTextLines(calls.output, {u"again"}));
-  EXPECT_EQ(calls.waits, before);
-}
-
-TEST_F(TextFileTest, OutputThatCannotBeCreated) {
-  std::filesystem::create_directory(Path("folder"));
-  EXPECT_FALSE(WriteTextLines(Path("folder"), {u"x"}));
-  EXPECT_FALSE(WriteTextLines(dir_ / "missing" / "out.txt", {u"x"}));
-  EXPECT_EQ(FolderNames(dir_), std::vector<std::string>{"folder"});
-  EXPECT_TRUE(std::filesystem::is_empty(Path("folder")));
-}
-
-TEST_F(TextFileTest, ReadOnlyOutputStaysAsItIs) {
-  WriteBytes(Path("out.txt"), "old\r\n");
-  namespace fs = std::filesystem;
-  fs::permissions(Path("out.txt"), fs::perms::owner_read, fs::perm_options::replace);
-  if (std::ofstream(Path("out.txt"), std::ios::app)) {
-    fs::permissions(Path("out.txt"), fs::perms::owner_all, fs::perm_options::replace);
-    GTEST_SKIP() << "this user may write read-only files";
-  }
-  EXPECT_FALSE(WriteTextLines(Path("out.txt"), {u"new"}));
-  fs::permissions(Path("out.txt"), fs::perms::owner_all, fs::perm_options::replace);
-  EXPECT_EQ(ReadBytes(Path("out.txt")), "old\r\n");
-  EXPECT_EQ(FolderNames(dir_), std::vector<std::string>{"out.txt"});
-}
-
 #ifdef _WIN32
-TEST_F(TextFileTest, InputHeldOpenElsewhereCannotBeOpened) {
+TEST_F(TextLinesTest, InputHeldOpenElsewhereCannotBeOpened) {
   // The input is opened without sharing, so the open fails while another
   // handle to the file is open.
   WriteBytes(Path("in.txt"), "ip lan1\r\n");
@@ -278,69 +181,10 @@ TEST_F(TextFileTest, InputHeldOpenElsewhereCannotBeOpened) {
 }
 #endif
 
-// A write that fails half-way, or a character the output cannot hold, must
-// leave an existing output as it was and no temporary file behind.
-TEST_F(TextFileTest, FailedWriteKeepsTheOldOutput) {
-  const std::string old = "old output\r\n";
-  Lines many(2000, u"ip filter 100 pass * * * * *");
-  const struct {
-    const char* name;
-    const char* encoding;
-    long long faultAfter;
-    Lines lines;
-  } cases[] = {
-      {"fault in the first line", "UTF-8", 3, many},
-      {"fault after many buffers", "UTF-8", 40000, many},
-      {"fault at the very end", "UTF-8", 2000 * 30 - 1, many},
-      {"character cp932 lacks", "CP932", -1, {u"ip lan1", u"description 1 caf\u00e9"}},
-      {"unpaired surrogate", "UTF-8", -1, {u"a\xd800"}},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.name);
-    WriteBytes(Path("out.txt"), old);
-    ASSERT_TRUE(SetFileEncoding(c.encoding));
-    SetWriteFaultAfterBytes(c.faultAfter);
-    try {
-      WriteTextLines(Path("out.txt"), c.lines);
-      ADD_FAILURE() << "no error";
-    } catch (const FileError& e) {
-      EXPECT_EQ(e.kind(), FileError::Kind::DiskFull);
-      EXPECT_EQ(e.path(), Path("out.txt"));
-    }
-    SetWriteFaultAfterBytes(-1);
-    EXPECT_EQ(ReadBytes(Path("out.txt")), old);
-    EXPECT_EQ(FolderNames(dir_), std::vector<std::string>{"out.txt"});
-  }
-  // Without an old output, none appears.
-  std::filesystem::remove(Path("out.txt"));
-  SetWriteFaultAfterBytes(10);
-  EXPECT_THROW(WriteTextLines(Path("out.txt"), many), FileError);
-  EXPECT_TRUE(FolderNames(dir_).empty());
-}
-
-TEST_F(TextFileTest, FaultSeamCountsBytes) {
-  // Exactly the allowed bytes still succeed.
-  SetWriteFaultAfterBytes(5);
-  EXPECT_TRUE(WriteTextLines(Path("out.txt"), {u"abc"}));
-  EXPECT_EQ(ReadBytes(Path("out.txt")), "abc\r\n");
-  EXPECT_THROW(WriteTextLines(Path("out.txt"), {u"abcd"}), FileError);
-  EXPECT_EQ(ReadBytes(Path("out.txt")), "abc\r\n");
-}
-
 #ifdef __linux__
-TEST_F(TextFileTest, FullDeviceIsADiskFullError) {
-  if (!std::filesystem::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
-  try {
-    WriteTextLines("/dev/full", {u"x"});
-    ADD_FAILURE() << "no error";
-  } catch (const FileError& e) {
-    EXPECT_EQ(e.systemError(), ENOSPC);  // the system's code, for the dialog to word
-  }
-}
-
 // A read that fails after the open is an error naming the file, never a
 // configuration cut short.
-TEST_F(TextFileTest, ReadErrorIsNotAShortFile) {
+TEST_F(TextLinesTest, ReadErrorIsNotAShortFile) {
   // Reading a process's own memory from offset 0 fails with an I/O error.
   const std::filesystem::path memory = "/proc/self/mem";
   if (!std::filesystem::exists(memory)) GTEST_SKIP() << "no " << memory;
@@ -348,23 +192,7 @@ TEST_F(TextFileTest, ReadErrorIsNotAShortFile) {
 }
 #endif
 
-#ifndef _WIN32
-// An output named by a symbolic link is replaced where the link points, so
-// the link stays and the file it names gets the new content.
-TEST_F(TextFileTest, OutputThroughASymbolicLinkKeepsTheLink) {
-  namespace fs = std::filesystem;
-  fs::create_directory(Path("real"));
-  WriteBytes(dir_ / "real" / "config.txt", "old\r\n");
-  fs::create_symlink(fs::path("real") / "config.txt", Path("link.txt"));
-  ASSERT_TRUE(WriteTextLines(Path("link.txt"), {u"new"}));
-  EXPECT_TRUE(fs::is_symlink(Path("link.txt")));
-  EXPECT_EQ(ReadBytes(dir_ / "real" / "config.txt"), "new\r\n");
-  EXPECT_EQ(FolderNames(dir_), (std::vector<std::string>{"link.txt", "real"}));
-  EXPECT_EQ(FolderNames(dir_ / "real"), std::vector<std::string>{"config.txt"});
-}
-#endif
-
-TEST_F(TextFileTest, TextForStandardStreams) {
+TEST_F(TextLinesTest, TextForStandardStreams) {
   ASSERT_TRUE(SetFileEncoding("CP932"));
   EXPECT_EQ(EncodeText(u"東京"), "\x93\x8c\x8b\x9e");
   EXPECT_EQ(DecodeText("\x93\x8c\x8b\x9e"), u"東京");
@@ -374,7 +202,7 @@ TEST_F(TextFileTest, TextForStandardStreams) {
 
 // Lines handed on in pieces give the bytes of the whole text, in character
 // sets with and without a shift state.
-TEST_F(TextFileTest, LineEncoderGivesTheBytesOfTheWholeText) {
+TEST_F(TextLinesTest, LineEncoderGivesTheBytesOfTheWholeText) {
   for (const char* encoding : {"UTF-8", "CP932", "ISO-2022-JP"}) {
     SCOPED_TRACE(encoding);
     const bool known = SetFileEncoding(encoding);
