@@ -3,7 +3,7 @@
 #include <cstddef>
 #include <map>
 
-#include "regex/search_test_support.h"
+#include "convert/converter_patterns_test_support.h"
 
 namespace {
 

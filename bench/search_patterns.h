@@ -18,7 +18,7 @@ struct SearchPattern {
   std::string re2;
 };
 
-// Every pattern of the conversion steps (regex/search_test_support.h) with
+// Every pattern of the conversion steps (convert/converter_patterns_test_support.h) with
 // the forms the comparison engines need.
 std::vector<SearchPattern> BenchPatterns();
 

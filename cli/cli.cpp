@@ -36,10 +36,6 @@ class EncodingScope {
 
 }  // namespace
 
-std::string VersionText(int major, int minor, int build) {
-  return std::to_string(major) + "." + std::to_string(minor) + std::to_string(build);
-}
-
 bool IsYesAnswer(const std::u16string& answer) {
   std::u16string word = Trim(answer);
   for (char16_t& c : word) {

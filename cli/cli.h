@@ -33,10 +33,6 @@ int RunCli(const std::vector<std::string>& args, std::istream& in, std::ostream&
            std::ostream& err, const OverwriteQuestion& ask = {}, bool errIsTerminal = false,
            bool outIsTerminal = false);
 
-// The product's version text: "%d.%d%d" of the first three numbers of the
-// version (1.0.1.0 is "1.01").
-std::string VersionText(int major, int minor, int build);
-
 // True for the answers that mean yes: "y" or "yes" in any case, with blanks
 // around them allowed.
 bool IsYesAnswer(const std::u16string& answer);

@@ -450,12 +450,6 @@ TEST_F(CliTest, HelpAndVersion) {
   }
 }
 
-TEST(VersionTextTest, ThirdNumberFollowsWithoutSeparator) {
-  EXPECT_EQ(VersionText(1, 0, 1), "1.01");
-  EXPECT_EQ(VersionText(2, 3, 12), "2.312");
-  EXPECT_EQ(VersionText(0, 0, 0), "0.00");
-}
-
 TEST(YesAnswerTest, OnlyYesMeansYes) {
   for (const char16_t* yes : {u"y", u"Y", u"yes", u"YES", u" y ", u"Yes\r"}) {
     EXPECT_TRUE(IsYesAnswer(yes)) << Utf16ToUtf8(yes);

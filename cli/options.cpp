@@ -8,6 +8,7 @@
 #include "cli/cli.h"
 #include "cli/tool_io.h"
 #include "engine/file_error.h"
+#include "engine/strutil.h"
 #include "engine/textfile.h"
 
 #ifndef CNV_VERSION_MAJOR

@@ -14,10 +14,6 @@ namespace {
 
 using Json = nlohmann::ordered_json;
 
-std::u16string Decimal(size_t value) {
-  return Utf8ToUtf16(std::to_string(value));
-}
-
 // "1 line", "2 lines": `one` and `many` are texts of the catalogue with
 // the count as {1}.
 std::u16string Counted(size_t count, const char* one, const char* many) {

@@ -6,6 +6,7 @@
 
 #include "convert/cnv_gui.h"
 #include "convert/cnv_tftp.h"
+#include "convert/lan_provider_patterns.h"
 #include "convert/listing_sections.h"
 #include "convert/markers.h"
 #include "engine/line_ops.h"
@@ -13,13 +14,6 @@
 #include "engine/strutil.h"
 
 namespace {
-
-constexpr char16_t kLanDhcpDescription[] = u"{description lan2 [\"]?PRV/DHCP/[0-9]+:}";
-constexpr char16_t kLan2NatBinding[] = u"{ip lan2 nat descriptor}";
-constexpr char16_t kNatDescriptorType[] = u"{nat descriptor type}";
-
-constexpr char16_t kProviderLan1[] = u"provider lan1 name LAN:";
-constexpr char16_t kProviderLan2Format[] = u"provider lan2 name \"PRV/0/1/5/0/0/0:%s\"";
 
 // The step both converters begin with: finds the last LAN2/DHCP description,
 // takes its provider name and input line and removes the line. 1 when a
@@ -79,7 +73,7 @@ int CCnvGUI::ConvertLanProvider() {
                     Said(u"LAN2 is marked PRV/DHCP but there is no 'ip lan2 nat descriptor' line "
                          u"to put the provider lines after"));
   }
-  InsertLines(*this, {kProviderLan1, ProviderLan2Line(name)}, list.back().m_line + 1, 0);
+  InsertLines(*this, {kProviderLan1Line, ProviderLan2Line(name)}, list.back().m_line + 1, 0);
 
   if (!FindCommandLines(*this, kNatDescriptorType, list)) {
     return FailLan2(*this, "nat-descriptor-missing", marker,
@@ -99,20 +93,12 @@ int CCnvTFTP::ConvertLanProvider() {
 
   const int ppHeader = LastSectionHeader(*this, kPpSectionTitle);
   if (ppHeader < 0) return FailLan2(*this, "pp-header-missing", marker, NoPpHeader());
-  // The provider section goes in front of the PP header's opening frame:
-  // its lines first, then its own header in front of them.
-  const int opening = ppHeader - 2;
-  InsertLines(*this, {kProviderLan1, ProviderLan2Line(name), u""}, opening, 0);
-  InsertLines(*this, ProviderTypeHeader(), opening, 1);
+  InsertProviderSection(*this, ppHeader, ProviderSectionPlace::kAtFrame,
+                        {kProviderLan1Line, ProviderLan2Line(name)});
 
   const int filterHeader = LastSectionHeader(*this, kIpFilterSectionTitle);
   if (filterHeader < 0)
     return FailLan2(*this, "ip-filter-header-missing", marker, NoFilterHeader());
-  const int end = SectionEnd(*this, filterHeader);
-  if (end >= 0) {
-    InsertLines(*this, {kCatchAllFilterLine}, end, 0);
-  } else {
-    NoteFilterLineNotAdded(*this, filterHeader);
-  }
+  EndFilterSection(*this, filterHeader);
   return NoteLan2MarkersLeft(*this);
 }

@@ -1,15 +1,12 @@
 #include "convert/listing_sections.h"
 
+#include <algorithm>
+#include <iterator>
+
 #include "engine/line_ops.h"
 #include "engine/report.h"
 
-const char16_t kPpSectionTitle[] = u"{#+[ \\t]*PP configuration[ \\t]*}";
-const char16_t kIpFilterSectionTitle[] = u"{#+[ \\t]*IP filter configuration[ \\t]*}";
-const char16_t kCatchAllFilterLine[] = u"ip filter 500000 restrict * * * * *";
-
 namespace {
-
-constexpr char16_t kHeaderFrame[] = u"{#+[ \\t]*}";
 
 bool FindSectionHeaders(CCnvBase& store, const char16_t* titlePattern, CCnvMatchList& list) {
   return FindLineSequence(store, {kHeaderFrame, titlePattern, kHeaderFrame}, list) == 1 &&
@@ -40,13 +37,27 @@ int SectionEnd(const CCnvBase& store, int header) {
   return -1;
 }
 
-std::vector<std::u16string> ProviderTypeHeader() {
-  return {u"#", u"# Provider Type configuration", u"#", u""};
+int InsertProviderSection(CCnvBase& store, int ppHeader, ProviderSectionPlace place,
+                          std::vector<std::u16string> lines) {
+  std::vector<std::u16string> header(std::begin(kProviderTypeHeader),
+                                     std::end(kProviderTypeHeader));
+  int at = ppHeader - 2;  // the opening frame
+  if (place == ProviderSectionPlace::kAtFrame) {
+    lines.push_back(u"");
+  } else {
+    at = std::max(at - 1, 0);
+    header.insert(header.begin(), u"");
+  }
+  // The lines first, then the header in front of them.
+  return InsertLines(store, lines, at, 0) == 1 && InsertLines(store, header, at, 1) == 1 ? 1 : 0;
 }
 
-void NoteFilterLineNotAdded(CCnvBase& store, int filterHeader) {
+int EndFilterSection(CCnvBase& store, int filterHeader) {
+  const int end = SectionEnd(store, filterHeader);
+  if (end >= 0) return InsertLines(store, {kCatchAllFilterLine}, end, 0);
   Notice(store, "filter-line-not-added", LineAt(store, filterHeader - 1),
          Said(u"the IP filter section under this header runs to the end of the listing without a "
               u"place for the catch-all filter line '{1}'; it was not added",
               {kCatchAllFilterLine}));
+  return 1;
 }

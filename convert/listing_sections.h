@@ -7,14 +7,11 @@
 #include <string>
 #include <vector>
 
+#include "convert/listing_patterns.h"
 #include "engine/cnv_base.h"
 
-// Title patterns of the sections the conversions use.
-extern const char16_t kPpSectionTitle[];
-extern const char16_t kIpFilterSectionTitle[];
-
 // Index of the closing frame line of the first (or last) header block with
-// the title pattern; -1 when the listing has none.
+// the title pattern (kPpSectionTitle, ...); -1 when the listing has none.
 int FirstSectionHeader(CCnvBase& store, const char16_t* titlePattern);
 int LastSectionHeader(CCnvBase& store, const char16_t* titlePattern);
 
@@ -25,14 +22,28 @@ int LastSectionHeader(CCnvBase& store, const char16_t* titlePattern);
 // the scan runs off the end of the store.
 int SectionEnd(const CCnvBase& store, int header);
 
-// The comment lines that open the provider section the conversions add.
-std::vector<std::u16string> ProviderTypeHeader();
+// Where a provider section goes in front of a PP section header.
+enum class ProviderSectionPlace {
+  // In front of the header's opening frame, its lines followed by an empty
+  // line.
+  kAtFrame,
+  // In front of the line before the frame (normally the empty line ending
+  // the previous section), opened by an empty line of its own, so that
+  // empty lines frame it; for a header at the very top of the store, at
+  // the top.
+  kBeforeFrame,
+};
 
-// The catch-all filter line that goes with the provider definitions.
-extern const char16_t kCatchAllFilterLine[];
+// Adds a provider section, its comment header (kProviderTypeHeader) and then
+// `lines`, in front of the PP section header that closes at `ppHeader`.
+// 1, or 0 when an insert failed.
+int InsertProviderSection(CCnvBase& store, int ppHeader, ProviderSectionPlace place,
+                          std::vector<std::u16string> lines);
 
-// The notice for the catch-all filter line when the IP filter section whose
-// header closes at `filterHeader` has no end to put it at.
-void NoteFilterLineNotAdded(CCnvBase& store, int filterHeader);
+// Ends the IP filter section whose header closes at `filterHeader` with the
+// catch-all filter line, or, when the section has no end to put it at
+// (SectionEnd), adds a notice that it was not added. 1, or 0 when the
+// insert failed.
+int EndFilterSection(CCnvBase& store, int filterHeader);
 
 #endif  // CNV_CONVERT_LISTING_SECTIONS_H_

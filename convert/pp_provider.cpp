@@ -1,60 +1,18 @@
 #include "convert/pp_provider.h"
 
 #include <climits>
+#include <cstdint>
 #include <iterator>
 #include <limits>
 #include <string_view>
 
 #include "convert/cnv_gui.h"
-#include "convert/cnv_tftp.h"
-#include "convert/listing_sections.h"
 #include "convert/markers.h"
+#include "convert/pp_provider_patterns.h"
 #include "engine/line_ops.h"
 #include "engine/strutil.h"
 
 namespace {
-
-// Recognition patterns. Every search covers the whole store, command parts
-// only; the first matching line is the one used. While the PPs are
-// converted, the searches look only at the lines that hold one of
-// kSearchedLiterals, which every match of these patterns contains.
-constexpr char16_t kAnyPppoeDescription[] = uR"re({description pp ["]?PRV/PPPoE})re";
-constexpr char16_t kAnyFgaDescription[] = uR"re({description pp ["]?PRV/((FGA_LAN)|(FGA_TERM))})re";
-constexpr char16_t kPpSelect[] = uR"re({pp select [0-9]+[ \t]*})re";
-constexpr char16_t kNumber[] = uR"re({[0-9]+})re";
-// Built with the PP number less one: the description of PP N carries N - 1.
-constexpr char16_t kPpDescription[] =
-    uR"re({description pp ["]?PRV/((PPPoE)|(FGA_LAN)|(FGA_TERM))/%d:})re";
-// Built with N + 500000, N and N.
-constexpr char16_t kDnsServerSelect[] =
-    uR"re({dns server select %d[ \t]+((pp %d)|([0-9]+\.[0-9]+\.[0-9]+\.[0-9]+)|([0-9]+\.[0-9]+\.[0-9]+\.[0-9]+[ \t]+[0-9]+\.[0-9]+\.[0-9]+\.[0-9]+))[ \t]+any . restrict pp %d})re";
-// Built with N.
-constexpr char16_t kDnsServerPart[] =
-    uR"re({((pp %d)|([0-9]+\.[0-9]+\.[0-9]+\.[0-9]+)|([0-9]+\.[0-9]+\.[0-9]+\.[0-9]+[ \t]+[0-9]+\.[0-9]+\.[0-9]+\.[0-9]+))[ \t]+any})re";
-// The look-ahead keeps "pp enable 1" from matching "pp enable 10".
-constexpr char16_t kPpEnable[] = uR"re({pp enable %d}![0-9])re";
-constexpr char16_t kPpSelectNumber[] = uR"re({pp select %d}![0-9])re";
-constexpr char16_t kNatDescriptorType[] = u"{nat descriptor type}";
-
-// Lines written.
-constexpr char16_t kPpNameLine[] = u" pp name \"PRV/%d/1/5/0/0/0:%s\"";
-constexpr char16_t kDnsServerByNumberLine[] = u" provider dns server %d %s";
-constexpr char16_t kDnsServerByPpLine[] = u" provider dns server %s %d";
-constexpr char16_t kProviderSelectLine[] = u" provider select %d";
-constexpr char16_t kProviderSetNamedLine[] = u"provider set %d \"%s\"";
-constexpr char16_t kProviderSetLine[] = u"provider set %d";
-constexpr char16_t kProviderLan2NameLine[] = u"provider lan2 name \"PPPoE/0/1/5/0/0/0:%s\"";
-
-constexpr const char16_t* kSearchedLiterals[] = {u"description pp ", u"pp select ",
-                                                 u"dns server select ", u"pp enable "};
-
-// Offset of a PP's DNS selector number over the PP number.
-constexpr int kDnsSelectorOffset = 500000;
-
-int Fail(CCnvBase& converter, int code) {
-  converter.SetError(code);
-  return 0;
-}
 
 // The first line whose command part matches `pattern`, searched through
 // `lines` when given; false when none does.
@@ -77,14 +35,8 @@ int CountLines(CCnvBase& converter, const LiteralLines& lines, std::u16string_vi
 // The PP number of a "pp select" line: its first run of digits. False when
 // there is none or it is too large to carry the DNS selector offset.
 bool ReadPpNumber(std::u16string_view commandPart, int& number) {
-  CCnvMatchList digits;
-  if (MatchAllInText(kNumber, commandPart, digits) != 1 || digits.empty()) return false;
-  const CCnvMatch& first = digits.front();
-  long long value = 0;
-  for (int i = first.m_start; i < first.m_end; ++i) {
-    value = value * 10 + (commandPart[i] - u'0');
-    if (value > INT_MAX - kDnsSelectorOffset) return false;
-  }
+  int64_t value = 0;
+  if (!FirstNumber(commandPart, INT_MAX - kDnsSelectorOffset, value)) return false;
   number = static_cast<int>(value);
   return true;
 }
@@ -94,17 +46,13 @@ bool ReadPpNumber(std::u16string_view commandPart, int& number) {
 bool ReadDnsServerText(const CCnvMatch& dnsLine, int number, std::u16string& serverText) {
   const std::u16string fromMatch = Substring(dnsLine.m_text, dnsLine.m_start);
   CCnvMatchList parts;
-  if (MatchAllInText(Format(kDnsServerPart, {number}), fromMatch, parts) != 1 || parts.empty())
+  if (MatchAllInText(DnsServerPartPattern(number), fromMatch, parts) != 1 || parts.empty())
     return false;
   const CCnvMatch& part = parts.front();
   std::u16string text = Substring(part.m_text, part.m_start, part.m_end - part.m_start);
   ReplaceAll(text, u"any", u"");
   serverText = Trim(text);
   return true;
-}
-
-std::u16string Decimal(int number) {
-  return Format(u"%d", {number});
 }
 
 // The failure of a marked PP that lacks its enable line.
@@ -120,9 +68,7 @@ int FailWithoutEnable(CCnvBase& converter, int number, InputLine marker) {
 int DnsServerLines(CCnvBase& converter, const LiteralLines& lines, int number, PpProviderRun& run,
                    InputLine marker, InputLine select, std::vector<std::u16string>& added) {
   CCnvMatch dnsLine;
-  const std::u16string dnsPattern =
-      Format(kDnsServerSelect, {number + kDnsSelectorOffset, number, number});
-  if (!FindFirstLine(converter, dnsPattern, dnsLine, &lines)) {
+  if (!FindFirstLine(converter, DnsServerSelectPattern(number), dnsLine, &lines)) {
     return FailNotConvertible(
         converter, "dns-selector-missing", marker,
         Said(u"PP {1} is marked PRV/PPPoE but has no 'dns server select {2} ... restrict pp {1}' "
@@ -159,20 +105,20 @@ int AddProviderLines(CCnvBase& converter, LiteralLines& lines, int number,
                      const std::u16string& name, PpInfoBlock infoBlock, InputLine marker,
                      const std::vector<std::u16string>& after) {
   CCnvMatch enable;
-  if (!FindFirstLine(converter, Format(kPpEnable, {number}), enable, &lines))
+  if (!FindFirstLine(converter, PpEnablePattern(number), enable, &lines))
     return FailWithoutEnable(converter, number, marker);
   std::vector<std::u16string> cmds;
   std::vector<std::u16string> comments;
   if (infoBlock == PpInfoBlock::kAdd) {
     cmds.resize(3);
-    comments = {u"", u" # Provider information", u""};
+    comments.assign(std::begin(kProviderInfoComments), std::end(kProviderInfoComments));
   }
   cmds.push_back(name.empty() ? Format(kProviderSetLine, {number})
                               : Format(kProviderSetNamedLine, {number, name}));
   cmds.insert(cmds.end(), after.begin(), after.end());
   comments.resize(cmds.size());
   if (lines.Insert(converter, cmds, comments, enable.m_line + 1) != 1)
-    return Fail(converter, kCnvOperationError);
+    return FailOperation(converter);
   return 1;
 }
 
@@ -185,16 +131,6 @@ InputLine FirstMarker(CCnvBase& converter) {
   const bool hasFga = FindFirstLine(converter, kAnyFgaDescription, fga);
   if (hasPppoe && (!hasFga || pppoe.m_line < fga.m_line)) return LineAt(converter, pppoe.m_line);
   return hasFga ? LineAt(converter, fga.m_line) : InputLine{};
-}
-
-// The end of a step that did not fail: the PP markers it left.
-int NotePpMarkersLeft(CCnvBase& converter) {
-  NoteMarkersLeft(converter, u"description pp ", u"PP", {u"PPPoE", u"FGA_LAN", u"FGA_TERM"},
-                  Said(u"PP marker {1} was not converted (the marker of PP N reads "
-                       u"PRV/<kind>/<N - 1>:<name> and stands in PP N's own lines, from its 'pp "
-                       u"select N' line to the next 'pp select' or 'tunnel select' line); the "
-                       u"line is left as it is"));
-  return 1;
 }
 
 // Whether a command part opens the lines of a PP or a tunnel: "pp select "
@@ -222,7 +158,7 @@ enum class PpResult { kSkipped, kConverted, kFailed };
 PpResult ConvertPp(CCnvBase& converter, LiteralLines& lines, int number, int select,
                    PpInfoBlock infoBlock, PpProviderRun& run) {
   CCnvMatchList found;
-  if (FindLinesUpTo(converter, Format(kPpDescription, {number - 1}), found, select,
+  if (FindLinesUpTo(converter, PpDescriptionPattern(number), found, select,
                     PpLinesLast(converter, select), 0, 1) != 1 ||
       found.empty())
     return PpResult::kSkipped;
@@ -266,6 +202,35 @@ void NoteProviderSelection(CCnvBase& converter, const PpProviderRun& run) {
 
 }  // namespace
 
+int FailOperation(CCnvBase& converter) {
+  converter.SetError(kCnvOperationError);
+  return 0;
+}
+
+int NotePpMarkersLeft(CCnvBase& converter) {
+  NoteMarkersLeft(converter, u"description pp ", u"PP", {u"PPPoE", u"FGA_LAN", u"FGA_TERM"},
+                  Said(u"PP marker {1} was not converted (the marker of PP N reads "
+                       u"PRV/<kind>/<N - 1>:<name> and stands in PP N's own lines, from its 'pp "
+                       u"select N' line to the next 'pp select' or 'tunnel select' line); the "
+                       u"line is left as it is"));
+  return 1;
+}
+
+bool ProviderBlockToPlace(CCnvBase& converter, PpInfoBlock infoBlock, PpProviderRun& run,
+                          int& result) {
+  switch (ConvertProviderPps(converter, infoBlock, run)) {
+    case PpProviderOutcome::kNoProvider:
+      result = NotePpMarkersLeft(converter);
+      return false;
+    case PpProviderOutcome::kFailed:
+      result = 0;
+      return false;
+    case PpProviderOutcome::kConverted:
+      break;
+  }
+  return true;
+}
+
 void NoteUnnamedProviderBlock(CCnvBase& converter, const PpProviderRun& run, InputLine where) {
   if (!run.lastProviderName.empty()) return;
   if (run.lastPpNumber < 0) {
@@ -284,8 +249,8 @@ void NoteUnnamedProviderBlock(CCnvBase& converter, const PpProviderRun& run, Inp
 }
 
 std::vector<std::u16string> ProviderBlockLines(const std::u16string& lastProviderName) {
-  return {u"provider lan1 name LAN:", u"provider type isdn-terminal",
-          u"provider filter routing connection", Format(kProviderLan2NameLine, {lastProviderName})};
+  return {kProviderLan1Line, kProviderTypeLine, kProviderFilterLine,
+          Format(kProviderLan2NameLine, {lastProviderName})};
 }
 
 PpProviderOutcome ConvertProviderPps(CCnvBase& converter, PpInfoBlock infoBlock,
@@ -326,14 +291,8 @@ PpProviderOutcome ConvertProviderPps(CCnvBase& converter, PpInfoBlock infoBlock,
 
 int CCnvGUI::ConvertPpProvider() {
   PpProviderRun run;
-  switch (ConvertProviderPps(*this, PpInfoBlock::kNone, run)) {
-    case PpProviderOutcome::kNoProvider:
-      return NotePpMarkersLeft(*this);
-    case PpProviderOutcome::kFailed:
-      return 0;
-    case PpProviderOutcome::kConverted:
-      break;
-  }
+  int result = 0;
+  if (!ProviderBlockToPlace(*this, PpInfoBlock::kNone, run, result)) return result;
 
   // The provider block stands in front of the first converted PP.
   CCnvMatch firstPp;
@@ -343,14 +302,14 @@ int CCnvGUI::ConvertPpProvider() {
         Said(u"PPs are marked as providers but no marker matches the PP it is in (the marker of PP "
              u"N reads PRV/<kind>/<N - 1>:<name> and stands in PP N's own lines)"));
   }
-  if (!FindFirstLine(*this, Format(kPpSelectNumber, {run.firstPpNumber}), firstPp)) {
+  if (!FindFirstLine(*this, PpSelectNumberPattern(run.firstPpNumber), firstPp)) {
     return FailNotConvertible(*this, "first-pp-gone", run.firstMarker,
                               Said(u"the 'pp select {1}' line of the first converted PP is gone",
                                    {Decimal(run.firstPpNumber)}));
   }
   const InputLine blockPlace = LineAt(*this, firstPp.m_line);
   if (InsertLines(*this, ProviderBlockLines(run.lastProviderName), firstPp.m_line, 0) != 1)
-    return Fail(*this, kCnvOperationError);
+    return FailOperation(*this);
   NoteUnnamedProviderBlock(*this, run, blockPlace);
 
   // The filter line goes in front of the NAT descriptors, else at the end.
@@ -358,51 +317,6 @@ int CCnvGUI::ConvertPpProvider() {
   const int placed = FindFirstLine(*this, kNatDescriptorType, nat)
                          ? InsertLines(*this, {kCatchAllFilterLine}, nat.m_line, 0)
                          : AppendCommentLines(*this, {kCatchAllFilterLine});
-  if (placed != 1) return Fail(*this, kCnvOperationError);
-  return NotePpMarkersLeft(*this);
-}
-
-int CCnvTFTP::ConvertPpProvider() {
-  PpProviderRun run;
-  switch (ConvertProviderPps(*this, PpInfoBlock::kAdd, run)) {
-    case PpProviderOutcome::kNoProvider:
-      return NotePpMarkersLeft(*this);
-    case PpProviderOutcome::kFailed:
-      return 0;
-    case PpProviderOutcome::kConverted:
-      break;
-  }
-
-  // The provider block, under a header of its own, in front of the first
-  // PP section header.
-  const int ppHeader = FirstSectionHeader(*this, kPpSectionTitle);
-  if (ppHeader < 0) {
-    return FailNotConvertible(
-        *this, "pp-header-missing", run.firstMarker,
-        Said(u"PPs are marked as providers but the listing has no 'PP configuration' section "
-             u"header to put the provider block in front of"));
-  }
-  const int ppHeaderStart = ppHeader - 2;
-  const InputLine blockPlace = LineAt(*this, ppHeader - 1);
-  std::vector<std::u16string> block = ProviderBlockLines(run.lastProviderName);
-  block.push_back(u"");
-  if (InsertLines(*this, block, ppHeaderStart, 0) != 1 ||
-      InsertLines(*this, ProviderTypeHeader(), ppHeaderStart, 1) != 1)
-    return Fail(*this, kCnvOperationError);
-  NoteUnnamedProviderBlock(*this, run, blockPlace);
-
-  // The filter line ends the last IP filter section.
-  const int filterHeader = LastSectionHeader(*this, kIpFilterSectionTitle);
-  if (filterHeader < 0) {
-    return FailNotConvertible(
-        *this, "ip-filter-header-missing", run.firstMarker,
-        Said(u"PPs are marked as providers but the listing has no 'IP filter configuration' "
-             u"section header to end with the catch-all filter line"));
-  }
-  // Without a place at the end of the section the filter line is not added.
-  const int end = SectionEnd(*this, filterHeader);
-  if (end < 0) NoteFilterLineNotAdded(*this, filterHeader);
-  if (end >= 0 && InsertLines(*this, {kCatchAllFilterLine}, end, 0) != 1)
-    return Fail(*this, kCnvOperationError);
+  if (placed != 1) return FailOperation(*this);
   return NotePpMarkersLeft(*this);
 }

@@ -2,7 +2,8 @@
 // descriptions, as PPPoE or FGA providers: each becomes a named PP with a
 // provider line and, for PPPoE, its DNS server lines. Both converters run
 // this per-PP conversion and then place the provider block and the filter
-// line in their own way.
+// line in their own way (the web-GUI save's in pp_provider.cpp, the
+// sectioned listing's in pp_provider_listing.cpp).
 #ifndef CNV_CONVERT_PP_PROVIDER_H_
 #define CNV_CONVERT_PP_PROVIDER_H_
 
@@ -38,6 +39,18 @@ enum class PpInfoBlock { kNone, kAdd };
 // order, and fills `run`.
 PpProviderOutcome ConvertProviderPps(CCnvBase& converter, PpInfoBlock infoBlock,
                                      PpProviderRun& run);
+
+// The beginning both converters share: runs ConvertProviderPps. True when
+// PPs were converted and the provider block is to be placed; otherwise the
+// step ends with `result`.
+bool ProviderBlockToPlace(CCnvBase& converter, PpInfoBlock infoBlock, PpProviderRun& run,
+                          int& result);
+
+// The end of a step that did not fail: notes the PP markers it left; 1.
+int NotePpMarkersLeft(CCnvBase& converter);
+
+// The end of a step whose line operation failed: sets kCnvOperationError; 0.
+int FailOperation(CCnvBase& converter);
 
 // The four provider lines put in front of the PP definitions; the last one
 // carries `lastProviderName`.

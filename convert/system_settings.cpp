@@ -2,25 +2,18 @@
 // line that the target needs, placed next to the provider definitions.
 // Remote-setup and interface lines stay as they are; the web-GUI variant
 // only uses them to place the new line.
-#include <algorithm>
 #include <string>
 #include <vector>
 
 #include "convert/cnv_gui.h"
 #include "convert/cnv_tftp.h"
 #include "convert/listing_sections.h"
+#include "convert/system_settings_patterns.h"
 #include "engine/line_ops.h"
 #include "engine/report.h"
 #include "engine/strutil.h"
 
 namespace {
-
-constexpr char16_t kNtpSchedule[] = u"{schedule at [0-9]+.+ntpdate}";
-constexpr char16_t kProviderLan2Name[] = u"{provider lan2 name}";
-constexpr char16_t kRemoteSetup[] = u"{remote setup accept}";
-constexpr char16_t kInterfaceAddress[] = u"{ip ((lan)|(wan)|(bridge))[0-9]+[ \\t]*}";
-
-constexpr char16_t kNtpdateFormat[] = u"provider ntpdate%s";
 
 // The step both converters begin with: builds the provider ntpdate line from
 // the first NTP schedule and takes that schedule's input line. 1 when there
@@ -85,14 +78,7 @@ int CCnvTFTP::ConvertSystemSettings() {
              u"configuration' section header to put 'provider ntpdate' next to, "
              u"and there is neither"));
   }
-  // A provider section of its own, put in front of the line before the last
-  // PP header (normally the empty line ending the previous section), so that
-  // empty lines frame it. A header at the very top of the store has no line
-  // before it; the section then opens the store.
-  const int index = std::max(ppHeader - 3, 0);
-  InsertLines(*this, {line}, index, 0);
-  std::vector<std::u16string> header = ProviderTypeHeader();
-  header.insert(header.begin(), u"");
-  InsertLines(*this, header, index, 1);
+  // A provider section of its own in front of the last PP header.
+  InsertProviderSection(*this, ppHeader, ProviderSectionPlace::kBeforeFrame, {line});
   return 1;
 }

@@ -13,6 +13,8 @@
 
 #include "convert/filter_list.h"
 #include "convert/shared_steps.h"
+#include "convert/url_filter_patterns.h"
+#include "convert/url_number_claims.h"
 #include "engine/line_ops.h"
 #include "engine/report.h"
 #include "engine/strutil.h"
@@ -21,61 +23,36 @@ namespace {
 
 using Lines = std::vector<std::u16string>;
 
-constexpr std::u16string_view kUsePattern =
-    u"{url filter external-database use (reputation off category )?}";
-constexpr std::u16string_view kIdPattern = u"{url filter external-database id[ \t]*}";
-constexpr std::u16string_view kBindingPattern =
-    u"{[ \t]*url ((lan1)|(lan2)|(wan1)|(pp)|(tunnel)) filter ((out)|(in))(([ \t]+[0-9]+)+)?}";
-constexpr std::u16string_view kRulePattern =
-    u"{[ \t]*url filter[ \t]*[0-9]+[ \t]*((reject)|(pass))}";
-constexpr std::u16string_view kCategoryPattern =
-    u"{[ \t]*url filter external-database category[ \t]*[0-9]+}";
-constexpr std::u16string_view kListedNumberPattern = u"{[ \t]+[0-9]+}";
-
-// Where the number of a rule line stands: the leftmost match of the pattern
-// begins with the keyword, then blanks and the number.
+// Where the number of a rule line stands (url_filter_patterns.h).
 struct RuleKind {
   std::u16string_view numberPattern;
   std::u16string_view keyword;
 };
-constexpr RuleKind kRule = {u"{url filter[ \t]*[0-9]+[ \t]*((reject)|(pass))}", u"url filter"};
-constexpr RuleKind kCategoryRule = {u"{url filter external-database category[ \t]*[0-9]+}",
-                                    u"url filter external-database category"};
+constexpr RuleKind kRuleKind = {kRuleNumber, kRuleKeyword};
+constexpr RuleKind kCategoryRuleKind = {kCategoryNumber, kCategoryKeyword};
 
-// Pattern-free text helpers.
 bool Contains(std::u16string_view text, std::u16string_view part) {
   return text.find(part) != std::u16string_view::npos;
-}
-bool IsBlank(char16_t c) {
-  return c == u' ' || c == u'\t';
-}
-bool IsDigit(char16_t c) {
-  return c >= u'0' && c <= u'9';
-}
-
-std::u16string Decimal(int64_t value) {
-  std::string ascii = std::to_string(value);
-  return std::u16string(ascii.begin(), ascii.end());
 }
 
 // ---- Phase 1: the external-database selection line ----
 
 void ConvertDatabaseUse(CCnvBase& store) {
   CCnvMatchList found;
-  if (!FindLines(store, kUsePattern, found, 0, -1, 0)) return;
+  if (!FindLines(store, kDatabaseUse, found, 0, -1, 0)) return;
   CCnvMatchList probe;
   for (const CCnvMatch& match : found) {
     const std::u16string head = Substring(match.m_text, match.m_start);
     const std::u16string rest = Substring(match.m_text, match.m_end);
     // A reputation setting other than "off" has no counterpart to rewrite.
-    if (MatchAllInText(u"{reputation !(off)}", head, probe)) {
+    if (MatchAllInText(kReputationNotOff, head, probe)) {
       Notice(store, "url-database-kept", LineAt(store, match.m_line),
              Said(u"an external-database selection with a reputation setting other than 'off' has "
                   u"no counterpart in the target; the line is left as it is"));
       continue;
     }
-    std::u16string text = Format(u"url filter external-database use category %s", {rest});
-    if (!MatchAllInText(u"{reputation off category }", head, probe) && rest == u"digitalarts") {
+    std::u16string text = Format(kDatabaseUseLine, {rest});
+    if (!MatchAllInText(kReputationOffCategory, head, probe) && rest == u"digitalarts") {
       ReplaceAll(text, u"digitalarts", u"digitalarts2");
     }
     SetCommandPart(store, match.m_line, text);
@@ -86,7 +63,7 @@ void ConvertDatabaseUse(CCnvBase& store) {
 
 void ConvertDatabaseId(CCnvBase& store) {
   CCnvMatchList found;
-  if (!FindLines(store, kIdPattern, found, 0, -1, 0)) return;
+  if (!FindLines(store, kDatabaseId, found, 0, -1, 0)) return;
   for (const CCnvMatch& match : found) {
     const std::u16string rest = Substring(match.m_text, match.m_end);
     int pos = 0;
@@ -96,8 +73,7 @@ void ConvertDatabaseId(CCnvBase& store) {
     // "id <vendor> <id>" is already in the target's form.
     const bool vendor = first == u"trendmicro" || first == u"digitalarts";
     if (vendor && !second.empty()) continue;
-    SetCommandPart(store, match.m_line,
-                   Format(u"url filter external-database id digitalarts %s", {rest}));
+    SetCommandPart(store, match.m_line, Format(kDatabaseIdLine, {rest}));
   }
 }
 
@@ -117,7 +93,7 @@ std::u16string_view Digits(std::u16string_view text, Span span) {
 std::vector<Span> ListedNumbers(std::u16string_view text) {
   CCnvMatchList found;
   std::vector<Span> spans;
-  MatchAllInText(kListedNumberPattern, text, found);
+  MatchAllInText(kListedNumber, text, found);
   for (const CCnvMatch& match : found) {
     Span span{match.m_start, match.m_end};
     while (span.start < span.end && IsBlank(text[span.start])) ++span.start;
@@ -266,12 +242,9 @@ class SelectLines {
 
 // The select lines of both kinds.
 struct Selects {
-  SelectLines pp{u"{pp select [0-9]+[ \t]*}"};
-  SelectLines tunnel{u"{tunnel select [0-9]+[ \t]*}"};
+  SelectLines pp{kPpSelect};
+  SelectLines tunnel{kTunnelSelect};
 };
-
-// Largest select number whose rule numbers stay far inside 64 bits.
-constexpr int64_t kMaxSelectNumber = 1'000'000'000'000'000;
 
 // The number N of the select line that governs the binding on line
 // `bindingLine`: its first run of digits. 0 when there is no select line or
@@ -279,16 +252,9 @@ constexpr int64_t kMaxSelectNumber = 1'000'000'000'000'000;
 int GoverningSelectNumber(CCnvBase& store, SelectLines& selects, int bindingLine, int64_t& number) {
   const int line = selects.Governing(store, bindingLine);
   if (line < 0) return 0;
-  const std::u16string_view text = store.CmdLines()[static_cast<std::size_t>(line)];
-  std::size_t i = 0;
-  while (i < text.size() && !IsDigit(text[i])) ++i;
-  if (i == text.size()) return 0;
-  number = 0;
-  for (; i < text.size() && IsDigit(text[i]); ++i) {
-    number = number * 10 + (text[i] - u'0');
-    if (number > kMaxSelectNumber) return 0;
-  }
-  return 1;
+  return FirstNumber(store.CmdLines()[static_cast<std::size_t>(line)], kMaxSelectNumber, number)
+             ? 1
+             : 0;
 }
 
 // Why a binding on a PP or tunnel has no first new number.
@@ -299,56 +265,34 @@ ReportText NoSelectLine(std::u16string_view interface) {
       {std::u16string(interface)});
 }
 
-// The kinds of new numbers; a rule and a category rule may share a number.
-enum NumberKind { kRuleNumbers = 0, kCategoryNumbers = 1, kNumberKinds = 2 };
-
-// One renumbered binding: how a failure reason names it, and the new
-// numbers it takes, base ... base+count-1 of each kind.
-struct BindingClaim {
-  InputLine line;
-  std::u16string name;  // "url lan1 filter in", "url pp 3 filter out"
-  int64_t base = 0;
-  int64_t count[kNumberKinds] = {};
-};
-
 // The first new number of a binding, by its interface and direction, and
 // the binding's name; 0, and why in `why`, when it cannot be told.
 int NumberBase(CCnvBase& store, Selects& selects, int bindingLine, std::u16string_view bindingText,
                BindingClaim& claim, std::string& whyCode, ReportText& why) {
-  int64_t select = 0;
-  int64_t& base = claim.base;
-  if (Contains(bindingText, u"lan1")) {
-    base = 10000;
-    claim.name = u"url lan1";
-  } else if (Contains(bindingText, u"lan2")) {
-    base = 10400;
-    claim.name = u"url lan2";
-  } else if (Contains(bindingText, u"wan1")) {
-    base = 10800;
-    claim.name = u"url wan1";
-  } else if (Contains(bindingText, u"pp")) {
-    if (!GoverningSelectNumber(store, selects.pp, bindingLine, select)) {
-      whyCode = "url-select-missing";
-      why = NoSelectLine(u"pp");
-      return 0;
-    }
-    base = 400 * select + 19600;
-    claim.name = u"url pp " + Decimal(select);
-  } else if (Contains(bindingText, u"tunnel")) {
-    if (!GoverningSelectNumber(store, selects.tunnel, bindingLine, select)) {
-      whyCode = "url-select-missing";
-      why = NoSelectLine(u"tunnel");
-      return 0;
-    }
-    base = 400 * select + 59600;
-    claim.name = u"url tunnel " + Decimal(select);
-  } else {
+  const auto named =
+      std::find_if(std::begin(kUrlInterfaces), std::end(kUrlInterfaces),
+                   [&](const UrlInterface& known) { return Contains(bindingText, known.word); });
+  if (named == std::end(kUrlInterfaces)) {
     whyCode = "url-interface-unknown";
     why = Said(u"the URL filter binding names no interface the conversion knows");
     return 0;
   }
+  claim.base = named->base;
+  claim.name = u"url " + std::u16string(named->word);
+  if (named->bySelect) {
+    int64_t select = 0;
+    SelectLines& lines = named->word == u"pp" ? selects.pp : selects.tunnel;
+    if (!GoverningSelectNumber(store, lines, bindingLine, select)) {
+      whyCode = "url-select-missing";
+      why = NoSelectLine(named->word);
+      return 0;
+    }
+    claim.base += kNumbersPerSelect * select;
+    claim.name += u' ';
+    claim.name += Decimal(select);
+  }
   const bool out = Contains(bindingText, u"out");
-  if (out) base += 200;
+  if (out) claim.base += kOutOffset;
   claim.name += out ? u" filter out" : u" filter in";
   return 1;
 }
@@ -373,13 +317,22 @@ struct RuleUse {
   ReportText why;       // why the last binding could not be renumbered
 };
 
+// The lines of a block that a binding can name (a number followed by a
+// verdict): the digits of each one's number and its input line.
+std::vector<NumberClaims::PutBackLine> NameableLines(const RuleBlock& block) {
+  std::vector<NumberClaims::PutBackLine> nameable;
+  for (std::size_t i = 0; i < block.lines.size(); ++i) {
+    const RuleNumber& number = block.numbers[i];
+    if (number.found && number.verdict)
+      nameable.push_back({Digits(block.lines[i], number.span), block.inputLines[i]});
+  }
+  return nameable;
+}
+
 // The numbers of a block's lines that CopyRules copies.
 std::unordered_set<std::u16string> CopiedNumbers(const RuleBlock& block) {
   std::unordered_set<std::u16string> numbers;
-  for (std::size_t i = 0; i < block.lines.size(); ++i) {
-    const RuleNumber& number = block.numbers[i];
-    if (number.found && number.verdict) numbers.emplace(Digits(block.lines[i], number.span));
-  }
+  for (const NumberClaims::PutBackLine& line : NameableLines(block)) numbers.emplace(line.digits);
   return numbers;
 }
 
@@ -439,184 +392,6 @@ void NoteDroppedRules(CCnvBase& store, const RuleBlock& block,
   }
 }
 
-// ---- New numbers taken twice ----
-
-// Larger than any new number: bases stay below 400 * kMaxSelectNumber +
-// 60000, and no binding line names anywhere near 10^17 numbers.
-constexpr int64_t kBeyondNewNumbers = 1'000'000'000'000'000'000;
-static_assert(400 * kMaxSelectNumber + 60000 < kBeyondNewNumbers / 2);
-
-// The value of a run of digits; false when it is beyond every new number.
-bool NumberValue(std::u16string_view digits, int64_t& value) {
-  value = 0;
-  for (char16_t c : digits) {
-    const int digit = c - u'0';
-    if (value > (kBeyondNewNumbers - digit) / 10) return false;
-    value = value * 10 + digit;
-  }
-  return true;
-}
-
-// A number that a rule line put back unchanged carries.
-struct CarriedNumber {
-  int64_t value = 0;
-  InputLine line;
-  bool operator<(const CarriedNumber& other) const { return value < other.value; }
-};
-
-// A binding that takes a number something else already has.
-struct Collision {
-  const BindingClaim* binding = nullptr;  // the later binding
-  NumberKind kind = kRuleNumbers;
-  int64_t number = 0;                    // the smallest number taken twice
-  const BindingClaim* holder = nullptr;  // the earlier binding; null: a put-back rule line
-  InputLine carrier;                     // that rule line
-};
-
-// The new numbers of the renumbered bindings, in binding order, and the
-// numbers the put-back rule lines carry: finds a number taken twice
-// comparing ranges, never single numbers, as a range may be huge.
-class NumberClaims {
- public:
-  void Add(BindingClaim claim) { m_bindings.push_back(std::move(claim)); }
-  // The lines of `block` were put back with the numbers they carry.
-  void PutBack(const RuleBlock& block, NumberKind kind);
-  // The first binding that takes a number an earlier binding or a put-back
-  // rule line already has.
-  bool FirstCollision(Collision& found) const;
-
- private:
-  // The ranges of the bindings seen so far, by first number, to the binding;
-  // they do not overlap until a collision is found.
-  using Ranges = std::map<int64_t, std::size_t>;
-
-  int64_t Last(std::size_t binding, NumberKind kind) const {
-    return m_bindings[binding].base + m_bindings[binding].count[kind] - 1;
-  }
-  bool Shared(const Ranges& taken, NumberKind kind, int64_t first, int64_t last,
-              Collision& found) const;
-  bool Carried(NumberKind kind, int64_t first, int64_t last, Collision& found) const;
-  bool Taken(const Ranges& taken, NumberKind kind, const BindingClaim& claim,
-             Collision& found) const;
-
-  std::vector<BindingClaim> m_bindings;
-  std::vector<CarriedNumber> m_carried[kNumberKinds];  // by value, then in block order
-};
-
-void NumberClaims::PutBack(const RuleBlock& block, NumberKind kind) {
-  std::vector<CarriedNumber>& carried = m_carried[kind];
-  for (std::size_t i = 0; i < block.lines.size(); ++i) {
-    const RuleNumber& number = block.numbers[i];
-    int64_t value = 0;
-    if (number.found && number.verdict && NumberValue(Digits(block.lines[i], number.span), value)) {
-      carried.push_back({value, block.inputLines[i]});
-    }
-  }
-  std::stable_sort(carried.begin(), carried.end());
-}
-
-// The smallest number of first ... last that a range in `taken` holds.
-bool NumberClaims::Shared(const Ranges& taken, NumberKind kind, int64_t first, int64_t last,
-                          Collision& found) const {
-  const auto after = taken.upper_bound(first);
-  auto holder = taken.end();
-  if (after != taken.begin() && Last(std::prev(after)->second, kind) >= first) {
-    holder = std::prev(after);
-    found.number = first;
-  } else if (after != taken.end() && after->first <= last) {
-    holder = after;
-    found.number = after->first;
-  }
-  if (holder == taken.end()) return false;
-  found.holder = &m_bindings[holder->second];
-  return true;
-}
-
-// The smallest number of first ... last that a put-back rule line carries.
-bool NumberClaims::Carried(NumberKind kind, int64_t first, int64_t last, Collision& found) const {
-  const std::vector<CarriedNumber>& carried = m_carried[kind];
-  const auto it = std::lower_bound(carried.begin(), carried.end(), CarriedNumber{first, {}});
-  if (it == carried.end() || it->value > last) return false;
-  found.number = it->value;
-  found.holder = nullptr;
-  found.carrier = it->line;
-  return true;
-}
-
-bool NumberClaims::Taken(const Ranges& taken, NumberKind kind, const BindingClaim& claim,
-                         Collision& found) const {
-  const int64_t first = claim.base;
-  const int64_t last = claim.base + claim.count[kind] - 1;
-  Collision byBinding;
-  Collision byLine;
-  const bool shared = Shared(taken, kind, first, last, byBinding);
-  const bool carried = Carried(kind, first, last, byLine);
-  if (!shared && !carried) return false;
-  found = shared && (!carried || byBinding.number <= byLine.number) ? byBinding : byLine;
-  found.binding = &claim;
-  found.kind = kind;
-  return true;
-}
-
-bool NumberClaims::FirstCollision(Collision& found) const {
-  Ranges taken[kNumberKinds];
-  for (std::size_t i = 0; i < m_bindings.size(); ++i) {
-    for (NumberKind kind : {kRuleNumbers, kCategoryNumbers}) {
-      if (m_bindings[i].count[kind] == 0) continue;
-      if (Taken(taken[kind], kind, m_bindings[i], found)) return true;
-      taken[kind].emplace(m_bindings[i].base, i);
-    }
-  }
-  return false;
-}
-
-// Why a number is taken twice: the later binding, the number, and what
-// already has it, the earlier binding (by its input line, its name and how
-// many numbers it takes) or a rule line put back for a reputation binding.
-// The reason is recorded only with a report, when every line has its input
-// line.
-ReportText CollisionReason(const Collision& found) {
-  const bool rule = found.kind == kRuleNumbers;
-  const std::u16string binding = found.binding->name;
-  const std::u16string number = Decimal(found.number);
-  if (!found.holder) {
-    const std::vector<std::u16string> args = {binding, number, Decimal(found.carrier.number)};
-    return rule ? Said(
-                      u"{1} gets {2}, which the rule line on line {3}, put back for a "
-                      u"reputation binding, already carries",
-                      args)
-                : Said(
-                      u"{1} gets category rule {2}, which the category rule line on line {3}, "
-                      u"put back for a reputation binding, already carries",
-                      args);
-  }
-  const BindingClaim& holder = *found.holder;
-  const int64_t count = holder.count[found.kind];
-  const std::vector<std::u16string> args = {binding, number, Decimal(holder.line.number),
-                                            holder.name, Decimal(count)};
-  if (rule) {
-    return count == 1 ? Said(u"{1} gets {2}, which line {3} ({4}, 1 rule) already uses", args)
-                      : Said(u"{1} gets {2}, which line {3} ({4}, {5} rules) already uses", args);
-  }
-  return count == 1
-             ? Said(
-                   u"{1} gets category rule {2}, which line {3} ({4}, 1 category rule) already "
-                   u"uses",
-                   args)
-             : Said(
-                   u"{1} gets category rule {2}, which line {3} ({4}, {5} category rules) already "
-                   u"uses",
-                   args);
-}
-
-// Fails the step on the later binding of the first number taken twice.
-int FailOnCollision(CCnvBase& store, const NumberClaims& claims) {
-  Collision found;
-  if (!claims.FirstCollision(found)) return 1;
-  return FailNotConvertible(store, "url-number-collision", found.binding->line,
-                            CollisionReason(found));
-}
-
 // Rewrites one binding line to its own numbers and collects the copies of
 // the rules it names; 0, and why in `use`, when its numbers cannot be told.
 int RenumberBinding(CCnvBase& store, Selects& selects, const CCnvMatch& binding,
@@ -668,13 +443,13 @@ int RenumberBinding(CCnvBase& store, Selects& selects, const CCnvMatch& binding,
 
 int ConvertBindings(CCnvBase& store) {
   CCnvMatchList bindings;
-  if (!FindLines(store, kBindingPattern, bindings, 0, -1, 0)) return 1;
+  if (!FindLines(store, kBinding, bindings, 0, -1, 0)) return 1;
   const std::size_t count = bindings.size();
 
   RuleBlock rules;
-  CollectRules(store, kRulePattern, kRule, rules);
+  CollectRules(store, kRule, kRuleKind, rules);
   RuleBlock categories;
-  CollectRules(store, kCategoryPattern, kCategoryRule, categories);
+  CollectRules(store, kCategoryRule, kCategoryRuleKind, categories);
   RuleUse use;
   use.reporting = Reporting(store);
   if (use.reporting) {
@@ -692,7 +467,7 @@ int ConvertBindings(CCnvBase& store) {
     // The binding lines stay where they are while they are rewritten one by
     // one (a rewritten binding still matches the pattern, and no other line
     // changes), so one search serves until a put-back moves them.
-    if (search) FindLines(store, kBindingPattern, bindings, 0, -1, 0);
+    if (search) FindLines(store, kBinding, bindings, 0, -1, 0);
     search = false;
     // A binding line that was also taken as a rule line is gone.
     if (j >= bindings.size()) break;
@@ -720,8 +495,8 @@ int ConvertBindings(CCnvBase& store) {
     }
   }
   if (putBack) {
-    claims.PutBack(rules, kRuleNumbers);
-    claims.PutBack(categories, kCategoryNumbers);
+    claims.PutBack(kRuleNumbers, NameableLines(rules));
+    claims.PutBack(kCategoryNumbers, NameableLines(categories));
   }
   if (!FailOnCollision(store, claims)) return 0;
   if (use.reporting && !putBack) {

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <limits>
 
+#include "engine/index_erase.h"
 #include "engine/report.h"
 #include "regex/regex.h"
 #include "regex/search.h"
@@ -170,7 +171,7 @@ void SetCommandPart(CCnvBase& store, int index, std::u16string text) {
 int DeleteMatchedLines(CCnvBase& converter, const CCnvMatchList& list) {
   // The distinct lines the records name, in ascending order: a line found in
   // both of its parts, or records out of order, must not remove a line no
-  // record names. One pass then moves every kept line once.
+  // record names. One pass over each part then moves every kept line once.
   std::vector<std::size_t> drop;
   drop.reserve(list.size());
   for (const CCnvMatch& record : list) {
@@ -181,21 +182,8 @@ int DeleteMatchedLines(CCnvBase& converter, const CCnvMatchList& list) {
   drop.erase(std::unique(drop.begin(), drop.end()), drop.end());
   if (drop.empty()) return 1;
   NoteLinesDeleting(converter, drop);
-  std::vector<std::u16string>& cmd = LineStoreEdits::Cmd(converter);
-  std::vector<std::u16string>& comment = LineStoreEdits::Comment(converter);
-  std::size_t to = drop.front();
-  std::size_t next = 0;  // the next line to drop
-  for (std::size_t from = to; from < cmd.size(); ++from) {
-    if (next < drop.size() && drop[next] == from) {
-      ++next;
-      continue;
-    }
-    cmd[to] = std::move(cmd[from]);
-    comment[to] = std::move(comment[from]);
-    ++to;
-  }
-  cmd.resize(to);
-  comment.resize(to);
+  EraseIndexes(LineStoreEdits::Cmd(converter), drop);
+  EraseIndexes(LineStoreEdits::Comment(converter), drop);
   return 1;
 }
 

@@ -11,14 +11,6 @@ namespace {
 
 using Text = std::u16string_view;
 
-bool IsBlank(char16_t c) {
-  return c == u' ' || c == u'\t';
-}
-
-bool IsDigit(char16_t c) {
-  return c >= u'0' && c <= u'9';
-}
-
 Text SkipBlanks(Text text) {
   while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
   return text;

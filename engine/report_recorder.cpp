@@ -4,6 +4,7 @@
 #include <numeric>
 
 #include "engine/cnv_base.h"
+#include "engine/index_erase.h"
 #include "engine/line_align.h"
 #include "engine/source_words.h"
 
@@ -219,16 +220,7 @@ void ReportRecorder::KeepOldText(const CCnvBase& store, size_t index) {
 void ReportRecorder::LinesDeleting(const CCnvBase& store, const std::vector<size_t>& ascending) {
   if (!step_ || ascending.empty()) return;
   for (const size_t index : ascending) KeepOldText(store, index);
-  size_t to = ascending.front();
-  size_t next = 0;
-  for (size_t from = to; from < moved_.size(); ++from) {
-    if (next < ascending.size() && ascending[next] == from) {
-      ++next;
-      continue;
-    }
-    moved_[to++] = moved_[from];
-  }
-  moved_.resize(to);
+  EraseIndexes(moved_, ascending);
 }
 
 void ReportRecorder::LineChanging(const CCnvBase& store, size_t index) {

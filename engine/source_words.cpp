@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <iterator>
 
+#include "engine/strutil.h"
+
 namespace {
 
 constexpr std::u16string_view kCommandWords[] = {
@@ -59,10 +61,6 @@ constexpr std::u16string_view kCommandWords[] = {
     u"vrrp",
     u"wan",
 };
-
-bool IsBlank(char16_t c) {
-  return c == u' ' || c == u'\t';
-}
 
 }  // namespace
 

@@ -133,6 +133,23 @@ std::u16string Format(std::u16string_view format, std::initializer_list<FormatAr
   return out;
 }
 
+bool FirstNumber(std::u16string_view text, int64_t limit, int64_t& value) {
+  size_t i = 0;
+  while (i < text.size() && !IsDigit(text[i])) ++i;
+  if (i == text.size()) return false;
+  value = 0;
+  for (; i < text.size() && IsDigit(text[i]); ++i) {
+    const int digit = text[i] - u'0';
+    if (value > limit / 10 || value * 10 > limit - digit) return false;
+    value = value * 10 + digit;
+  }
+  return true;
+}
+
+std::string VersionText(int major, int minor, int build) {
+  return std::to_string(major) + "." + std::to_string(minor) + std::to_string(build);
+}
+
 std::u16string Utf8ToUtf16(std::string_view text) {
   std::u16string out;
   out.reserve(text.size());

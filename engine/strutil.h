@@ -1,11 +1,22 @@
-// Small string operations on UTF-16 text that the conversion steps share.
+// Small string operations on UTF-16 text that the conversion steps, the
+// engine and the front ends share.
 #ifndef CNV_ENGINE_STRUTIL_H_
 #define CNV_ENGINE_STRUTIL_H_
 
+#include <concepts>
 #include <cstdint>
 #include <initializer_list>
 #include <string>
 #include <string_view>
+
+// A blank of a configuration line: space or tab.
+inline bool IsBlank(char16_t c) {
+  return c == u' ' || c == u'\t';
+}
+// An ASCII digit.
+inline bool IsDigit(char16_t c) {
+  return c >= u'0' && c <= u'9';
+}
 
 // Replaces every occurrence of a non-empty `from`, left to right, without
 // rescanning replaced text; returns the number of replacements.
@@ -46,6 +57,21 @@ class FormatArg {
 
 // printf-style formatting with "%d" and "%s" ("%%" is a percent sign).
 std::u16string Format(std::u16string_view format, std::initializer_list<FormatArg> args);
+
+// The decimal digits of an integer, led by a minus sign when it is negative.
+template <std::integral T>
+std::u16string Decimal(T value) {
+  const std::string ascii = std::to_string(value);
+  return std::u16string(ascii.begin(), ascii.end());
+}
+
+// The value of the first run of ASCII digits in `text`; false when there is
+// none or its value is above `limit` (at least 0).
+bool FirstNumber(std::u16string_view text, int64_t limit, int64_t& value);
+
+// The product's version text: "%d.%d%d" of the first three numbers of the
+// version (1.0.1.0 is "1.01").
+std::string VersionText(int major, int minor, int build);
 
 // Conversions for tests and messages.
 std::u16string Utf8ToUtf16(std::string_view text);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <cstdint>
 
 namespace {
 
@@ -85,6 +86,42 @@ TEST(StrUtil, Format) {
   EXPECT_EQ(Format(u"100%% %d%%", {5}), u"100% 5%");
   EXPECT_EQ(Format(u"%x %", {}), u"%x %");            // other text stays as it is
   EXPECT_EQ(Format(u"%d and %d", {1}), u"1 and %d");  // no argument: stays visible
+}
+
+TEST(StrUtil, DecimalAndVersionText) {
+  EXPECT_EQ(Decimal(-3), u"-3");
+  EXPECT_EQ(Decimal(INT64_MIN), u"-9223372036854775808");
+  EXPECT_EQ(Decimal(size_t{4000000000}), u"4000000000");
+  // The third number follows without a separator.
+  EXPECT_EQ(VersionText(1, 0, 1), "1.01");
+  EXPECT_EQ(VersionText(2, 3, 12), "2.312");
+  EXPECT_EQ(VersionText(0, 0, 0), "0.00");
+}
+
+TEST(StrUtil, FirstNumberStopsAtItsLimit) {
+  const struct {
+    std::u16string text;
+    int64_t limit;
+    bool found;
+    int64_t value;
+  } cases[] = {
+      {u"pp select 12 34", 100, true, 12},  // the first run only
+      {u"pp select 007", 100, true, 7},
+      {u"pp select", 100, false, 0},
+      {u"100", 100, true, 100},  // the limit itself
+      {u"101", 100, false, 0},
+      {u"7", 5, false, 0},  // a limit below one digit
+      {u"9223372036854775807", INT64_MAX, true, INT64_MAX},
+      {u"9223372036854775808", INT64_MAX, false, 0},
+      {u"99999999999999999999", INT64_MAX, false, 0},
+  };
+  for (const auto& c : cases) {
+    int64_t value = -1;
+    EXPECT_EQ(FirstNumber(c.text, c.limit, value), c.found) << Utf16ToUtf8(c.text);
+    if (c.found) {
+      EXPECT_EQ(value, c.value) << Utf16ToUtf8(c.text);
+    }
+  }
 }
 
 TEST(StrUtil, Utf8Conversions) {

@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
+#include "convert/converter_patterns_test_support.h"
 #include "regex/regex.h"
 #include "regex/search.h"
-#include "regex/search_test_support.h"
 
 namespace {
 

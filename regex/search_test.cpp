@@ -10,6 +10,7 @@
 #include <thread>
 #include <vector>
 
+#include "convert/converter_patterns_test_support.h"
 #include "engine/cnv_base.h"
 #include "engine/line_ops.h"
 #include "engine/store_test_support.h"

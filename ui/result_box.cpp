@@ -9,14 +9,6 @@
 #include "engine/strutil.h"
 #include "ui/ui_text.h"
 
-namespace {
-
-std::u16string Decimal(size_t value) {
-  return Utf8ToUtf16(std::to_string(value));
-}
-
-}  // namespace
-
 std::wstring NoticesText(const ConversionReport& report, const std::wstring& inputPath) {
   const std::vector<std::u16string> lines = NoticeLines(report);
   if (lines.empty()) return {};

@@ -1,7 +1,9 @@
 #include "ui/version_text.h"
 
-#include <cstdio>
+#include <string>
 #include <vector>
+
+#include "engine/strutil.h"
 
 std::wstring VersionText(const VS_FIXEDFILEINFO* info) {
   unsigned major = 0, minor = 0, build = 0;
@@ -10,9 +12,9 @@ std::wstring VersionText(const VS_FIXEDFILEINFO* info) {
     minor = LOWORD(info->dwFileVersionMS);
     build = HIWORD(info->dwFileVersionLS);
   }
-  wchar_t text[64];
-  swprintf(text, 64, L"%u.%u%u", major, minor, build);
-  return text;
+  const std::string text =
+      ::VersionText(static_cast<int>(major), static_cast<int>(minor), static_cast<int>(build));
+  return std::wstring(text.begin(), text.end());
 }
 
 std::wstring AboutVersionLine(const std::wstring& moduleName, const std::wstring& versionText) {
