@@ -25,26 +25,25 @@ function(cnv_layer target)
   target_link_libraries(${target} PUBLIC ${layer_DEPENDS})
 endfunction()
 
-# The headers of `folder` (relative to the source tree) that belong to the
-# product, without test support and test files, minus `exclude`.
-function(cnv_product_headers out folder)
-  cmake_parse_arguments(PARSE_ARGV 2 arg "" "" "EXCLUDE")
-  file(GLOB headers CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/${folder}/*.h)
-  list(FILTER headers EXCLUDE REGEX "_test(_support)?\\.h$")
+# The files of `folder` (relative to the source tree) with the extension
+# `ext` that belong to the product: no tests or test support, and not
+# `exclude`.
+function(cnv_product_files out folder ext)
+  cmake_parse_arguments(PARSE_ARGV 3 arg "" "" "EXCLUDE")
+  file(GLOB files CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/${folder}/*${ext})
+  list(FILTER files EXCLUDE REGEX "_test(_support)?\\${ext}$")
   foreach(name IN LISTS arg_EXCLUDE)
-    list(REMOVE_ITEM headers ${CMAKE_SOURCE_DIR}/${folder}/${name})
+    list(REMOVE_ITEM files ${CMAKE_SOURCE_DIR}/${folder}/${name})
   endforeach()
-  set(${out} ${headers} PARENT_SCOPE)
+  set(${out} ${files} PARENT_SCOPE)
 endfunction()
 
-# The sources of `folder` that belong to the product (no tests), minus
-# `exclude`.
+function(cnv_product_headers out folder)
+  cnv_product_files(files ${folder} .h ${ARGN})
+  set(${out} ${files} PARENT_SCOPE)
+endfunction()
+
 function(cnv_product_sources out folder)
-  cmake_parse_arguments(PARSE_ARGV 2 arg "" "" "EXCLUDE")
-  file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/${folder}/*.cpp)
-  list(FILTER sources EXCLUDE REGEX "_test(_support)?\\.cpp$")
-  foreach(name IN LISTS arg_EXCLUDE)
-    list(REMOVE_ITEM sources ${CMAKE_SOURCE_DIR}/${folder}/${name})
-  endforeach()
-  set(${out} ${sources} PARENT_SCOPE)
+  cnv_product_files(files ${folder} .cpp ${ARGN})
+  set(${out} ${files} PARENT_SCOPE)
 endfunction()
