@@ -168,6 +168,10 @@ namespace {
 // input is an earlier output: more than its header line in any set.
 constexpr size_t kHeaderReach = 80;
 
+bool IsAscii(std::string_view text) {
+  return std::all_of(text.begin(), text.end(), [](char c) { return (c & 0x80) == 0; });
+}
+
 FileError SizeRefusal(const fs::path& name, std::int64_t size, std::uint64_t limit) {
   const std::string mib = std::to_string(limit >> 20);
   FileError error(FileError::Kind::TooLarge, name,
@@ -207,7 +211,7 @@ struct InputScreen::State {
     // Lines of plain ASCII are valid in a set that keeps it: counted, not decoded.
     if (linesAreAscii && lastEnd != std::string_view::npos && lastEnd >= lineStart) {
       const std::string_view run = all.substr(lineStart, lastEnd + 1 - lineStart);
-      if (std::all_of(run.begin(), run.end(), [](char c) { return (c & 0x80) == 0; })) {
+      if (IsAscii(run)) {
         lineNumber += static_cast<size_t>(std::count(run.begin(), run.end(), '\n'));
         lineStart = lastEnd + 1;
       }
@@ -225,12 +229,14 @@ struct InputScreen::State {
         --end;
       }
       ++lineNumber;
-      if (!codec->Decode(all.substr(lineStart, end - lineStart), scratch)) {
+      const std::string_view line = all.substr(lineStart, end - lineStart);
+      if (!(linesAreAscii && IsAscii(line)) && !codec->Decode(line, scratch)) {
         BeginRefusal(bytes);
         return;
       }
       lineStart = next;
     }
+    if (scratch.capacity() > 65536) std::u16string().swap(scratch);  // not kept for a long line
   }
 
   // Line `lineNumber` is not valid: the input is refused, and what is left
