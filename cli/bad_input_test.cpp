@@ -416,7 +416,6 @@ std::vector<Row> Rows() {
   // The same without the bad byte: valid Shift_JIS, which is not UTF-8.
   const std::string sjisValid = sjis.substr(0, sjis.rfind("description"));
   const size_t tenMiB = 10u << 20;
-  // A configuration of exactly 1 MiB: its last line a long comment.
   const std::string atOneMiB =
       kConfig + "#" + std::string((1u << 20) - kConfig.size() - 2, 'x') + "\n";
   const std::vector<std::string> toOut{"config.txt", "out.txt"};
