@@ -99,6 +99,8 @@ const std::u16string kNotText =
     u": cannot read: not a configuration text: the file contains a NUL byte (a binary or UTF-16 "
     u"file?)";
 
+const std::u16string kRaiseLimit = u" (raise it with --max-input-size)";
+
 const std::string kConfig =
     "ip lan1 address 192.168.0.1/24\n"
     "ip route default gateway 192.168.0.254 # upstream\n"
@@ -414,6 +416,8 @@ std::vector<Row> Rows() {
   // The same without the bad byte: valid Shift_JIS, which is not UTF-8.
   const std::string sjisValid = sjis.substr(0, sjis.rfind("description"));
   const size_t tenMiB = 10u << 20;
+  const std::string atOneMiB =
+      kConfig + "#" + std::string((1u << 20) - kConfig.size() - 2, 'x') + "\n";
   const std::vector<std::string> toOut{"config.txt", "out.txt"};
   const std::vector<std::string> forcedToOut{"-f", "config.txt", "out.txt"};
 
@@ -475,6 +479,26 @@ std::vector<Row> Rows() {
       Row("InvalidShiftJis", File("sjis.txt", sjis), {"sjis.txt", "out.txt"}, kExitFileError,
           u"sjis.txt: cannot read: line 3: bytes that are not valid CP932")
           .Encoding("CP932"),
+      // Refused by its size, unread: read, its NUL bytes would be the reason.
+      Row(
+          "JustOverTheSizeLimit",
+          [](const Folders& f) {
+            WriteBytes(f.work / "big.txt", "");
+            fs::resize_file(f.work / "big.txt", 65u << 20);
+          },
+          {"big.txt", "out.txt"}, kExitFileError,
+          u"big.txt: cannot read: the input is 68157440 bytes, over the size limit of 64 MiB" +
+              kRaiseLimit),
+      Row("AtARaisedSizeLimit", File("config.txt", atOneMiB),
+          {"--max-input-size", "1", "config.txt", "out.txt"}, kExitConverted,
+          u"converted config.txt (web-GUI save) to out.txt" + kUnchanged)
+          .Writes("out.txt", Bytes(Converted(atOneMiB))),
+      Row("StandardInputOverTheSizeLimit", File("config.txt", atOneMiB + "\n"),
+          {"--max-input-size", "1", "-", "out.txt"}, kExitFileError,
+          u"standard input: cannot read: the input is more than 1048576 bytes, over the size "
+          u"limit of 1 MiB" +
+              kRaiseLimit)
+          .Stdin("config.txt"),
       BigRow("TenMiBLineOfAInAWebGuiSave", "gui-config.txt", u"web-GUI save",
              [=] { return Line(tenMiB, 'a'); }),
       BigRow("TenMiBLineOfHashInAWebGuiSave", "gui-config.txt", u"web-GUI save",
@@ -577,7 +601,7 @@ std::vector<Row> Rows() {
   // A file too big for the memory the tool may have: a 64 MiB line where
   // 256 MiB of address space is allowed. The tool says so; it does not crash.
   rows.push_back(Row("TooBigForMemory", File("huge.txt", Line(64u << 20, 'a')),
-                     {"huge.txt", "out.txt"}, kExitFileError,
+                     {"--max-input-size", "128", "huge.txt", "out.txt"}, kExitFileError,
                      u"huge.txt: not enough memory to convert this file")
                      .MemoryLimit(256ll << 20));
   // Interrupted while it writes a million lines over an older output.

@@ -1,6 +1,7 @@
 #include "cli/convert_one.h"
 
 #include <cctype>
+#include <cstdint>
 #include <fstream>
 #include <new>
 #include <optional>
@@ -124,17 +125,23 @@ class StdoutLines {
   LineEncoder encoder_;
 };
 
-// Reads `in` to its end; a failed read is a file error of standard input.
-std::string ReadStream(std::istream& in) {
+// Reads `in` to its end in blocks watched as a file's are (InputScreen); a
+// failed read is a file error of standard input.
+std::string ReadStream(std::istream& in, std::uint64_t maxBytes) {
   std::string bytes;
+  InputScreen screen(fs::path(kStdinName), maxBytes);
+  std::uint64_t total = 0;
   char buffer[65536];
   while (in.read(buffer, sizeof buffer) || in.gcount() > 0) {
-    bytes.append(buffer, static_cast<size_t>(in.gcount()));
+    const size_t got = static_cast<size_t>(in.gcount());
+    total += got;
+    screen.Add(std::string_view(buffer, got), bytes);
   }
   if (in.bad()) {
     throw FileError(FileError::Kind::Generic, fs::path(kStdinName),
-                    "read error after " + std::to_string(bytes.size()) + " bytes");
+                    "read error after " + std::to_string(total) + " bytes");
   }
+  screen.Finish(bytes);
   return bytes;
 }
 
@@ -415,9 +422,10 @@ OneOutcome RunOne(const Options& options, const fs::path& input, const fs::path&
     // The input is read once, whatever it is: a pipe or a device could not
     // be read a second time.
     std::string bytes;
+    const std::uint64_t maxBytes = std::uint64_t{options.maxInputMiB} << 20;
     if (fromStdin) {
-      bytes = ReadStream(in);
-    } else if (std::error_code why; !ReadFileBytes(input, bytes, why)) {
+      bytes = ReadStream(in, maxBytes);
+    } else if (std::error_code why; !ReadFileBytes(input, bytes, why, maxBytes)) {
       return InputNotOpened(options, input, why, out, err);
     }
     // Standard input, once read, has no one left on it to answer.

@@ -139,6 +139,16 @@ TEST_F(FleetTest, EveryOutputIsTheSingleRunsOutput) {
   EXPECT_EQ(Tool({"-o", Arg(out), "-"}).status, kExitUsage);
   EXPECT_EQ(Tool({"-d", "-o", Arg(out), Arg(in_)}).status, kExitUsage);
   EXPECT_EQ(Tool({"-r", Arg(in_ / "a.txt")}).status, kExitUsage);
+  // An input over the size limit is a file error of its own; the others convert.
+  fs::remove_all(out);
+  WriteBytes(in_ / "huge.txt", "");
+  fs::resize_file(in_ / "huge.txt", 65u << 20);
+  const ToolRun huge = Tool({"-e", "UTF-8", "-o", Arg(out), Arg(in_)});
+  EXPECT_EQ(huge.status, kExitFileError);
+  EXPECT_TRUE(fs::exists(out / "a.txt") && !fs::exists(out / "huge.txt"));
+  EXPECT_NE(huge.err.find("2 converted, 0 failed, 0 skipped, 1 file error (3 inputs"),
+            std::string::npos)
+      << huge.err;
 }
 
 // A single run writes its output beside the input; a later fleet run over

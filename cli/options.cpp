@@ -17,6 +17,8 @@
 #define CNV_VERSION_PATCH 0
 #endif
 
+static_assert(Options().maxInputMiB << 20 == kDefaultMaxInputBytes);
+
 namespace {
 
 // The unknown options among the arguments the parser could not place, each
@@ -117,6 +119,10 @@ void AddOptions(CLI::App& app, Options& options) {
   app.add_flag("--strict", options.strict,
                Tr("Count a conversion that gives any notice as failed: exit status 1, nothing "
                   "written, the notices listed"));
+  app.add_option("--max-input-size", options.maxInputMiB,
+                 Tr("Refuse an INPUT of more than N MiB, unread (from 1 to 4096; default: 64)"))
+      ->type_name("N")
+      ->check(CLI::Range(1u, 4096u).description(""));
   app.set_version_flag("-V,--version",
                        std::string(kProgram) + " Version " +
                            VersionText(CNV_VERSION_MAJOR, CNV_VERSION_MINOR, CNV_VERSION_PATCH),

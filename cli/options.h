@@ -21,6 +21,9 @@ struct Options {
   bool report = false;
   bool json = false;
   bool strict = false;  // a conversion with any notice counts as failed
+  // --max-input-size: an INPUT of more bytes is refused (default: the file
+  // layer's kDefaultMaxInputBytes).
+  unsigned maxInputMiB = 64;
   // Not an option: standard output is a terminal, where a diff is text to
   // read rather than bytes to keep.
   bool outIsTerminal = false;

@@ -62,6 +62,7 @@ std::string ReportFileError(const FileError& error, std::ostream& err) {
       error.path().empty() ? Tr("standard output") : PathForTerminal(error.path());
   std::string hint;
   if (!error.readsAs().empty()) hint = Tr(" (try -e {1})", {error.readsAs()});
+  if (error.kind() == FileError::Kind::TooLarge) hint = Tr(" (raise it with --max-input-size)");
   std::string said = Tr(error.kind() == FileError::Kind::DiskFull ? "{1}: cannot write: {2}"
                                                                   : "{1}: cannot read: {2}",
                         {where, PatternText(error.what())}) +

@@ -30,7 +30,8 @@ class CCnvBase {
   virtual ~CCnvBase();
 
   // Appends the lines of the file at `path`; 1 when read, 0 when it cannot
-  // be opened. Read errors throw FileError (engine/textfile.h).
+  // be opened. Read errors throw FileError (engine/textfile.h), and so does
+  // input refused as it is read, before any line is appended.
   virtual int Load(const std::filesystem::path& path);
   // Writes the header line and every line; 1 when written, 0 (code 4) when
   // the output cannot be created. Write errors throw FileError.

@@ -31,6 +31,12 @@ constexpr Message kMessages[] = {
     {kIdsFileErrorGeneric,
      u"%1 を読み書きできませんでした。読み取りエラーか、テキストのコンフィグでない、または Windows "
      u"の文字コードで読めないファイルです。"},
+    {kIdsFileErrorTooLarge,
+     u"%1 は %2 バイトあり、入力ファイルの上限（%3 MiB）を超えているため読み込みませんでした。"
+     u"VLK250 から保存したコンフィグを指定してください。"},
+    {kIdsFileErrorTooLargeStream,
+     u"%1 は入力ファイルの上限（%2 MiB）を超えたため、読み込みを途中でやめました。"
+     u"VLK250 から保存したコンフィグを指定してください。"},
 };
 
 }  // namespace

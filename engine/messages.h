@@ -26,6 +26,11 @@ enum MessageId : int {
   // the path of the file.
   kIdsFileErrorDiskFull = 201,  // "%1 に書き込めませんでした。…"
   kIdsFileErrorGeneric = 202,   // "%1 を読み書きできませんでした。…"
+  // An input over the size limit (FileError TooLarge): %2 its size in bytes
+  // and %3 the limit in MiB; without %2, one with no size beforehand that
+  // passed the limit while it was read.
+  kIdsFileErrorTooLarge = 203,        // "%1 は %2 バイトあり、…"
+  kIdsFileErrorTooLargeStream = 204,  // "%1 は…上限（%2 MiB）を超えたため、…"
 };
 
 // Sets `text` to the string with `id`; false (text unchanged) when the

@@ -1,4 +1,4 @@
-// Reading an input whole on POSIX.
+// Reading an input on POSIX, in blocks watched by the input screen.
 #include <errno.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -10,38 +10,54 @@
 #include "engine/file_error.h"
 #include "engine/textfile.h"
 
-bool ReadFileBytes(const std::filesystem::path& path, std::string& bytes, std::error_code& why) {
+namespace {
+
+// Closes the input however the reading ends.
+struct Closer {
+  int fd;
+  ~Closer() { close(fd); }
+};
+
+}  // namespace
+
+bool ReadFileBytes(const std::filesystem::path& path, std::string& bytes, std::error_code& why,
+                   std::uint64_t maxBytes) {
   why.clear();
+  bytes.clear();
   const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) {
     why = std::error_code(errno, std::generic_category());
     return false;
   }
+  const Closer closer{fd};
   struct stat st;
   const bool statted = fstat(fd, &st) == 0;
   if (!statted || S_ISDIR(st.st_mode)) {
     why = std::error_code(statted ? EISDIR : errno, std::generic_category());
-    close(fd);
     return false;
   }
-  // A regular file is read in one piece of its own size.
-  if (S_ISREG(st.st_mode) && st.st_size > 0)
-    bytes.reserve(bytes.size() + static_cast<size_t>(st.st_size));
+  InputScreen screen(path, maxBytes);
+  // A regular file too big is refused unread; one that is not is held in
+  // one piece of its own size.
+  if (S_ISREG(st.st_mode) && st.st_size > 0) {
+    screen.CheckSize(static_cast<std::uint64_t>(st.st_size));
+    bytes.reserve(static_cast<size_t>(st.st_size));
+  }
   char buffer[65536];
+  std::uint64_t total = 0;
   for (;;) {
     const ssize_t got = read(fd, buffer, sizeof buffer);
     if (got < 0 && errno == EINTR) continue;
     if (got < 0) {
       const int error = errno;
-      close(fd);
       throw FileError(
           FileError::Kind::Generic, path,
-          "read error after " + std::to_string(bytes.size()) + " bytes: " + std::strerror(error),
-          error);
+          "read error after " + std::to_string(total) + " bytes: " + std::strerror(error), error);
     }
     if (got == 0) break;
-    bytes.append(buffer, static_cast<size_t>(got));
+    total += static_cast<std::uint64_t>(got);
+    screen.Add(std::string_view(buffer, static_cast<size_t>(got)), bytes);
   }
-  close(fd);
+  screen.Finish(bytes);
   return true;
 }

@@ -1,4 +1,4 @@
-// Reading an input whole on Windows.
+// Reading an input on Windows, in blocks watched by the input screen.
 #ifndef NOMINMAX
 #define NOMINMAX
 #endif
@@ -12,8 +12,20 @@
 #include "engine/file_error.h"
 #include "engine/textfile.h"
 
-bool ReadFileBytes(const std::filesystem::path& path, std::string& bytes, std::error_code& why) {
+namespace {
+
+// Closes the input however the reading ends.
+struct Closer {
+  HANDLE file;
+  ~Closer() { CloseHandle(file); }
+};
+
+}  // namespace
+
+bool ReadFileBytes(const std::filesystem::path& path, std::string& bytes, std::error_code& why,
+                   std::uint64_t maxBytes) {
   why.clear();
+  bytes.clear();
   // No sharing: the open fails while another process holds the file.
   HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
                             FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
@@ -21,21 +33,31 @@ bool ReadFileBytes(const std::filesystem::path& path, std::string& bytes, std::e
     why = std::error_code(static_cast<int>(GetLastError()), std::system_category());
     return false;
   }
+  const Closer closer{file};
+  InputScreen screen(path, maxBytes);
+  // A file on disk too big is refused unread; one that is not is held in
+  // one piece of its own size.
+  LARGE_INTEGER size;
+  if (GetFileType(file) == FILE_TYPE_DISK && GetFileSizeEx(file, &size) && size.QuadPart > 0) {
+    screen.CheckSize(static_cast<std::uint64_t>(size.QuadPart));
+    bytes.reserve(static_cast<size_t>(size.QuadPart));
+  }
   char buffer[65536];
+  std::uint64_t total = 0;
   for (;;) {
     DWORD got = 0;
     if (!ReadFile(file, buffer, sizeof buffer, &got, nullptr)) {
       // A pipe whose writer has closed its end is at its end.
       const DWORD error = GetLastError();
       if (error == ERROR_BROKEN_PIPE) break;
-      CloseHandle(file);
       throw FileError(FileError::Kind::Generic, path,
-                      "read error after " + std::to_string(bytes.size()) + " bytes",
+                      "read error after " + std::to_string(total) + " bytes",
                       static_cast<int>(error));
     }
     if (got == 0) break;
-    bytes.append(buffer, got);
+    total += got;
+    screen.Add(std::string_view(buffer, got), bytes);
   }
-  CloseHandle(file);
+  screen.Finish(bytes);
   return true;
 }

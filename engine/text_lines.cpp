@@ -1,8 +1,12 @@
-// Configuration text as lines: decoding input into lines, encoding lines
-// for the output file and for standard streams.
+// Configuration text as lines: screening input as it is read and decoding
+// it into lines, encoding lines for the output file and for standard
+// streams.
+#include <algorithm>
+#include <cstring>
 #include <optional>
 #include <utility>
 
+#include "engine/cnv_base.h"
 #include "engine/codec.h"
 #include "engine/file_error.h"
 #include "engine/output_file.h"
@@ -40,23 +44,53 @@ class OtherCommonSet {
   std::optional<Codec> other_;
 };
 
+// The refusals of input that is not configuration text, the same whether
+// the input is screened as it is read or decoded whole.
+FileError NulRefusal(const fs::path& name) {
+  return FileError(FileError::Kind::Generic, name,
+                   "not a configuration text: the file contains a NUL byte (a binary or UTF-16 "
+                   "file?)");
+}
+
+FileError ByteOrderMarkRefusal(const fs::path& name, const Codec& codec, const Codec& utf8) {
+  FileError error(FileError::Kind::Generic, name,
+                  LineText(1) +
+                      ": begins with a UTF-8 byte-order mark: the file looks like "
+                      "UTF-8, not " +
+                      codec.Name());
+  error.setReadsAs(utf8.Name());
+  return error;
+}
+
+// Line `lineNumber` is not valid in `codec`; `readsAs` is the other common
+// set when the whole input reads in it, else null.
+FileError InvalidBytesRefusal(const fs::path& name, size_t lineNumber, const Codec& codec,
+                              const Codec* readsAs) {
+  FileError error(FileError::Kind::Generic, name,
+                  LineText(lineNumber) + ": bytes that are not valid " + codec.Name() +
+                      (readsAs ? "; the whole file reads as " + readsAs->Name() : ""));
+  if (readsAs) error.setReadsAs(readsAs->Name());
+  return error;
+}
+
+// Whether the byte-order mark of an input in `codec` makes it UTF-8 read in
+// the wrong set: the other set is UTF-8 and reads the whole input.
+bool MarkSaysUtf8(const Codec& codec, OtherCommonSet& other, bool restReadsAsOther) {
+  return !codec.IsUtf8() && other.codec().IsUtf8() && restReadsAsOther;
+}
+
+constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
+
 // A UTF-8 byte-order mark at the start of `bytes` is dropped when the set is
 // UTF-8, and refused in another set when the rest reads as UTF-8: read as it
 // stands, the mark would become characters in front of the first command.
 void TakeByteOrderMark(std::string_view& bytes, const fs::path& name, const Codec& codec,
                        OtherCommonSet& other) {
-  constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
   if (bytes.substr(0, kUtf8Bom.size()) != kUtf8Bom) return;
   if (codec.IsUtf8()) {
     bytes.remove_prefix(kUtf8Bom.size());
-  } else if (other.codec().IsUtf8() && other.Reads(bytes.substr(kUtf8Bom.size()))) {
-    FileError error(FileError::Kind::Generic, name,
-                    LineText(1) +
-                        ": begins with a UTF-8 byte-order mark: the file looks like "
-                        "UTF-8, not " +
-                        codec.Name());
-    error.setReadsAs(other.codec().Name());
-    throw error;
+  } else if (MarkSaysUtf8(codec, other, other.Reads(bytes.substr(kUtf8Bom.size())))) {
+    throw ByteOrderMarkRefusal(name, codec, other.codec());
   }
 }
 
@@ -96,11 +130,7 @@ bool CreateOutput(OutputFile& file, const fs::path& path) {
 
 void DecodeTextLines(std::string_view bytes, const fs::path& name,
                      const std::function<void(std::u16string& line)>& sink) {
-  if (bytes.find('\0') != std::string_view::npos) {
-    throw FileError(FileError::Kind::Generic, name,
-                    "not a configuration text: the file contains a NUL byte (a binary or UTF-16 "
-                    "file?)");
-  }
+  if (bytes.find('\0') != std::string_view::npos) throw NulRefusal(name);
   const std::shared_ptr<const Codec> active = ActiveCodec();
   const Codec& codec = *active;
   if (!codec.usable()) {
@@ -124,17 +154,175 @@ void DecodeTextLines(std::string_view bytes, const fs::path& name,
     }
     ++lineNumber;
     if (!codec.Decode(bytes.substr(start, end - start), line)) {
-      const bool readsAsOther = other.Reads(bytes);
-      FileError error(
-          FileError::Kind::Generic, name,
-          LineText(lineNumber) + ": bytes that are not valid " + codec.Name() +
-              (readsAsOther ? "; the whole file reads as " + other.codec().Name() : ""));
-      if (readsAsOther) error.setReadsAs(other.codec().Name());
-      throw error;
+      throw InvalidBytesRefusal(name, lineNumber, codec,
+                                other.Reads(bytes) ? &other.codec() : nullptr);
     }
     sink(line);
     start = next;
   }
+}
+
+namespace {
+
+// How much of an input the screen waits for before it decides whether the
+// input is an earlier output: more than its header line in any set.
+constexpr size_t kHeaderReach = 80;
+
+bool IsAscii(std::string_view text) {
+  return std::all_of(text.begin(), text.end(), [](char c) { return (c & 0x80) == 0; });
+}
+
+FileError SizeRefusal(const fs::path& name, std::int64_t size, std::uint64_t limit) {
+  const std::string mib = std::to_string(limit >> 20);
+  FileError error(FileError::Kind::TooLarge, name,
+                  size < 0 ? "the input is more than " + std::to_string(limit) +
+                                 " bytes, over the size limit of " + mib + " MiB"
+                           : "the input is " + std::to_string(size) +
+                                 " bytes, over the size limit of " + mib + " MiB");
+  error.setSizes(size, limit);
+  return error;
+}
+
+}  // namespace
+
+struct InputScreen::State {
+  State(fs::path input, std::uint64_t limit) : name(std::move(input)), maxBytes(limit) {}
+
+  // Chooses, once the first line is in, what to look for.
+  void Decide(const std::string& bytes) {
+    decided = true;
+    codec = ActiveCodec();
+    other.emplace(*codec);
+    screening = !BeginsWithOutputHeader(bytes);
+    bom = std::string_view(bytes).starts_with(kUtf8Bom);
+    if (bom && codec->IsUtf8()) lineStart = kUtf8Bom.size();
+    linesAreAscii = codec->usable() && KeepsAscii(*codec);
+  }
+
+  // Looks at what came in since the last look: a NUL byte, then each
+  // complete line (the last one too at the end of the input).
+  void Look(std::string& bytes, bool atEnd) {
+    if (!screening) return;
+    if (std::memchr(bytes.data() + nulFrom, '\0', bytes.size() - nulFrom)) throw NulRefusal(name);
+    nulFrom = bytes.size();
+    if (!codec->usable()) return;  // DecodeTextLines says so
+    const std::string_view all(bytes);
+    const size_t lastEnd = all.rfind('\n');
+    // Lines of plain ASCII are valid in a set that keeps it: counted, not decoded.
+    if (linesAreAscii && lastEnd != std::string_view::npos && lastEnd >= lineStart) {
+      const std::string_view run = all.substr(lineStart, lastEnd + 1 - lineStart);
+      if (IsAscii(run)) {
+        lineNumber += static_cast<size_t>(std::count(run.begin(), run.end(), '\n'));
+        lineStart = lastEnd + 1;
+      }
+    }
+    while (lineStart < all.size()) {
+      size_t end = all.find('\n', std::max(lineStart, endFrom));
+      if (end == std::string_view::npos && !atEnd) {
+        endFrom = all.size();  // a long line is searched once
+        return;
+      }
+      const size_t next = end == std::string_view::npos ? all.size() : end + 1;
+      if (end == std::string_view::npos) {
+        end = all.size();
+      } else if (end > lineStart && all[end - 1] == '\r') {
+        --end;
+      }
+      ++lineNumber;
+      const std::string_view line = all.substr(lineStart, end - lineStart);
+      if (!(linesAreAscii && IsAscii(line)) && !codec->Decode(line, scratch)) {
+        BeginRefusal(bytes);
+        return;
+      }
+      lineStart = next;
+    }
+    if (scratch.capacity() > 65536) std::u16string().swap(scratch);  // not kept for a long line
+  }
+
+  // Line `lineNumber` is not valid: the input is refused, and what is left
+  // to learn is whether it all reads in the other set.
+  void BeginRefusal(std::string& bytes) {
+    badLine = lineNumber;
+    const size_t lastEnd = bytes.rfind('\n');
+    const size_t upTo = lastEnd == std::string::npos ? 0 : lastEnd + 1;
+    otherReads = other->Reads(std::string_view(bytes).substr(0, upTo));
+    if (otherReads) pending.assign(bytes, upTo);
+    std::string().swap(bytes);
+  }
+
+  // A block after the refusal: the other set reads each complete line.
+  void ReadOn(std::string_view block) {
+    if (std::memchr(block.data(), '\0', block.size())) throw NulRefusal(name);
+    if (!otherReads) return;
+    pending.append(block);
+    const size_t lastEnd = pending.rfind('\n');
+    if (lastEnd == std::string::npos) return;
+    otherReads = other->Reads(std::string_view(pending).substr(0, lastEnd + 1));
+    pending.erase(0, lastEnd + 1);
+    if (!otherReads) std::string().swap(pending);
+  }
+
+  [[noreturn]] void Refuse() {
+    if (otherReads && !pending.empty()) otherReads = other->Reads(pending);
+    if (bom && MarkSaysUtf8(*codec, *other, otherReads)) {
+      throw ByteOrderMarkRefusal(name, *codec, other->codec());
+    }
+    throw InvalidBytesRefusal(name, badLine, *codec, otherReads ? &other->codec() : nullptr);
+  }
+
+  const fs::path name;
+  const std::uint64_t maxBytes;
+  std::uint64_t total = 0;  // bytes taken
+  bool decided = false;
+  bool screening = false;  // not an earlier output, which is refused whatever it holds
+  std::shared_ptr<const Codec> codec;
+  std::optional<OtherCommonSet> other;
+  bool bom = false;            // the input begins with a UTF-8 byte-order mark
+  bool linesAreAscii = false;  // an ASCII line is valid in the set
+  size_t nulFrom = 0;          // where the next look for a NUL byte begins
+  size_t lineStart = 0;        // the first line not yet looked at
+  size_t endFrom = 0;          // where the search for its end goes on
+  size_t lineNumber = 0;       // of the lines looked at
+  std::u16string scratch;
+  // Once a line is not valid: its number, whether the input so far reads
+  // in the other set, and the bytes after its last line end.
+  size_t badLine = 0;
+  bool otherReads = false;
+  std::string pending;
+};
+
+InputScreen::InputScreen(fs::path name, std::uint64_t maxBytes)
+    : state_(std::make_unique<State>(std::move(name), maxBytes)) {}
+
+InputScreen::~InputScreen() = default;
+
+void InputScreen::CheckSize(std::uint64_t size) const {
+  if (size > state_->maxBytes) {
+    throw SizeRefusal(state_->name, static_cast<std::int64_t>(size), state_->maxBytes);
+  }
+}
+
+void InputScreen::Add(std::string_view block, std::string& bytes) {
+  State& s = *state_;
+  s.total += block.size();
+  if (s.total > s.maxBytes) throw SizeRefusal(s.name, -1, s.maxBytes);
+  if (s.badLine != 0) {
+    s.ReadOn(block);
+    return;
+  }
+  bytes.append(block);
+  if (!s.decided) {
+    if (bytes.size() <= kHeaderReach && bytes.find('\n') == std::string::npos) return;
+    s.Decide(bytes);
+  }
+  s.Look(bytes, false);
+}
+
+void InputScreen::Finish(std::string& bytes) {
+  State& s = *state_;
+  if (!s.decided) s.Decide(bytes);
+  if (s.badLine == 0) s.Look(bytes, true);
+  if (s.badLine != 0) s.Refuse();
 }
 
 bool ReadTextLines(const fs::path& path, std::vector<std::u16string>& lines) {

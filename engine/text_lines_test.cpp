@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <fstream>
+
 #include "engine/file_error.h"
 #include "engine/file_test_support.h"
 #include "engine/strutil.h"
@@ -68,17 +71,55 @@ Lines ReadError(const std::filesystem::path& path, const std::string& bytes, con
   return ExpectReadError(path, detail);
 }
 
-TEST_F(TextLinesTest, NulByteMeansNotAConfigurationText) {
-  // A UTF-16 file chosen by mistake: nothing of it is read.
-  const std::string utf16("i\0p\0 \0l\0a\0n\0\r\0\n\0", 16);
-  EXPECT_TRUE(ReadError(Path("in.txt"), utf16, "not a configuration text").empty());
+// Bytes this process has read so far, from any file; -1 where unknown.
+long long BytesRead() {
+  std::ifstream io("/proc/self/io");
+  std::string key;
+  long long value = -1;
+  while (io >> key >> value && key != "rchar:") value = -1;
+  return value;
+}
+
+// Input that cannot be a configuration costs what it must: a sparse file of
+// NUL bytes (no disk) is refused at its first block however big, one over
+// the size limit before a byte of it is read.
+TEST_F(TextLinesTest, BadInputIsRefusedAsSoonAsItShows) {
+  const struct {
+    std::uintmax_t size;
+    std::uint64_t maxBytes;
+    const char* refusal;
+    long long mostRead;
+  } cases[] = {
+      {std::uintmax_t{1} << 30, std::uint64_t{2} << 30,
+       "not a configuration text: the file contains a NUL byte (a binary or UTF-16 file?)",
+       1 << 17},
+      {std::uintmax_t{65} << 20, kDefaultMaxInputBytes,
+       "the input is 68157440 bytes, over the size limit of 64 MiB", 1 << 12},
+  };
+  for (const auto& c : cases) {
+    WriteBytes(Path("in.txt"), "");
+    std::filesystem::resize_file(Path("in.txt"), c.size);
+    const long long before = BytesRead();
+    std::string bytes;
+    std::error_code why;
+    try {
+      ReadFileBytes(Path("in.txt"), bytes, why, c.maxBytes);
+      ADD_FAILURE() << "read " << c.size << " bytes";
+    } catch (const FileError& e) {
+      EXPECT_EQ(e.what(), std::string(c.refusal));
+      EXPECT_EQ(e.kind() == FileError::Kind::TooLarge, c.size > c.maxBytes);
+    }
+    if (before >= 0) {
+      EXPECT_LE(BytesRead() - before, c.mostRead) << c.refusal;
+    }
+  }
 }
 
 TEST_F(TextLinesTest, InvalidBytesNameTheLine) {
-  // The lines before the error were read, nothing after it; no line was
-  // shortened silently.
-  EXPECT_EQ(ReadError(Path("in.txt"), "ok\r\nfine\r\nbad \xff\xfe here\r\nlater\r\n", "line 3"),
-            (Lines{u"ok", u"fine"}));
+  // The file is refused as it is read: no line before the error is passed
+  // on (decoded bytes pass them on: LineStoreFiles).
+  EXPECT_TRUE(
+      ReadError(Path("in.txt"), "ok\r\nfine\r\nbad \xff\xfe here\r\nlater\r\n", "line 3").empty());
 }
 
 // A UTF-8 byte-order mark is no part of line 1; input that does not read in
@@ -115,6 +156,24 @@ TEST_F(TextLinesTest, ByteOrderMarkAndTheOtherCommonCharacterSet) {
        {},
        "line 2: bytes that are not valid UTF-8",
        ""},  // neither reads it
+      // The mark decides over a line not valid in the set, a NUL over all.
+      {"CP932", "\xEF\xBB\xBF# \xE3\x81\x82\nip", {}, "line 1: begins with a UTF-8", "UTF-8"},
+      {"CP932", "ok\n\xff\n" + std::string(1, '\0'), {}, "not a configuration text", ""},
+      {"CP932", "ok\n# \xE3\x81\x82\n\xff\n", {}, "line 2: bytes that are not valid CP932", ""},
+  };
+  // "text|set" of the refusal, empty when every line is read: of the bytes
+  // decoded whole, or fed to the screen a byte at a time and then decoded.
+  const auto refusal = [](const std::string& bytes, bool screened) {
+    try {
+      std::string kept = screened ? "" : bytes;
+      InputScreen screen("in.txt", kDefaultMaxInputBytes);
+      for (size_t i = 0; screened && i < bytes.size(); ++i) screen.Add(bytes.substr(i, 1), kept);
+      if (screened) screen.Finish(kept);
+      DecodeTextLines(kept, "in.txt", [](std::u16string&) {});
+      return std::string();
+    } catch (const FileError& e) {
+      return e.what() + ("|" + e.readsAs());
+    }
   };
   for (const auto& c : cases) {
     ASSERT_TRUE(SetFileEncoding(c.encoding));
@@ -128,6 +187,7 @@ TEST_F(TextLinesTest, ByteOrderMarkAndTheOtherCommonCharacterSet) {
       EXPECT_NE(std::string(e.what()).find(c.detail), std::string::npos) << e.what();
       EXPECT_EQ(e.readsAs(), c.readsAs) << c.bytes;
     }
+    EXPECT_EQ(refusal(c.bytes, true), refusal(c.bytes, false)) << c.bytes;
   }
 }
 

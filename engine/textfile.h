@@ -5,6 +5,7 @@
 #define CNV_ENGINE_TEXTFILE_H_
 
 #include <cstddef>
+#include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -24,12 +25,48 @@ bool SetFileEncoding(const std::string& name);
 // The name of the character set in use.
 std::string FileEncoding();
 
-// Reads every byte of `path` into `bytes` (appending), once and to its
-// end, so that a pipe, a device or a process substitution reads like a
+// The size above which an input is refused: no router's configuration
+// comes near it, and a larger file is most likely not one.
+inline constexpr std::uint64_t kDefaultMaxInputBytes = std::uint64_t{64} << 20;
+
+// Sets `bytes` to every byte of `path`, read once and to its end in
+// blocks, so that a pipe, a device or a process substitution reads like a
 // regular file. Returns false when it cannot be opened (missing, a folder,
 // or on Windows held open by another process), with the system's reason in
-// `why`; throws FileError (generic) on a read error.
-bool ReadFileBytes(const std::filesystem::path& path, std::string& bytes, std::error_code& why);
+// `why`; throws FileError (generic) on a read error. Input that cannot be a
+// configuration costs no more than it must (see InputScreen): a regular
+// file of more than `maxBytes` bytes is refused before it is read.
+bool ReadFileBytes(const std::filesystem::path& path, std::string& bytes, std::error_code& why,
+                   std::uint64_t maxBytes = kDefaultMaxInputBytes);
+
+// Watches an input named `name` as it is read, block by block, and refuses
+// it as soon as it is sure to be refused, with the FileError that
+// DecodeTextLines would throw for the whole input: at the first block with
+// a NUL byte; at the end for bytes not valid in the character set, holding
+// from there on no more of the input than a line (the message's hint and a
+// later NUL byte need the rest of it read); an input that
+// passes `maxBytes` bytes as it is read, or whose size says it will, throws
+// FileError (TooLarge). An earlier output of the converter (its header
+// line first) is only counted: it is refused later, whatever it holds.
+class InputScreen {
+ public:
+  InputScreen(std::filesystem::path name, std::uint64_t maxBytes);
+  ~InputScreen();
+  InputScreen(const InputScreen&) = delete;
+  InputScreen& operator=(const InputScreen&) = delete;
+
+  // Refuses, before it is read, an input known to have `size` bytes.
+  void CheckSize(std::uint64_t size) const;
+  // Takes the next block of the input and appends it to `bytes`, the input
+  // so far (emptied once the input is sure to be refused).
+  void Add(std::string_view block, std::string& bytes);
+  // At the end of the input: throws the refusal found on the way, if any.
+  void Finish(std::string& bytes);
+
+ private:
+  struct State;
+  std::unique_ptr<State> state_;
+};
 
 // Decodes `bytes`, the whole of the input named `name`, line by line in
 // the character set in use and passes each line to `sink` in order: LF and

@@ -149,6 +149,7 @@ enum class Outcome {
   kReadError,         // a file error naming the input
   kDiskFull,          // a write that failed, naming the output
   kAlreadyConverted,  // the input is an earlier output
+  kTooLarge,          // the input is over the size limit: refused unread
 };
 
 struct Row {
@@ -239,6 +240,13 @@ const Row kRows[] = {
        GoodInput(c, "\xEF\xBB\xBFlogin timer 1800\nip lan1 address 192.168.0.1/24\n");
      },
      false, Outcome::kReadError},
+    // Read, its NUL bytes would be the reason; its size is.
+    {"JustOverTheSizeLimit",
+     [](Case& c) {
+       GoodInput(c, "");
+       fs::resize_file(c.input, 65u << 20);
+     },
+     false, Outcome::kTooLarge},
     {"TenMiBSingleLine", [](Case& c) { InputOf(c, std::string(10 << 20, '#')); }, false,
      Outcome::kSucceeded, true, -1, kNotAConfiguration},
     {"MillionLines", [](Case& c) { InputOf(c, ConfigLines(1000000)); }, false, Outcome::kSucceeded,
@@ -356,6 +364,13 @@ std::vector<Box> ExpectedBoxes(const Row& row, const Case& c) {
                            L"行を二重に書き換えてしまいます。",
                        MB_OK | MB_ICONINFORMATION});
       break;
+    case Outcome::kTooLarge: {
+      std::wstring text = WithPath(kIdsFileErrorTooLarge, c.input);
+      text.replace(text.find(L"%2"), 2, L"68157440");
+      text.replace(text.find(L"%3"), 2, L"64");
+      boxes.push_back({text, MB_OK | MB_ICONEXCLAMATION});
+      break;
+    }
     case Outcome::kDiskFull:
       boxes.push_back({WithPath(kIdsFileErrorDiskFull, output.wstring()) +
                            L"\n\nWindows が示す理由：" + DiskFullReason(),

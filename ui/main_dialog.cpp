@@ -73,6 +73,20 @@ std::wstring ReplacePlaceholder(std::wstring text, const std::wstring& placehold
   return text;
 }
 
+// The refusal of an input over the size limit, with its size where known.
+std::wstring TooLargeText(const FileError& error) {
+  const std::wstring mib = std::to_wstring(error.sizeLimit() >> 20);
+  const std::wstring path = error.path().wstring();
+  if (error.inputSize() < 0) {
+    return ReplacePlaceholder(
+        ReplacePlaceholder(LoadUiString(kIdsFileErrorTooLargeStream), L"%1", path), L"%2", mib);
+  }
+  return ReplacePlaceholder(
+      ReplacePlaceholder(ReplacePlaceholder(LoadUiString(kIdsFileErrorTooLarge), L"%1", path),
+                         L"%2", std::to_wstring(error.inputSize())),
+      L"%3", mib);
+}
+
 }  // namespace
 
 std::wstring ResolveOutputPath(const std::wstring& inputPath, const std::wstring& outputText) {
@@ -279,8 +293,10 @@ void CCnvQDN570ConfDlg::RunConversion(const std::wstring& inputPath,
     // file it was, and why when the system said so.
     UINT id =
         error.kind() == FileError::Kind::DiskFull ? kIdsFileErrorDiskFull : kIdsFileErrorGeneric;
-    message = WithMore(ReplacePlaceholder(LoadUiString(id), L"%1", error.path().wstring()),
-                       SystemReasonText(error.systemError()));
+    message = error.kind() == FileError::Kind::TooLarge
+                  ? TooLargeText(error)
+                  : WithMore(ReplacePlaceholder(LoadUiString(id), L"%1", error.path().wstring()),
+                             SystemReasonText(error.systemError()));
     icon = MB_ICONEXCLAMATION;
   } catch (const std::bad_alloc&) {
     // A file too big for memory (it is read whole); the unwinding has

@@ -108,8 +108,9 @@ class ProgramResources : public ::testing::Test {
 };
 
 TEST_F(ProgramResources, StringTableHoldsTheEnginesTexts) {
-  for (int id : {101, 102, 103, 104, 105, 106, 107, 108, 109, 110, int{kIdsFileErrorDiskFull},
-                 int{kIdsFileErrorGeneric}}) {
+  for (int id :
+       {101, 102, 103, 104, 105, 106, 107, 108, 109, 110, int{kIdsFileErrorDiskFull},
+        int{kIdsFileErrorGeneric}, int{kIdsFileErrorTooLarge}, int{kIdsFileErrorTooLargeStream}}) {
     const wchar_t* text = nullptr;
     int length = LoadStringW(module, id, reinterpret_cast<LPWSTR>(&text), 0);
     ASSERT_GT(length, 0) << id;
