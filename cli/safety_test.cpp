@@ -269,7 +269,8 @@ TEST(WordingTest, EveryCodeInTheUsersLanguage) {
       const ChildRun run = RunChild(BuiltProgram(CNV_CLI_BINARY), args, options);
       const std::u16string err = StderrText(run.err);
       const std::vector<std::u16string> lines = WordedLines(err, c.code);
-      EXPECT_FALSE(lines.empty()) << c.name << ": " << run.err;
+      EXPECT_FALSE(lines.empty()) << c.name << ": status " << run.status << " " << run.failure
+                                  << ": " << run.err;
       for (const std::u16string& line : lines) {
         if (japanese) {
           EXPECT_FALSE(HasEnglishSentence(line)) << c.name << ": " << Utf16ToUtf8(line);
