@@ -143,7 +143,7 @@ void FleetTally::PrintSummary(std::ostream& err, size_t inputs) const {
   err << std::flush;
 }
 
-// Converts item `i` as a single run would, its streams kept for its turn.
+// Converts `item` as a single run would, its streams kept for its turn.
 FleetOutcome ConvertItem(const Options& options, const FleetItem& item) {
   FleetOutcome outcome;
   std::istringstream none;
