@@ -405,15 +405,17 @@ struct LineEncoder::State {
 
   void Flush() {
     if (text.empty()) return;
-    if (!codec.Encode(text, bytes)) {
+    if (!codec->Encode(text, bytes)) {
       throw FileError(FileError::Kind::DiskFull, {},
-                      "a character that " + codec.Name() + " cannot represent");
+                      "a character that " + codec->Name() + " cannot represent");
     }
     text.clear();
     sink(bytes);
   }
 
-  const Codec codec;
+  // The thread's codec: opening one costs about as much as encoding a small
+  // configuration.
+  const std::shared_ptr<const Codec> codec = ActiveCodec();
   const std::u16string lineEnd;
   const Sink sink;
   std::u16string text;  // lines not yet encoded
@@ -428,7 +430,7 @@ LineEncoder::~LineEncoder() = default;
 void LineEncoder::Add(std::u16string_view line) {
   state_->text += line;
   state_->text += state_->lineEnd;
-  if (state_->text.size() >= kPieceUnits && state_->codec.EncodesLinesApart()) state_->Flush();
+  if (state_->text.size() >= kPieceUnits && state_->codec->EncodesLinesApart()) state_->Flush();
 }
 
 void LineEncoder::Finish() {
