@@ -10,7 +10,8 @@
 // - a converted configuration passes the engine's last check;
 // - converting the same bytes again (without the report this time) gives
 //   the same result and bytes;
-// - the JSON document of the run parses and is valid UTF-8.
+// - the JSON document of the run is valid UTF-8, parses, says whether the
+//   input was converted and holds every edit.
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -68,8 +69,9 @@ void CheckReplay(std::vector<std::u16string> lines, const ConversionReport& repo
                  const CCnvBase& store) {
   for (const ReportStep& step : report.steps) {
     for (const ReportEdit& edit : step.edits) {
-      Expect(edit.index >= 0 && static_cast<size_t>(edit.index) <=
-                                    lines.size() - (edit.op == EditOp::kInsert ? 0 : 1),
+      // An insert may add a line after the last one; the others need one.
+      const size_t positions = lines.size() + (edit.op == EditOp::kInsert ? 1 : 0);
+      Expect(edit.index >= 0 && static_cast<size_t>(edit.index) < positions,
              "an edit's index is inside the lines");
       const auto at = lines.begin() + edit.index;
       if (edit.op != EditOp::kInsert) Expect(*at == edit.old, "an edit removes its old line");
