@@ -4,6 +4,7 @@
 #include <limits>
 
 #include "engine/index_erase.h"
+#include "engine/index_insert.h"
 #include "engine/report.h"
 #include "regex/regex.h"
 #include "regex/search.h"
@@ -149,6 +150,28 @@ int InsertLineParts(CCnvBase& store, const std::vector<std::u16string>& cmds,
   cmd.insert(cmd.begin() + static_cast<ptrdiff_t>(at), cmds.begin(), cmds.end());
   comment.insert(comment.begin() + static_cast<ptrdiff_t>(at), comments.begin(), comments.end());
   NoteLinesInserted(store, at, cmds.size());
+  return 1;
+}
+
+int InsertLineGroups(CCnvBase& store, const std::vector<LineGroup>& groups) {
+  const size_t count = store.CmdLines().size();
+  std::vector<IndexRun> runs;
+  runs.reserve(groups.size());
+  for (const LineGroup& group : groups) {
+    const size_t before =
+        group.before >= 0 && static_cast<size_t>(group.before) < count ? group.before : count;
+    if (group.cmds.size() != group.comments.size() ||
+        (!runs.empty() && before < runs.back().before)) {
+      store.SetError(kCnvOperationError);
+      return 0;
+    }
+    runs.push_back({before, group.cmds.size()});
+  }
+  InsertRuns(LineStoreEdits::Cmd(store), runs,
+             [&](size_t r, size_t i) { return groups[r].cmds[i]; });
+  InsertRuns(LineStoreEdits::Comment(store), runs,
+             [&](size_t r, size_t i) { return groups[r].comments[i]; });
+  NoteLineRunsInserted(store, runs);
   return 1;
 }
 

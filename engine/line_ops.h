@@ -105,6 +105,20 @@ int InsertLines(CCnvBase& store, const std::vector<std::u16string>& lines, int i
 // place; 0 (error 3) when the two differ in length, else 1.
 int InsertLineParts(CCnvBase& store, const std::vector<std::u16string>& cmds,
                     const std::vector<std::u16string>& comments, int index);
+// Lines to insert in front of store line `before` (negative, or the
+// store's number of lines or more: at the end), with the command part and
+// the comment part of each.
+struct LineGroup {
+  int before = 0;
+  std::vector<std::u16string> cmds;
+  std::vector<std::u16string> comments;
+};
+// Inserts every group in one pass, moving each line of the store once: the
+// lines InsertLineParts of each group, from the last group to the first,
+// would give (groups with the same place stand in list order). 0 (error 3),
+// with nothing inserted, when the places are not in ascending order or the
+// two parts of a group differ in length; else 1.
+int InsertLineGroups(CCnvBase& store, const std::vector<LineGroup>& groups);
 // Appends `lines` as comment parts of new lines; always 1.
 int AppendCommentLines(CCnvBase& store, const std::vector<std::u16string>& lines);
 // Removes the line at `index` (both parts); nothing when it is out of range.
