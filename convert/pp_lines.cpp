@@ -31,7 +31,7 @@ void File(std::unordered_map<std::u16string, std::vector<int32_t>>& buckets, std
   if (lines.empty() || lines.back() != line) lines.push_back(line);
 }
 
-// The run of digits at `at`.
+// The run of ASCII digits at `at`.
 std::u16string DigitsAt(std::u16string_view text, size_t at) {
   size_t end = at;
   while (end < text.size() && IsDigit(text[end])) ++end;
@@ -50,23 +50,51 @@ void FileByNumber(std::unordered_map<std::u16string, std::vector<int32_t>>& buck
   }
 }
 
-// Files a marker line under the text between its kind and the colon, which
-// in a match of PpDescriptionPattern is the number it was built with.
+// A marker that PpDescriptionPattern(K) matches: "description pp ", a
+// double quote or none, "PRV/", a kind, "/", the digits of K and a colon.
+// `key` is the text between the kind's slash and the first colon after it,
+// which in such a match is K's digits; `end` is just after the colon.
+struct Marker {
+  size_t start = 0;
+  size_t end = 0;
+  std::u16string_view key;
+};
+
+// The marker whose "description pp " stands at `at`, if it is one.
+std::optional<Marker> MarkerAt(std::u16string_view text, size_t at) {
+  std::u16string_view rest = text.substr(at + kDescription.size());
+  if (rest.starts_with(u'"')) rest.remove_prefix(1);
+  if (!rest.starts_with(u"PRV/")) return std::nullopt;
+  rest.remove_prefix(4);
+  for (std::u16string_view kind : {u"PPPoE/", u"FGA_LAN/", u"FGA_TERM/"}) {
+    if (!rest.starts_with(kind)) continue;
+    const std::u16string_view number = rest.substr(kind.size());
+    const size_t colon = number.find(u':');
+    if (colon == std::u16string_view::npos) return std::nullopt;
+    const size_t keyAt = static_cast<size_t>(number.data() - text.data());
+    return Marker{at, keyAt + colon + 1, number.substr(0, colon)};
+  }
+  return std::nullopt;
+}
+
+// The leftmost marker of `text` whose key is `key`: where the search of
+// PpDescriptionPattern finds its match.
+std::optional<Marker> MarkerWithKey(std::u16string_view text, std::u16string_view key) {
+  for (size_t at = text.find(kDescription); at != std::u16string_view::npos;
+       at = text.find(kDescription, at + 1)) {
+    const std::optional<Marker> marker = MarkerAt(text, at);
+    if (marker && marker->key == key) return marker;
+  }
+  return std::nullopt;
+}
+
+// Files a marker line under the key of each of its markers.
 void FileMarker(std::unordered_map<std::u16string, std::vector<int32_t>>& buckets,
                 std::u16string_view text, int32_t line) {
   for (size_t at = text.find(kDescription); at != std::u16string_view::npos;
        at = text.find(kDescription, at + 1)) {
-    std::u16string_view rest = text.substr(at + kDescription.size());
-    if (rest.starts_with(u'"')) rest.remove_prefix(1);
-    if (!rest.starts_with(u"PRV/")) continue;
-    rest.remove_prefix(4);
-    for (std::u16string_view kind : {u"PPPoE/", u"FGA_LAN/", u"FGA_TERM/"}) {
-      if (!rest.starts_with(kind)) continue;
-      const std::u16string_view number = rest.substr(kind.size());
-      const size_t colon = number.find(u':');
-      if (colon != std::u16string_view::npos)
-        File(buckets, std::u16string(number.substr(0, colon)), line);
-    }
+    if (const std::optional<Marker> marker = MarkerAt(text, at))
+      File(buckets, std::u16string(marker->key), line);
   }
 }
 
@@ -111,16 +139,20 @@ int PpLines::PpLast(int select) const {
   return nextOpener_[static_cast<size_t>(select) + 1] - 1;
 }
 
-std::optional<CCnvMatch> PpLines::Description(CCnvBase& store, int number, int first,
+std::optional<CCnvMatch> PpLines::Description(const CCnvBase& store, int number, int first,
                                               int last) const {
-  const auto bucket = descriptions_.find(Decimal(number - 1));
+  const std::u16string key = Decimal(number - 1);
+  const auto bucket = descriptions_.find(key);
   if (bucket == descriptions_.end()) return std::nullopt;
-  const std::u16string pattern = PpDescriptionPattern(number);
   const std::vector<int32_t>& lines = bucket->second;
   for (auto it = std::lower_bound(lines.begin(), lines.end(), first);
        it != lines.end() && *it <= last; ++it) {
     if (rewritten_[static_cast<size_t>(*it)]) continue;
-    if (std::optional<CCnvMatch> match = MatchOn(store, pattern, *it)) return match;
+    const std::u16string& text = store.CmdLines()[static_cast<size_t>(*it)];
+    if (const std::optional<Marker> marker = MarkerWithKey(text, key)) {
+      return CCnvMatch(*it, text, static_cast<int32_t>(marker->start),
+                       static_cast<int32_t>(marker->end), 0);
+    }
   }
   return std::nullopt;
 }
@@ -144,8 +176,11 @@ std::optional<CCnvMatch> PpLines::DnsSelect(CCnvBase& store, int number) {
                  DnsServerSelectPattern(number), number, dnsFound_);
 }
 
-std::optional<CCnvMatch> PpLines::Enable(CCnvBase& store, int number) {
-  return FirstOf(store, enables_, Decimal(number), PpEnablePattern(number), number, enableFound_);
+int PpLines::Enable(int number) const {
+  // Every line filed under N's digits holds "pp enable N" followed by no
+  // further digit, which is what PpEnablePattern(N) matches.
+  const auto bucket = enables_.find(Decimal(number));
+  return bucket == enables_.end() ? -1 : bucket->second.front();
 }
 
 void PpLines::Rewrite(CCnvBase& store, int line, std::u16string text) {

@@ -36,13 +36,14 @@ class PpLines {
   // The last line of the PP whose "pp select" line is `select`: the line
   // before the next one that opens a PP or a tunnel, or the store's last.
   int PpLast(int select) const;
-  // The first line from `first` to `last` that PpDescriptionPattern(number)
-  // matches and that was not rewritten.
-  std::optional<CCnvMatch> Description(CCnvBase& store, int number, int first, int last) const;
-  // The first line DnsServerSelectPattern(number) matches, and that of
-  // PpEnablePattern(number).
+  // The record of the first line from `first` to `last` that
+  // PpDescriptionPattern(number) matches and that was not rewritten.
+  std::optional<CCnvMatch> Description(const CCnvBase& store, int number, int first,
+                                       int last) const;
+  // The record of the first line DnsServerSelectPattern(number) matches.
   std::optional<CCnvMatch> DnsSelect(CCnvBase& store, int number);
-  std::optional<CCnvMatch> Enable(CCnvBase& store, int number);
+  // The first line PpEnablePattern(number) matches; -1 when none does.
+  int Enable(int number) const;
 
   // SetCommandPart, and the line no marker any more.
   void Rewrite(CCnvBase& store, int line, std::u16string text);
@@ -56,7 +57,8 @@ class PpLines {
   using Buckets = std::unordered_map<std::u16string, std::vector<int32_t>>;
   using Found = std::unordered_map<int, std::optional<CCnvMatch>>;
 
-  // The first line of `bucket` that `pattern` matches, once per number.
+  // The record of the first line filed under `key` that `pattern` matches,
+  // searched once per number.
   static std::optional<CCnvMatch> FirstOf(CCnvBase& store, const Buckets& buckets,
                                           const std::u16string& key, const std::u16string& pattern,
                                           int number, Found& found);
@@ -69,7 +71,6 @@ class PpLines {
   Buckets dnsSelects_;    // by the selector number, N + kDnsSelectorOffset
   Buckets enables_;       // by N
   Found dnsFound_;
-  Found enableFound_;
   std::vector<bool> rewritten_;
   std::vector<LineGroup> held_;  // in the order asked for
 };

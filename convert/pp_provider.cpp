@@ -41,7 +41,8 @@ class PpEdits {
   // The marker of PP `number` among the lines of the PP opened on `select`.
   virtual std::optional<CCnvMatch> Description(CCnvBase& converter, int number, int select) = 0;
   virtual std::optional<CCnvMatch> DnsSelect(CCnvBase& converter, int number) = 0;
-  virtual std::optional<CCnvMatch> Enable(CCnvBase& converter, int number) = 0;
+  // The enable line of PP `number`.
+  virtual std::optional<int> Enable(CCnvBase& converter, int number) = 0;
   virtual void Rewrite(CCnvBase& converter, int line, std::u16string text) = 0;
   virtual int Insert(CCnvBase& converter, std::vector<std::u16string> cmds,
                      std::vector<std::u16string> comments, int before) = 0;
@@ -58,8 +59,9 @@ class OnePassEdits : public PpEdits {
   std::optional<CCnvMatch> DnsSelect(CCnvBase& converter, int number) override {
     return lines_.DnsSelect(converter, number);
   }
-  std::optional<CCnvMatch> Enable(CCnvBase& converter, int number) override {
-    return lines_.Enable(converter, number);
+  std::optional<int> Enable(CCnvBase&, int number) override {
+    const int line = lines_.Enable(number);
+    return line < 0 ? std::nullopt : std::optional<int>(line);
   }
   void Rewrite(CCnvBase& converter, int line, std::u16string text) override {
     lines_.Rewrite(converter, line, std::move(text));
@@ -91,8 +93,9 @@ class EditByEdit : public PpEdits {
   std::optional<CCnvMatch> DnsSelect(CCnvBase& converter, int number) override {
     return First(converter, DnsServerSelectPattern(number));
   }
-  std::optional<CCnvMatch> Enable(CCnvBase& converter, int number) override {
-    return First(converter, PpEnablePattern(number));
+  std::optional<int> Enable(CCnvBase& converter, int number) override {
+    const std::optional<CCnvMatch> enable = First(converter, PpEnablePattern(number));
+    return enable ? std::optional<int>(enable->m_line) : std::nullopt;
   }
   void Rewrite(CCnvBase& converter, int line, std::u16string text) override {
     lines_.SetCommandPart(converter, line, std::move(text));
@@ -192,7 +195,7 @@ int DnsServerLines(CCnvBase& converter, PpEdits& edits, int number, PpProviderRu
 int AddProviderLines(CCnvBase& converter, PpEdits& edits, int number, const std::u16string& name,
                      PpInfoBlock infoBlock, InputLine marker,
                      const std::vector<std::u16string>& after) {
-  const std::optional<CCnvMatch> enable = edits.Enable(converter, number);
+  const std::optional<int> enable = edits.Enable(converter, number);
   if (!enable) return FailWithoutEnable(converter, number, marker);
   std::vector<std::u16string> cmds;
   std::vector<std::u16string> comments;
@@ -204,7 +207,7 @@ int AddProviderLines(CCnvBase& converter, PpEdits& edits, int number, const std:
                               : Format(kProviderSetNamedLine, {number, name}));
   cmds.insert(cmds.end(), after.begin(), after.end());
   comments.resize(cmds.size());
-  if (edits.Insert(converter, std::move(cmds), std::move(comments), enable->m_line + 1) != 1)
+  if (edits.Insert(converter, std::move(cmds), std::move(comments), *enable + 1) != 1)
     return FailOperation(converter);
   return 1;
 }

@@ -221,6 +221,25 @@ TEST(InsertLines, PlacesAndParts) {
   EXPECT_EQ(InsertLineParts(store, {u"x"}, {}, 0), 0);
   EXPECT_EQ(store.m_error, kCnvOperationError);
   EXPECT_EQ(store.LineCount(), 5);
+  // Groups in one pass: as one insert each from the last to the first.
+  Store groups({u"a", u"b"});
+  EXPECT_EQ(InsertLineGroups(groups, {{0, {u"x"}, {u"# x"}},
+                                      {1, {u"y"}, {u""}},
+                                      {1, {u"z", u""}, {u"", u"# z"}},
+                                      {2, {u"e"}, {u""}},
+                                      {-1, {u"f"}, {u""}}}),
+            1);
+  EXPECT_EQ(groups.CmdLines(), (Lines{u"x", u"a", u"y", u"z", u"", u"b", u"e", u"f"}));
+  EXPECT_EQ(groups.CommentLines(), (Lines{u"# x", u"", u"", u"", u"# z", u"", u"", u""}));
+  for (const std::vector<LineGroup>& refused :
+       {std::vector<LineGroup>{{1, {u"x"}, {u""}}, {0, {u"y"}, {u""}}},
+        std::vector<LineGroup>{{-1, {u"x"}, {u""}}, {0, {u"y"}, {u""}}},
+        std::vector<LineGroup>{{0, {u"x"}, {u""}}, {1, {u"y"}, {}}}}) {
+    Store same({u"a", u"b"});
+    EXPECT_EQ(InsertLineGroups(same, refused), 0);
+    EXPECT_EQ(same.m_error, kCnvOperationError);
+    EXPECT_EQ(same.CmdLines(), (Lines{u"a", u"b"}));
+  }
 }
 
 // After each edit made through it, a search through LiteralLines gives the
