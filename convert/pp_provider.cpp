@@ -40,8 +40,8 @@ class PpEdits {
   virtual ~PpEdits() = default;
   // The marker of PP `number` among the lines of the PP opened on `select`.
   virtual std::optional<CCnvMatch> Description(CCnvBase& converter, int number, int select) = 0;
+  // The DNS selector line of PP `number`, and its enable line.
   virtual std::optional<CCnvMatch> DnsSelect(CCnvBase& converter, int number) = 0;
-  // The enable line of PP `number`.
   virtual std::optional<int> Enable(CCnvBase& converter, int number) = 0;
   virtual void Rewrite(CCnvBase& converter, int line, std::u16string text) = 0;
   virtual int Insert(CCnvBase& converter, std::vector<std::u16string> cmds,
