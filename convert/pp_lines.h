@@ -65,8 +65,9 @@ class PpLines {
 
   bool exact_ = true;
   CCnvMatchList selects_;
-  std::vector<int32_t>
-      nextOpener_;        // per line: the first line from it on that opens a PP or tunnel
+  // Per line, and one past the last: the first line from it on that opens
+  // a PP or a tunnel.
+  std::vector<int32_t> nextOpener_;
   Buckets descriptions_;  // by the number in the marker, N - 1
   Buckets dnsSelects_;    // by the selector number, N + kDnsSelectorOffset
   Buckets enables_;       // by N
