@@ -98,14 +98,6 @@ void FileMarker(std::unordered_map<std::u16string, std::vector<int32_t>>& bucket
   }
 }
 
-// The record of `pattern` on line `line` alone, if it matches there.
-std::optional<CCnvMatch> MatchOn(CCnvBase& store, const std::u16string& pattern, int32_t line) {
-  CCnvMatchList list;
-  if (FindLinesUpTo(store, pattern, list, line, line, 0, 1) != 1 || list.empty())
-    return std::nullopt;
-  return list.front();
-}
-
 }  // namespace
 
 bool OpensSelect(std::u16string_view command) {
@@ -164,10 +156,9 @@ std::optional<CCnvMatch> PpLines::FirstOf(CCnvBase& store, const Buckets& bucket
   if (known != found.end()) return known->second;
   std::optional<CCnvMatch>& first = found[number];
   const auto bucket = buckets.find(key);
-  if (bucket == buckets.end()) return first;
-  for (const int32_t line : bucket->second) {
-    if ((first = MatchOn(store, pattern, line))) break;
-  }
+  CCnvMatchList list;
+  if (bucket != buckets.end() && MatchLines(store, pattern, bucket->second, list, 1) == 1)
+    first = list.front();
   return first;
 }
 

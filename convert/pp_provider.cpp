@@ -135,10 +135,8 @@ bool ReadPpNumber(std::u16string_view commandPart, int& number) {
 // and the PP number, or one or two addresses with their separator.
 bool ReadDnsServerText(const CCnvMatch& dnsLine, int number, std::u16string& serverText) {
   const std::u16string fromMatch = Substring(dnsLine.m_text, dnsLine.m_start);
-  CCnvMatchList parts;
-  if (MatchAllInText(DnsServerPartPattern(number), fromMatch, parts) != 1 || parts.empty())
-    return false;
-  const CCnvMatch& part = parts.front();
+  CCnvMatch part;
+  if (!FirstMatchInText(DnsServerPartPattern(number), fromMatch, part)) return false;
   std::u16string text = Substring(part.m_text, part.m_start, part.m_end - part.m_start);
   ReplaceAll(text, u"any", u"");
   serverText = Trim(text);

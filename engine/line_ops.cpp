@@ -63,6 +63,28 @@ int FindLinesUpTo(CCnvBase& store, std::u16string_view pattern, CCnvMatchList& l
   return list.empty() ? 0 : 1;
 }
 
+int MatchLines(CCnvBase& store, std::u16string_view pattern, const std::vector<int32_t>& lines,
+               CCnvMatchList& list, size_t limit) {
+  list.clear();
+  CompiledPattern compiled;
+  if (compiled.Compile(pattern) != kParseOk) {
+    store.SetError(kCnvOperationError);
+    return 0;
+  }
+  MatchState state;
+  for (const int32_t i : lines) {
+    if (list.size() >= limit) break;
+    if (i < 0 || i >= store.LineCount()) {
+      list.clear();
+      store.SetError(kCnvOperationError);
+      return 0;
+    }
+    const std::u16string& cmd = store.CmdLines()[static_cast<size_t>(i)];
+    if (MatchPattern(compiled, cmd, state)) AppendGroup0(list, state, i, cmd, 0);
+  }
+  return list.empty() ? 0 : 1;
+}
+
 int MatchAllInText(std::u16string_view pattern, std::u16string_view text, CCnvMatchList& list) {
   list.clear();
   PatternSearcher searcher(SharedSearchProgram(pattern));
@@ -89,6 +111,19 @@ int MatchAllInText(std::u16string_view pattern, std::u16string_view text, CCnvMa
     offset += static_cast<size_t>(lastGroup.end);
   }
   return list.empty() ? 0 : 1;
+}
+
+bool FirstMatchInText(std::u16string_view pattern, std::u16string_view text, CCnvMatch& match) {
+  CompiledPattern compiled;
+  MatchState state;
+  if (compiled.Compile(pattern) != kParseOk || !MatchPattern(compiled, text, state)) return false;
+  const size_t groups = std::min<size_t>(state.groups.size(), compiled.groupCount);
+  for (size_t g = 0; g < groups; ++g) {
+    if (!state.groups[g].matched()) continue;
+    match = CCnvMatch(0, text, state.groups[g].start, state.groups[g].end, 0);
+    return true;
+  }
+  return false;
 }
 
 int FindLineSequence(CCnvBase& store, const std::vector<std::u16string>& patterns,
