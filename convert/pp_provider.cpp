@@ -4,10 +4,12 @@
 #include <cstdint>
 #include <iterator>
 #include <limits>
+#include <optional>
 #include <string_view>
 
 #include "convert/cnv_gui.h"
 #include "convert/markers.h"
+#include "convert/pp_lines.h"
 #include "convert/pp_provider_patterns.h"
 #include "engine/line_ops.h"
 #include "engine/strutil.h"
@@ -32,6 +34,94 @@ int CountLines(CCnvBase& converter, const LiteralLines& lines, std::u16string_vi
   return static_cast<int>(list.size());
 }
 
+// Where the conversion of one PP finds its lines and makes its edits.
+class PpEdits {
+ public:
+  virtual ~PpEdits() = default;
+  // The marker of PP `number` among the lines of the PP opened on `select`.
+  virtual std::optional<CCnvMatch> Description(CCnvBase& converter, int number, int select) = 0;
+  // The DNS selector line of PP `number`, and its enable line.
+  virtual std::optional<CCnvMatch> DnsSelect(CCnvBase& converter, int number) = 0;
+  virtual std::optional<int> Enable(CCnvBase& converter, int number) = 0;
+  virtual void Rewrite(CCnvBase& converter, int line, std::u16string text) = 0;
+  virtual int Insert(CCnvBase& converter, std::vector<std::u16string> cmds,
+                     std::vector<std::u16string> comments, int before) = 0;
+};
+
+// The lines found by number in one pass, the inserts made at the end
+// (PpLines): for every input on which that is exact.
+class OnePassEdits : public PpEdits {
+ public:
+  explicit OnePassEdits(PpLines& lines) : lines_(lines) {}
+  std::optional<CCnvMatch> Description(CCnvBase& converter, int number, int select) override {
+    return lines_.Description(converter, number, select, lines_.PpLast(select));
+  }
+  std::optional<CCnvMatch> DnsSelect(CCnvBase& converter, int number) override {
+    return lines_.DnsSelect(converter, number);
+  }
+  std::optional<int> Enable(CCnvBase&, int number) override {
+    const int line = lines_.Enable(number);
+    return line < 0 ? std::nullopt : std::optional<int>(line);
+  }
+  void Rewrite(CCnvBase& converter, int line, std::u16string text) override {
+    lines_.Rewrite(converter, line, std::move(text));
+  }
+  int Insert(CCnvBase&, std::vector<std::u16string> cmds, std::vector<std::u16string> comments,
+             int before) override {
+    lines_.Insert(before, std::move(cmds), std::move(comments));
+    return 1;
+  }
+
+ private:
+  PpLines& lines_;
+};
+
+// Searches of the store as each edit left it, through `lines`: for the
+// inputs on which a rewritten marker or a provider's name can change what a
+// later search finds.
+class EditByEdit : public PpEdits {
+ public:
+  explicit EditByEdit(LiteralLines& lines) : lines_(lines) {}
+  std::optional<CCnvMatch> Description(CCnvBase& converter, int number, int select) override {
+    CCnvMatchList found;
+    if (FindLinesUpTo(converter, PpDescriptionPattern(number), found, select,
+                      PpLinesLast(converter, select), 0, 1) != 1 ||
+        found.empty())
+      return std::nullopt;
+    return found.front();
+  }
+  std::optional<CCnvMatch> DnsSelect(CCnvBase& converter, int number) override {
+    return First(converter, DnsServerSelectPattern(number));
+  }
+  std::optional<int> Enable(CCnvBase& converter, int number) override {
+    const std::optional<CCnvMatch> enable = First(converter, PpEnablePattern(number));
+    return enable ? std::optional<int>(enable->m_line) : std::nullopt;
+  }
+  void Rewrite(CCnvBase& converter, int line, std::u16string text) override {
+    lines_.SetCommandPart(converter, line, std::move(text));
+  }
+  int Insert(CCnvBase& converter, std::vector<std::u16string> cmds,
+             std::vector<std::u16string> comments, int before) override {
+    return lines_.Insert(converter, cmds, comments, before);
+  }
+
+ private:
+  std::optional<CCnvMatch> First(CCnvBase& converter, std::u16string_view pattern) {
+    CCnvMatch match;
+    if (!FindFirstLine(converter, pattern, match, &lines_)) return std::nullopt;
+    return match;
+  }
+  // The last of the lines of the PP whose "pp select" line is `select`.
+  static int PpLinesLast(const CCnvBase& store, int select) {
+    int next = select + 1;
+    while (next < store.LineCount() && !OpensSelect(store.CmdLines()[static_cast<size_t>(next)]))
+      ++next;
+    return next - 1;
+  }
+
+  LiteralLines& lines_;
+};
+
 // The PP number of a "pp select" line: its first run of digits. False when
 // there is none or it is too large to carry the DNS selector offset.
 bool ReadPpNumber(std::u16string_view commandPart, int& number) {
@@ -45,10 +135,8 @@ bool ReadPpNumber(std::u16string_view commandPart, int& number) {
 // and the PP number, or one or two addresses with their separator.
 bool ReadDnsServerText(const CCnvMatch& dnsLine, int number, std::u16string& serverText) {
   const std::u16string fromMatch = Substring(dnsLine.m_text, dnsLine.m_start);
-  CCnvMatchList parts;
-  if (MatchAllInText(DnsServerPartPattern(number), fromMatch, parts) != 1 || parts.empty())
-    return false;
-  const CCnvMatch& part = parts.front();
+  CCnvMatch part;
+  if (!FirstMatchInText(DnsServerPartPattern(number), fromMatch, part)) return false;
   std::u16string text = Substring(part.m_text, part.m_start, part.m_end - part.m_start);
   ReplaceAll(text, u"any", u"");
   serverText = Trim(text);
@@ -65,16 +153,17 @@ int FailWithoutEnable(CCnvBase& converter, int number, InputLine marker) {
 // The DNS server line, and the provider selection for the chosen PPPoE PP,
 // that follow the provider line of PP `number`, whose marker is on input
 // line `marker`.
-int DnsServerLines(CCnvBase& converter, const LiteralLines& lines, int number, PpProviderRun& run,
+int DnsServerLines(CCnvBase& converter, PpEdits& edits, int number, PpProviderRun& run,
                    InputLine marker, InputLine select, std::vector<std::u16string>& added) {
-  CCnvMatch dnsLine;
-  if (!FindFirstLine(converter, DnsServerSelectPattern(number), dnsLine, &lines)) {
+  const std::optional<CCnvMatch> found = edits.DnsSelect(converter, number);
+  if (!found) {
     return FailNotConvertible(
         converter, "dns-selector-missing", marker,
         Said(u"PP {1} is marked PRV/PPPoE but has no 'dns server select {2} ... restrict pp {1}' "
              u"line",
              {Decimal(number), Decimal(number + kDnsSelectorOffset)}));
   }
+  const CCnvMatch& dnsLine = *found;
   std::u16string serverText;
   if (!ReadDnsServerText(dnsLine, number, serverText)) {
     return FailNotConvertible(
@@ -101,12 +190,11 @@ int DnsServerLines(CCnvBase& converter, const LiteralLines& lines, int number, P
 
 // Adds, after the enable line of PP `number`, the listing's comment block,
 // the provider line and then the lines `after`, in one insert.
-int AddProviderLines(CCnvBase& converter, LiteralLines& lines, int number,
-                     const std::u16string& name, PpInfoBlock infoBlock, InputLine marker,
+int AddProviderLines(CCnvBase& converter, PpEdits& edits, int number, const std::u16string& name,
+                     PpInfoBlock infoBlock, InputLine marker,
                      const std::vector<std::u16string>& after) {
-  CCnvMatch enable;
-  if (!FindFirstLine(converter, PpEnablePattern(number), enable, &lines))
-    return FailWithoutEnable(converter, number, marker);
+  const std::optional<int> enable = edits.Enable(converter, number);
+  if (!enable) return FailWithoutEnable(converter, number, marker);
   std::vector<std::u16string> cmds;
   std::vector<std::u16string> comments;
   if (infoBlock == PpInfoBlock::kAdd) {
@@ -117,7 +205,7 @@ int AddProviderLines(CCnvBase& converter, LiteralLines& lines, int number,
                               : Format(kProviderSetNamedLine, {number, name}));
   cmds.insert(cmds.end(), after.begin(), after.end());
   comments.resize(cmds.size());
-  if (lines.Insert(converter, cmds, comments, enable.m_line + 1) != 1)
+  if (edits.Insert(converter, std::move(cmds), std::move(comments), *enable + 1) != 1)
     return FailOperation(converter);
   return 1;
 }
@@ -133,47 +221,26 @@ InputLine FirstMarker(CCnvBase& converter) {
   return hasFga ? LineAt(converter, fga.m_line) : InputLine{};
 }
 
-// Whether a command part opens the lines of a PP or a tunnel: "pp select "
-// or "tunnel select " after blanks and tabs.
-bool OpensSelect(std::u16string_view command) {
-  const size_t start = command.find_first_not_of(u" \t");
-  if (start == std::u16string_view::npos) return false;
-  command.remove_prefix(start);
-  return command.starts_with(u"pp select ") || command.starts_with(u"tunnel select ");
-}
-
-// The last of the lines of the PP whose "pp select" line is `select`: the
-// line before the next one that opens a PP or a tunnel, or the store's last.
-int PpLinesLast(const CCnvBase& store, int select) {
-  int next = select + 1;
-  while (next < store.LineCount() && !OpensSelect(store.CmdLines()[static_cast<size_t>(next)]))
-    ++next;
-  return next - 1;
-}
-
 enum class PpResult { kSkipped, kConverted, kFailed };
 
 // Converts PP `number`, whose "pp select" line is `select`, if a description
 // with the number less one among the PP's own lines marks it as a provider.
-PpResult ConvertPp(CCnvBase& converter, LiteralLines& lines, int number, int select,
+PpResult ConvertPp(CCnvBase& converter, PpEdits& edits, int number, int select,
                    PpInfoBlock infoBlock, PpProviderRun& run) {
-  CCnvMatchList found;
-  if (FindLinesUpTo(converter, PpDescriptionPattern(number), found, select,
-                    PpLinesLast(converter, select), 0, 1) != 1 ||
-      found.empty())
-    return PpResult::kSkipped;
-  const CCnvMatch& description = found.front();
+  const std::optional<CCnvMatch> found = edits.Description(converter, number, select);
+  if (!found) return PpResult::kSkipped;
+  const CCnvMatch& description = *found;
 
   const std::u16string name = TextBeforeQuote(Substring(description.m_text, description.m_end));
   const bool pppoe = description.m_text.find(u"PPPoE") != std::u16string::npos;
   const InputLine marker = LineAt(converter, description.m_line);
   const InputLine selectLine = LineAt(converter, select);
-  lines.SetCommandPart(converter, description.m_line, Format(kPpNameLine, {number, name}));
+  edits.Rewrite(converter, description.m_line, Format(kPpNameLine, {number, name}));
 
   std::vector<std::u16string> dnsLines;
-  if (pppoe && DnsServerLines(converter, lines, number, run, marker, selectLine, dnsLines) != 1)
+  if (pppoe && DnsServerLines(converter, edits, number, run, marker, selectLine, dnsLines) != 1)
     return PpResult::kFailed;
-  if (AddProviderLines(converter, lines, number, name, infoBlock, marker, dnsLines) != 1)
+  if (AddProviderLines(converter, edits, number, name, infoBlock, marker, dnsLines) != 1)
     return PpResult::kFailed;
 
   if (run.firstPpNumber < 0) {
@@ -183,6 +250,56 @@ PpResult ConvertPp(CCnvBase& converter, LiteralLines& lines, int number, int sel
   run.lastPpNumber = number;
   run.lastProviderName = name;
   return PpResult::kConverted;
+}
+
+// Converts the PP whose "pp select" line is `select`, unless its number
+// cannot be read.
+PpResult ConvertSelected(CCnvBase& converter, PpEdits& edits, const CCnvMatch& select,
+                         PpInfoBlock infoBlock, PpProviderRun& run) {
+  int number = 0;
+  if (!ReadPpNumber(select.m_text, number)) {
+    Notice(converter, "pp-select-skipped", LineAt(converter, select.m_line),
+           Said(u"the PP number of this 'pp select' line is too large for its DNS selector "
+                u"number; the PP is not converted"));
+    return PpResult::kSkipped;
+  }
+  return ConvertPp(converter, edits, number, select.m_line, infoBlock, run);
+}
+
+// Converts every PP with its lines found by number, and inserts the new
+// lines at the end (also after a failure, so that the report shows the
+// edits made until then); false when a PP failed.
+bool ConvertInOnePass(CCnvBase& converter, PpLines& byNumber, PpInfoBlock infoBlock,
+                      PpProviderRun& run) {
+  OnePassEdits edits(byNumber);
+  bool failed = false;
+  for (const CCnvMatch& select : byNumber.Selects()) {
+    failed = ConvertSelected(converter, edits, select, infoBlock, run) == PpResult::kFailed;
+    if (failed) break;
+  }
+  if (byNumber.Flush(converter) != 1) {
+    FailOperation(converter);
+    return false;
+  }
+  return !failed;
+}
+
+// Converts the `iterations` PPs one after the other, searching the store
+// as each one's edits left it; false when a PP failed.
+bool ConvertEditByEdit(CCnvBase& converter, LiteralLines& lines, int iterations,
+                       PpInfoBlock infoBlock, PpProviderRun& run) {
+  EditByEdit edits(lines);
+  for (int i = 0; i < iterations; ++i) {
+    // Search afresh: the lines inserted so far have moved the PPs down.
+    CCnvMatchList selects;
+    lines.FindUpTo(converter, kPpSelect, selects, static_cast<size_t>(i) + 1);
+    // A rewritten description can take a match with it; the PPs that were
+    // counted past the end of the list are gone.
+    if (i >= static_cast<int>(selects.size())) break;
+    if (ConvertSelected(converter, edits, selects[i], infoBlock, run) == PpResult::kFailed)
+      return false;
+  }
+  return true;
 }
 
 // The notices on the provider selection: none although PPPoE PPs were
@@ -268,23 +385,11 @@ PpProviderOutcome ConvertProviderPps(CCnvBase& converter, PpInfoBlock infoBlock,
                             u"but there is no 'pp select N' line"));
     return PpProviderOutcome::kFailed;
   }
-  for (int i = 0; i < iterations; ++i) {
-    // Search afresh: the lines inserted so far have moved the PPs down.
-    CCnvMatchList selects;
-    lines.FindUpTo(converter, kPpSelect, selects, static_cast<size_t>(i) + 1);
-    // A rewritten description can take a match with it; the PPs that were
-    // counted past the end of the list are gone.
-    if (i >= static_cast<int>(selects.size())) break;
-    int number = 0;
-    if (!ReadPpNumber(selects[i].m_text, number)) {
-      Notice(converter, "pp-select-skipped", LineAt(converter, selects[i].m_line),
-             Said(u"the PP number of this 'pp select' line is too large for its DNS selector "
-                  u"number; the PP is not converted"));
-      continue;
-    }
-    if (ConvertPp(converter, lines, number, selects[i].m_line, infoBlock, run) == PpResult::kFailed)
-      return PpProviderOutcome::kFailed;
-  }
+  PpLines byNumber(converter);
+  const bool converted = byNumber.Exact()
+                             ? ConvertInOnePass(converter, byNumber, infoBlock, run)
+                             : ConvertEditByEdit(converter, lines, iterations, infoBlock, run);
+  if (!converted) return PpProviderOutcome::kFailed;
   NoteProviderSelection(converter, run);
   return PpProviderOutcome::kConverted;
 }

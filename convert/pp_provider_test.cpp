@@ -304,6 +304,28 @@ ip filter 500000 restrict * * * * *
 )"));
 }
 
+// Two PPs of one number take the same, first, enable line: each one's lines
+// go right after it, so the later PP's stand in front.
+TEST(PpProviderGui, PpsOfOneNumberShareTheFirstEnableLine) {
+  auto run = RunConversion(Text(R"(
+pp select 1
+ description pp "PRV/FGA_LAN/0:A"
+pp select 1
+ description pp "PRV/FGA_TERM/0:B"
+ pp enable 1
+)"));
+  ExpectConverted(run, kConverterGui, ProviderBlock("B") + Text(R"(
+pp select 1
+ pp name "PRV/1/1/5/0/0/0:A"
+pp select 1
+ pp name "PRV/1/1/5/0/0/0:B"
+ pp enable 1
+provider set 1 "B"
+provider set 1 "A"
+ip filter 500000 restrict * * * * *
+)"));
+}
+
 // "pp select 1" must not find the select line of an unconverted PP 10.
 TEST(PpProviderGui, BlockStandsInFrontOfPpOneNotPpTen) {
   auto run = RunConversion(Text(R"(

@@ -4,6 +4,7 @@
 #include <limits>
 
 #include "engine/index_erase.h"
+#include "engine/index_insert.h"
 #include "engine/report.h"
 #include "regex/regex.h"
 #include "regex/search.h"
@@ -62,6 +63,28 @@ int FindLinesUpTo(CCnvBase& store, std::u16string_view pattern, CCnvMatchList& l
   return list.empty() ? 0 : 1;
 }
 
+int MatchLines(CCnvBase& store, std::u16string_view pattern, const std::vector<int32_t>& lines,
+               CCnvMatchList& list, size_t limit) {
+  list.clear();
+  CompiledPattern compiled;
+  if (compiled.Compile(pattern) != kParseOk) {
+    store.SetError(kCnvOperationError);
+    return 0;
+  }
+  MatchState state;
+  for (const int32_t i : lines) {
+    if (list.size() >= limit) break;
+    if (i < 0 || i >= store.LineCount()) {
+      list.clear();
+      store.SetError(kCnvOperationError);
+      return 0;
+    }
+    const std::u16string& cmd = store.CmdLines()[static_cast<size_t>(i)];
+    if (MatchPattern(compiled, cmd, state)) AppendGroup0(list, state, i, cmd, 0);
+  }
+  return list.empty() ? 0 : 1;
+}
+
 int MatchAllInText(std::u16string_view pattern, std::u16string_view text, CCnvMatchList& list) {
   list.clear();
   PatternSearcher searcher(SharedSearchProgram(pattern));
@@ -88,6 +111,19 @@ int MatchAllInText(std::u16string_view pattern, std::u16string_view text, CCnvMa
     offset += static_cast<size_t>(lastGroup.end);
   }
   return list.empty() ? 0 : 1;
+}
+
+bool FirstMatchInText(std::u16string_view pattern, std::u16string_view text, CCnvMatch& match) {
+  CompiledPattern compiled;
+  MatchState state;
+  if (compiled.Compile(pattern) != kParseOk || !MatchPattern(compiled, text, state)) return false;
+  const size_t groups = std::min<size_t>(state.groups.size(), compiled.groupCount);
+  for (size_t g = 0; g < groups; ++g) {
+    if (!state.groups[g].matched()) continue;
+    match = CCnvMatch(0, text, state.groups[g].start, state.groups[g].end, 0);
+    return true;
+  }
+  return false;
 }
 
 int FindLineSequence(CCnvBase& store, const std::vector<std::u16string>& patterns,
@@ -149,6 +185,28 @@ int InsertLineParts(CCnvBase& store, const std::vector<std::u16string>& cmds,
   cmd.insert(cmd.begin() + static_cast<ptrdiff_t>(at), cmds.begin(), cmds.end());
   comment.insert(comment.begin() + static_cast<ptrdiff_t>(at), comments.begin(), comments.end());
   NoteLinesInserted(store, at, cmds.size());
+  return 1;
+}
+
+int InsertLineGroups(CCnvBase& store, const std::vector<LineGroup>& groups) {
+  const size_t count = store.CmdLines().size();
+  std::vector<IndexRun> runs;
+  runs.reserve(groups.size());
+  for (const LineGroup& group : groups) {
+    const size_t before =
+        group.before >= 0 && static_cast<size_t>(group.before) < count ? group.before : count;
+    if (group.cmds.size() != group.comments.size() ||
+        (!runs.empty() && before < runs.back().before)) {
+      store.SetError(kCnvOperationError);
+      return 0;
+    }
+    runs.push_back({before, group.cmds.size()});
+  }
+  InsertRuns(LineStoreEdits::Cmd(store), runs,
+             [&](size_t r, size_t i) { return groups[r].cmds[i]; });
+  InsertRuns(LineStoreEdits::Comment(store), runs,
+             [&](size_t r, size_t i) { return groups[r].comments[i]; });
+  NoteLineRunsInserted(store, runs);
   return 1;
 }
 

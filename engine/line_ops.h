@@ -84,6 +84,14 @@ int FindLines(CCnvBase& store, std::u16string_view pattern, CCnvMatchList& list,
 // matching lines only.
 int FindLinesUpTo(CCnvBase& store, std::u16string_view pattern, CCnvMatchList& list, int first,
                   int last, int includeComments, size_t limit);
+// Records each of the store lines `lines`, in the order given, whose
+// command part matches `pattern`, until `limit` records are in the list:
+// the records a FindLines of each line alone gives. The pattern is compiled
+// for this call and run by the plain matcher, without the analysis that
+// pays off only over many lines: for a pattern made for one look-up among a
+// few lines. A line outside the store or a bad pattern: error 3, result 0.
+int MatchLines(CCnvBase& store, std::u16string_view pattern, const std::vector<int32_t>& lines,
+               CCnvMatchList& list, size_t limit);
 // FindLines over the command parts of the whole store, the search most
 // conversion steps make.
 int FindCommandLines(CCnvBase& store, std::u16string_view pattern, CCnvMatchList& list);
@@ -92,6 +100,10 @@ int FindCommandLines(CCnvBase& store, std::u16string_view pattern, CCnvMatchList
 // whose last group is empty or took no part (groups without a place give
 // no record); a pattern without a group or that does not compile gives 0.
 int MatchAllInText(std::u16string_view pattern, std::u16string_view text, CCnvMatchList& list);
+// The first record MatchAllInText would give, from the plain matcher (see
+// MatchLines): the first group of the first match that took part. False
+// when there is none.
+bool FirstMatchInText(std::u16string_view pattern, std::u16string_view text, CCnvMatch& match);
 // Records the last line of every run of consecutive lines matching the
 // patterns in turn (wholly in command parts or wholly in comment parts).
 int FindLineSequence(CCnvBase& store, const std::vector<std::u16string>& patterns,
@@ -105,6 +117,20 @@ int InsertLines(CCnvBase& store, const std::vector<std::u16string>& lines, int i
 // place; 0 (error 3) when the two differ in length, else 1.
 int InsertLineParts(CCnvBase& store, const std::vector<std::u16string>& cmds,
                     const std::vector<std::u16string>& comments, int index);
+// Lines to insert in front of store line `before` (negative, or the
+// store's number of lines or more: at the end), with the command part and
+// the comment part of each.
+struct LineGroup {
+  int before = 0;
+  std::vector<std::u16string> cmds;
+  std::vector<std::u16string> comments;
+};
+// Inserts every group in one pass, moving each line of the store once: the
+// lines InsertLineParts of each group, from the last group to the first,
+// would give (groups with the same place stand in list order). 0 (error 3),
+// with nothing inserted, when the places are not in ascending order or the
+// two parts of a group differ in length; else 1.
+int InsertLineGroups(CCnvBase& store, const std::vector<LineGroup>& groups);
 // Appends `lines` as comment parts of new lines; always 1.
 int AppendCommentLines(CCnvBase& store, const std::vector<std::u16string>& lines);
 // Removes the line at `index` (both parts); nothing when it is out of range.

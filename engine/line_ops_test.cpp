@@ -86,6 +86,27 @@ TEST(FindLines, CommandPartThenCommentPart) {
   EXPECT_EQ(list.size(), 1u);
 }
 
+// MatchLines: the records FindLines gives for each line named, in the
+// order named.
+TEST(FindLines, MatchLinesGivesTheRecordsOfTheLinesNamed) {
+  Store store({u"ip lan1", u"pp select 1 # pp select 2", u"x pp select 3"});
+  CCnvMatchList list;
+  ASSERT_EQ(MatchLines(store, u"{pp select [0-9]+[ \t]*}", {2, 0, 1}, list, 5), 1);
+  EXPECT_EQ(Records(list),
+            (std::vector<Record>{{2, u"pp select 3", 2, 13, 0}, {1, u"pp select 1 ", 0, 12, 0}}));
+  ASSERT_EQ(MatchLines(store, u"{pp select [0-9]+[ \t]*}", {2, 1}, list, 1), 1);
+  EXPECT_EQ(list.size(), 1u);
+  EXPECT_EQ(store.m_error, 0);
+  for (const std::vector<int32_t>& lines : {std::vector<int32_t>{1, 3}, {-1}}) {
+    Store same({u"pp select 1", u"pp select 2"});
+    EXPECT_EQ(MatchLines(same, u"{pp select [0-9]+}", lines, list, 5), 0);
+    EXPECT_EQ(same.m_error, kCnvOperationError);
+    EXPECT_TRUE(list.empty());
+  }
+  EXPECT_EQ(MatchLines(store, u"{pp", {1}, list, 1), 0);
+  EXPECT_EQ(store.m_error, kCnvOperationError);
+}
+
 TEST(FindLines, UnanchoredAndCaseSensitive) {
   Store store({u"ip lan1 nat descriptor type 1 masquerade", u"# system configuration"});
   CCnvMatchList list;
@@ -142,12 +163,21 @@ TEST(MatchAllInText, EndsForPatternsItCannotGoOnWith) {
       {u"nogroup", u"nogroup nogroup", 0},
       {u"{a", u"a", 0},  // does not compile
       {u"{a}", u"", 0},
+      {u"({x})?{y}", u"y xy", 3},  // the first record is of the second group
   };
   for (const auto& c : cases) {
     CCnvMatchList list(1);
     const int result = MatchAllInText(c.pattern, c.text, list);
     EXPECT_EQ(list.size(), c.records) << Utf16ToUtf8(c.pattern);
     EXPECT_EQ(result, c.records > 0 ? 1 : 0) << Utf16ToUtf8(c.pattern);
+    // FirstMatchInText gives the first of those records.
+    CCnvMatch first;
+    ASSERT_EQ(FirstMatchInText(c.pattern, c.text, first), c.records > 0);
+    if (c.records > 0) {
+      EXPECT_EQ(first.m_start, list[0].m_start);
+      EXPECT_EQ(first.m_end, list[0].m_end);
+      EXPECT_EQ(first.m_text, list[0].m_text);
+    }
   }
 }
 
@@ -221,6 +251,25 @@ TEST(InsertLines, PlacesAndParts) {
   EXPECT_EQ(InsertLineParts(store, {u"x"}, {}, 0), 0);
   EXPECT_EQ(store.m_error, kCnvOperationError);
   EXPECT_EQ(store.LineCount(), 5);
+  // Groups in one pass: as one insert each from the last to the first.
+  Store groups({u"a", u"b"});
+  EXPECT_EQ(InsertLineGroups(groups, {{0, {u"x"}, {u"# x"}},
+                                      {1, {u"y"}, {u""}},
+                                      {1, {u"z", u""}, {u"", u"# z"}},
+                                      {2, {u"e"}, {u""}},
+                                      {-1, {u"f"}, {u""}}}),
+            1);
+  EXPECT_EQ(groups.CmdLines(), (Lines{u"x", u"a", u"y", u"z", u"", u"b", u"e", u"f"}));
+  EXPECT_EQ(groups.CommentLines(), (Lines{u"# x", u"", u"", u"", u"# z", u"", u"", u""}));
+  for (const std::vector<LineGroup>& refused :
+       {std::vector<LineGroup>{{1, {u"x"}, {u""}}, {0, {u"y"}, {u""}}},
+        std::vector<LineGroup>{{-1, {u"x"}, {u""}}, {0, {u"y"}, {u""}}},
+        std::vector<LineGroup>{{0, {u"x"}, {u""}}, {1, {u"y"}, {}}}}) {
+    Store same({u"a", u"b"});
+    EXPECT_EQ(InsertLineGroups(same, refused), 0);
+    EXPECT_EQ(same.m_error, kCnvOperationError);
+    EXPECT_EQ(same.CmdLines(), (Lines{u"a", u"b"}));
+  }
 }
 
 // After each edit made through it, a search through LiteralLines gives the

@@ -82,6 +82,10 @@ void NoteLinesInserted(CCnvBase& store, size_t at, size_t count) {
   if (store.m_recorder) store.m_recorder->LinesInserted(at, count);
 }
 
+void NoteLineRunsInserted(CCnvBase& store, const std::vector<IndexRun>& runs) {
+  if (store.m_recorder) store.m_recorder->LineRunsInserted(runs);
+}
+
 void NoteLinesDeleting(CCnvBase& store, const std::vector<size_t>& ascending) {
   if (store.m_recorder) store.m_recorder->LinesDeleting(store, ascending);
 }

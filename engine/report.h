@@ -14,6 +14,8 @@
 #include <string_view>
 #include <vector>
 
+#include "engine/index_insert.h"
+
 class CCnvBase;
 
 enum class EditOp { kInsert, kDelete, kReplace };
@@ -116,6 +118,9 @@ int FailNotConvertible(CCnvBase& store, std::string_view code, InputLine where, 
 
 // After `count` lines were inserted at store index `at`.
 void NoteLinesInserted(CCnvBase& store, size_t at, size_t count);
+// After runs of lines were inserted in one operation, each in front of the
+// line at its `before` in the store as it was (InsertRuns, index_insert.h).
+void NoteLineRunsInserted(CCnvBase& store, const std::vector<IndexRun>& runs);
 // Before the lines at the distinct store indices `ascending` are removed.
 void NoteLinesDeleting(CCnvBase& store, const std::vector<size_t>& ascending);
 // Before the line at store index `index` is changed in place.

@@ -209,6 +209,10 @@ void ReportRecorder::LinesInserted(size_t at, size_t count) {
   moved_.insert(moved_.begin() + static_cast<ptrdiff_t>(at), count, -1);
 }
 
+void ReportRecorder::LineRunsInserted(const std::vector<IndexRun>& runs) {
+  if (step_) InsertRuns(moved_, runs, [](size_t, size_t) { return int32_t{-1}; });
+}
+
 void ReportRecorder::KeepOldText(const CCnvBase& store, size_t index) {
   if (index >= moved_.size() || moved_[index] < 0) return;
   const size_t old = static_cast<size_t>(moved_[index]);

@@ -13,8 +13,8 @@
 #include "engine/report.h"
 
 // Collects `report` while the engine runs the steps. The line operations
-// that change the store (InsertLines, DeleteLine, DeleteMatchedLines,
-// SetCommandPart) tell the recorder what they do: which line moved where,
+// that change the store (InsertLines, InsertLineGroups, DeleteLine,
+// DeleteMatchedLines, SetCommandPart) tell the recorder what they do: which line moved where,
 // and the old text of a line before its first change or its removal. After
 // a step, a line kept from before the step is a replace when its text
 // differs from its old one, the old lines the step removed are deletes and
@@ -36,6 +36,7 @@ class ReportRecorder {
   void Finish(const CCnvBase& store);
 
   void LinesInserted(size_t at, size_t count);
+  void LineRunsInserted(const std::vector<IndexRun>& runs);
   // Before the lines at `ascending` are removed from `store`.
   void LinesDeleting(const CCnvBase& store, const std::vector<size_t>& ascending);
   // Before line `index` of `store` is changed in place.

@@ -95,24 +95,29 @@ TEST(ReportRecorderTest, EditsAndInputLinesFollowTheLineOperations) {
         DeleteLine(s, 0);                // a
         InsertLines(s, {u"new"}, 1, 0);  // b new c d
         SetCommandPart(s, 2, u"C");      // b new C d
-        seen = {LineAt(s, 0).number, LineAt(s, 1).number, LineAt(s, 2).number};
+        // g0 b new g2a g2b C d end
+        InsertLineGroups(s, {{0, {u"g0"}, {u""}},
+                             {2, {u"g2a"}, {u""}},
+                             {2, {u"g2b"}, {u""}},
+                             {-1, {u"end"}, {u""}}});
+        for (int i : {1, 2, 5, 6, 7}) seen.push_back(LineAt(s, i).number);
         return 1;
       },
       [](CCnvBase& s) {
         // Taken out and put back: no edit.
-        DeleteLine(s, 3);
-        InsertLines(s, {u"d"}, 3, 0);
-        SetCommandPart(s, 0, u"b ");  // the same text again: no edit
+        DeleteLine(s, 6);
+        InsertLines(s, {u"d"}, 6, 0);
+        SetCommandPart(s, 1, u"b ");  // the same text again: no edit
         return 1;
       });
   ASSERT_EQ(engine.RunSteps(), 1);
-  EXPECT_EQ(seen, (std::vector<int32_t>{2, 0, 3}));
+  EXPECT_EQ(seen, (std::vector<int32_t>{2, 0, 3, 4, 0}));
   const std::vector<ReportEdit>& edits = engine.report.steps[3].edits;
-  ASSERT_EQ(edits.size(), 3u);
+  ASSERT_EQ(edits.size(), 7u);
   EXPECT_EQ(edits[0].inputLine, 1);
-  EXPECT_EQ(edits[2].inputLine, 3);
+  EXPECT_EQ(edits[5].inputLine, 3);
   EXPECT_EQ(ReplayedOutput("a\nb # note\nc\nd\n", engine.report),
-            ExpectedOutput("b # note\nnew\nC\nd"));
+            ExpectedOutput("g0\nb # note\nnew\ng2a\ng2b\nC\nd\nend"));
   EXPECT_TRUE(engine.report.steps[4].edits.empty());
 }
 
