@@ -4,6 +4,7 @@
 
 #include "engine/file_error.h"
 #include "engine/messages.h"
+#include "engine/strutil.h"
 #include "engine/textfile.h"
 
 const char16_t kOutputHeader[] = u"# VLK250->QDN570変換コンフィグ";
@@ -15,7 +16,7 @@ namespace {
 // Where the comment part of `line` begins: its first "#" outside double
 // quotes, or npos.
 size_t CommentMark(const std::u16string& line) {
-  const size_t first = line.find(u'#');
+  const size_t first = FindUnit(line, u'#');
   if (first == std::u16string::npos) return first;  // most lines
   bool inQuotes = false;
   for (size_t i = 0; i < line.size(); ++i) {
