@@ -203,11 +203,14 @@ struct InputScreen::State {
     if (passing) sink->Expect(ExpectedLines(bytes));
   }
 
-  // The lines of an input of `size` bytes, judged by its first bytes.
+  // The lines of an input of `size` bytes, judged by its first bytes, and
+  // at most one for every 16 bytes: a beginning of short lines says little
+  // of the rest, and arrays too small only grow.
   size_t ExpectedLines(std::string_view first) const {
     if (size == 0 || first.empty()) return 0;
     const auto ends = static_cast<std::uint64_t>(std::count(first.begin(), first.end(), '\n'));
-    return static_cast<size_t>(size * std::max<std::uint64_t>(ends, 1) / first.size());
+    const std::uint64_t judged = size * std::max<std::uint64_t>(ends, 1) / first.size();
+    return static_cast<size_t>(std::min(judged, size / 16 + 1));
   }
 
   // Passing lines on: hands each complete line (the last one too at the
