@@ -195,7 +195,14 @@ class Conversion {
         err_(err),
         outcome_(outcome) {}
 
-  void Run(std::string bytes, const OverwriteQuestion& ask);
+  // The input: the bytes of standard input, or the file, loaded as it is
+  // read (false when it cannot be opened, with the reason in `why`).
+  void Take(std::string bytes) { engine_.emplace(std::move(bytes), input_); }
+  bool Open(std::uint64_t maxBytes, std::error_code& why) {
+    engine_.emplace(input_, maxBytes, why);
+    return engine_->converter() != nullptr;
+  }
+  void Run(const OverwriteQuestion& ask);
 
  private:
   // The lines of the output: the header, then the store's lines.
@@ -235,8 +242,7 @@ class Conversion {
   std::string counts_;
 };
 
-void Conversion::Run(std::string bytes, const OverwriteQuestion& ask) {
-  engine_.emplace(std::move(bytes), input_);
+void Conversion::Run(const OverwriteQuestion& ask) {
   engine_->CollectReport(&report_);
   store_ = engine_->converter();
   if (!store_) {
@@ -421,16 +427,15 @@ OneOutcome RunOne(const Options& options, const fs::path& input, const fs::path&
   try {
     // The input is read once, whatever it is: a pipe or a device could not
     // be read a second time.
-    std::string bytes;
     const std::uint64_t maxBytes = std::uint64_t{options.maxInputMiB} << 20;
+    Conversion conversion(options, input, output, out, err, outcome);
     if (fromStdin) {
-      bytes = ReadStream(in, maxBytes);
-    } else if (std::error_code why; !ReadFileBytes(input, bytes, why, maxBytes)) {
+      conversion.Take(ReadStream(in, maxBytes));
+    } else if (std::error_code why; !conversion.Open(maxBytes, why)) {
       return InputNotOpened(options, input, why, out, err);
     }
     // Standard input, once read, has no one left on it to answer.
-    Conversion(options, input, output, out, err, outcome)
-        .Run(std::move(bytes), fromStdin ? OverwriteQuestion() : ask);
+    conversion.Run(fromStdin ? OverwriteQuestion() : ask);
     return outcome;
   } catch (const FileError& e) {
     outcome.status = kExitFileError;

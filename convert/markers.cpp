@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "engine/report.h"
+#include "engine/strutil.h"
 
 namespace {
 
@@ -13,9 +14,8 @@ constexpr std::u16string_view kMarkerStart = u"PRV/";
 // The next "PRV/" in `text` from `from` on; npos when there is none. Most
 // lines have no "P" at all.
 size_t FindMarkerStart(std::u16string_view text, size_t from) {
-  for (auto at = text.begin() + static_cast<ptrdiff_t>(std::min(from, text.size()));
-       (at = std::find(at, text.end(), u'P')) != text.end(); ++at) {
-    const size_t pos = static_cast<size_t>(at - text.begin());
+  for (size_t pos = FindUnit(text, u'P', from); pos != std::u16string_view::npos;
+       pos = FindUnit(text, u'P', pos + 1)) {
     if (text.substr(pos, kMarkerStart.size()) == kMarkerStart) return pos;
   }
   return std::u16string_view::npos;

@@ -4,6 +4,7 @@
 
 #include "engine/file_error.h"
 #include "engine/messages.h"
+#include "engine/strutil.h"
 #include "engine/textfile.h"
 
 const char16_t kOutputHeader[] = u"# VLK250->QDN570変換コンフィグ";
@@ -15,7 +16,7 @@ namespace {
 // Where the comment part of `line` begins: its first "#" outside double
 // quotes, or npos.
 size_t CommentMark(const std::u16string& line) {
-  const size_t first = line.find(u'#');
+  const size_t first = FindUnit(line, u'#');
   if (first == std::u16string::npos) return first;  // most lines
   bool inQuotes = false;
   for (size_t i = 0; i < line.size(); ++i) {
@@ -53,33 +54,68 @@ void CCnvBase::AppendLines(const std::vector<std::u16string>& lines) {
 }
 
 int CCnvBase::Load(const std::filesystem::path& path) {
-  std::string bytes;
+  std::string earlierOutput;
   std::error_code why;
-  if (!ReadFileBytes(path, bytes, why)) return 0;
-  return CCnvBase::LoadBytes(bytes, path);
+  const int read = LoadFile(path, kDefaultMaxInputBytes, why, earlierOutput);
+  return read == 2 ? CCnvBase::LoadBytes(earlierOutput, path) : read;
+}
+
+void CCnvBase::MakeRoom(std::size_t lines) {
+  // Room too for the lines the steps insert, so that the arrays are not
+  // moved (and a larger copy filled) on the first insertion: reserved room
+  // that is never used costs address space, not memory.
+  const size_t room = lines + 1 + lines / 2 + 256;
+  m_cmdLines.reserve(m_cmdLines.size() + room);
+  m_commentLines.reserve(m_commentLines.size() + room);
+}
+
+void CCnvBase::AppendSplit(std::u16string& line) {
+  // The line itself becomes the command part.
+  const size_t mark = CommentMark(line);
+  if (mark == std::u16string::npos) {
+    m_commentLines.emplace_back();
+  } else {
+    m_commentLines.emplace_back(line, mark);
+    line.resize(mark);
+  }
+  m_cmdLines.push_back(std::move(line));
 }
 
 int CCnvBase::LoadBytes(std::string_view bytes, const std::filesystem::path& name) {
   // Each line goes straight into the store, split: no second copy of the
   // configuration is held while it loads.
-  // Room too for the lines the steps insert, so that the arrays are not
-  // moved (and a larger copy filled) on the first insertion: reserved room
-  // that is never used costs address space, not memory.
-  const size_t lineEnds = static_cast<size_t>(std::count(bytes.begin(), bytes.end(), '\n'));
-  const size_t room = lineEnds + 1 + lineEnds / 2 + 256;
-  m_cmdLines.reserve(m_cmdLines.size() + room);
-  m_commentLines.reserve(m_commentLines.size() + room);
-  DecodeTextLines(bytes, name, [this](std::u16string& line) {
-    // The line itself becomes the command part.
-    const size_t mark = CommentMark(line);
-    if (mark == std::u16string::npos) {
-      m_commentLines.emplace_back();
-    } else {
-      m_commentLines.emplace_back(line, mark);
-      line.resize(mark);
-    }
-    m_cmdLines.push_back(std::move(line));
-  });
+  MakeRoom(static_cast<size_t>(std::count(bytes.begin(), bytes.end(), '\n')));
+  DecodeTextLines(bytes, name, [this](std::u16string& line) { AppendSplit(line); });
+  return 1;
+}
+
+class CCnvBase::Loader final : public LineSink {
+ public:
+  explicit Loader(CCnvBase& store) : store_(store) {}
+  void Expect(std::size_t lines) override { store_.MakeRoom(lines); }
+  void Take(std::u16string& line) override { store_.AppendSplit(line); }
+
+ private:
+  CCnvBase& store_;
+};
+
+int CCnvBase::LoadFile(const std::filesystem::path& path, std::uint64_t maxBytes,
+                       std::error_code& why, std::string& earlierOutput) {
+  earlierOutput.clear();
+  const size_t before = m_cmdLines.size();
+  Loader loader(*this);
+  InputScreen screen(path, maxBytes);
+  screen.PassLines(loader);
+  try {
+    if (!ReadFileThrough(path, screen, earlierOutput, why)) return 0;
+  } catch (...) {
+    // Refused as it was read: none of its lines stays.
+    m_cmdLines.resize(before);
+    m_commentLines.resize(before);
+    throw;
+  }
+  if (!screen.PassedLines()) return 2;
+  earlierOutput.clear();
   return 1;
 }
 

@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <string>
 #include <string_view>
+#include <system_error>
 #include <vector>
 
 // Error codes of a conversion; each selects one message of the string table.
@@ -47,6 +48,15 @@ class CCnvBase {
   // the whole of the input named `name`; 1 when taken. Bytes that do not
   // decode throw FileError, after the lines before them were appended.
   virtual int LoadBytes(std::string_view bytes, const std::filesystem::path& name);
+  // The load the engine makes of a file: reads `path` once, in blocks, and
+  // appends each line as soon as it is complete, so that the input is never
+  // held whole; 1 when read, 0 when it cannot be opened (the system's reason
+  // in `why`). Input refused as it is read (over `maxBytes`, not text in the
+  // character set) throws FileError, as Load does, and leaves no line of it
+  // appended. An earlier output, refused whatever it holds, is not decoded
+  // here: 2, with its bytes in `earlierOutput`.
+  int LoadFile(const std::filesystem::path& path, std::uint64_t maxBytes, std::error_code& why,
+               std::string& earlierOutput);
 
   // Number of lines in the store.
   int LineCount() const { return static_cast<int>(m_cmdLines.size()); }
@@ -74,6 +84,12 @@ class CCnvBase {
 
  private:
   friend class LineStoreEdits;  // the line operations (engine/line_ops.cpp)
+  class Loader;                 // takes the lines of LoadFile as they are read
+
+  // Room for a load of about `lines` lines and what the steps insert.
+  void MakeRoom(std::size_t lines);
+  // Appends `line` (moved from), split into its two parts.
+  void AppendSplit(std::u16string& line);
 
   std::vector<std::u16string> m_cmdLines;
   std::vector<std::u16string> m_commentLines;

@@ -88,6 +88,20 @@ TEST_F(LineStoreFiles, LoadSplitsAndAppends) {
   EXPECT_EQ(store.m_error, 0);
 }
 
+// A file is refused as it is read: none of its lines stays appended, not
+// even those passed on before the refusal showed (a NUL byte after the
+// first block).
+TEST_F(LineStoreFiles, RefusedFileAppendsNoLine) {
+  const std::string lines = "one\ntwo # c\n" + std::string(70000, 'x') + "\n";
+  for (const std::string& bytes : {lines + "\xff\nfour\n", lines + std::string(1, '\0')}) {
+    WriteBytes(Path("in.txt"), bytes);
+    Store store({u"kept"});
+    EXPECT_THROW(store.Load(Path("in.txt")), FileError);
+    EXPECT_EQ(store.CmdLines(), std::vector<std::u16string>{u"kept"});
+    EXPECT_EQ(store.CommentLines(), std::vector<std::u16string>{u""});
+  }
+}
+
 TEST_F(LineStoreFiles, MissingInputIsNotAnError) {
   Store store;
   EXPECT_EQ(store.Load(Path("missing.txt")), 0);

@@ -7,18 +7,36 @@
 #include "convert/cnv_tftp.h"
 #include "convert/shared_steps.h"
 #include "engine/file_error.h"
+#include "engine/listing.h"
 #include "engine/messages.h"
 #include "engine/output_check.h"
 #include "engine/report_recorder.h"
 #include "engine/textfile.h"
 
 CCnvEngine::CCnvEngine(const std::filesystem::path& inputPath) {
-  // Read once: a pipe or a device cannot be read a second time for the
-  // second converter.
-  std::string bytes;
   std::error_code why;
-  if (!ReadFileBytes(inputPath, bytes, why)) return;
-  ChooseConverter(bytes, inputPath);
+  ReadInput(inputPath, kDefaultMaxInputBytes, why);
+}
+
+CCnvEngine::CCnvEngine(const std::filesystem::path& inputPath, std::uint64_t maxBytes,
+                       std::error_code& why) {
+  ReadInput(inputPath, maxBytes, why);
+}
+
+void CCnvEngine::ReadInput(const std::filesystem::path& inputPath, std::uint64_t maxBytes,
+                           std::error_code& why) {
+  // Read once, into the listing converter: a pipe or a device cannot be
+  // read a second time for the second converter.
+  auto tftp = std::make_unique<CCnvTFTP>();
+  std::string earlierOutput;
+  const int read = tftp->LoadFile(inputPath, maxBytes, why, earlierOutput);
+  if (read == 0) return;
+  if (read == 2) {
+    ChooseConverter(earlierOutput, inputPath);
+    return;
+  }
+  const bool listing = HasListingMarkers(*tftp);
+  KeepConverter(std::move(tftp), listing);
 }
 
 CCnvEngine::CCnvEngine(std::string bytes, const std::filesystem::path& inputName) {
@@ -45,7 +63,12 @@ void CCnvEngine::LoadConverter(std::string_view bytes, const std::filesystem::pa
   // The sectioned-listing converter first: its load succeeds only for
   // input with both markers, while the web-GUI converter takes any input.
   auto tftp = std::make_unique<CCnvTFTP>();
-  if (tftp->LoadBytes(bytes, inputName) == 1) {
+  const bool listing = tftp->LoadBytes(bytes, inputName) == 1;
+  KeepConverter(std::move(tftp), listing);
+}
+
+void CCnvEngine::KeepConverter(std::unique_ptr<CCnvBase> tftp, bool listing) {
+  if (listing) {
     m_converter = std::move(tftp);
     m_converterKind = kConverterTftp;
     return;

@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <system_error>
 
 #include "engine/cnv_base.h"
 #include "engine/output_check.h"
@@ -25,6 +26,10 @@ class CCnvEngine {
   // converter, else with the web-GUI converter; leaves no converter when
   // the file cannot be opened. Read errors throw FileError.
   explicit CCnvEngine(const std::filesystem::path& inputPath);
+  // The same for an input of at most `maxBytes` bytes (a larger one throws
+  // FileError), with the system's reason in `why` when it cannot be opened.
+  // The lines are loaded as the input is read, never held whole.
+  CCnvEngine(const std::filesystem::path& inputPath, std::uint64_t maxBytes, std::error_code& why);
   // The same choice for input already read (standard input, say): `bytes`
   // is the whole input, `inputName` names it in errors. A converter is
   // always chosen, unless decoding throws FileError.
@@ -60,10 +65,16 @@ class CCnvEngine {
   virtual int ExternalMemoryStep(CCnvBase& converter);
 
  private:
+  // Loads the file with the sectioned-listing converter as it is read.
+  void ReadInput(const std::filesystem::path& inputPath, std::uint64_t maxBytes,
+                 std::error_code& why);
   // Gives the bytes to the sectioned-listing converter and keeps it when its
   // load takes them, else the web-GUI converter with the lines it loaded.
   void ChooseConverter(std::string_view bytes, const std::filesystem::path& inputName);
   void LoadConverter(std::string_view bytes, const std::filesystem::path& inputName);
+  // Keeps `tftp`, loaded, when its lines carry both listing markers, else
+  // hands them to the web-GUI converter.
+  void KeepConverter(std::unique_ptr<CCnvBase> tftp, bool listing);
 
   // Refuses an earlier output: error 5, and the report's failure.
   int RefuseAlreadyConverted();

@@ -48,7 +48,7 @@ Text NumberAfter(Text command, Text keyword) {
 // 3 ..."), which `category` tells.
 Text RuleNumber(Text command, bool& category) {
   Text rest = SkipBlanks(command);
-  if (!Take(rest, u"url filter")) return {};
+  if (rest.empty() || rest.front() != u'u' || !Take(rest, u"url filter")) return {};
   category = false;
   rest = SkipBlanks(rest);
   if (Take(rest, u"external-database category")) {
@@ -147,6 +147,9 @@ class Checker {
     for (size_t i = 0; i < store_.CmdLines().size(); ++i) {
       const Text command = store_.CmdLines()[i];
       const Text start = SkipBlanks(command);
+      // Every command looked at below begins with one of these: most lines
+      // are passed over at their first unit.
+      if (start.empty() || (start.front() != u'p' && start.front() != u't')) continue;
       if (start.starts_with(u"pp select ")) {
         current = NumberAfter(command, u"pp select ");
       } else if (start.starts_with(u"tunnel select ")) {

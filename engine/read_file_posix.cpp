@@ -20,8 +20,8 @@ struct Closer {
 
 }  // namespace
 
-bool ReadFileBytes(const std::filesystem::path& path, std::string& bytes, std::error_code& why,
-                   std::uint64_t maxBytes) {
+bool ReadFileThrough(const std::filesystem::path& path, InputScreen& screen, std::string& bytes,
+                     std::error_code& why) {
   why.clear();
   bytes.clear();
   const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
@@ -36,12 +36,10 @@ bool ReadFileBytes(const std::filesystem::path& path, std::string& bytes, std::e
     why = std::error_code(statted ? EISDIR : errno, std::generic_category());
     return false;
   }
-  InputScreen screen(path, maxBytes);
   // A regular file too big is refused unread; one that is not is held in
-  // one piece of its own size.
+  // one piece of its own size, unless the screen passes its lines on.
   if (S_ISREG(st.st_mode) && st.st_size > 0) {
-    screen.CheckSize(static_cast<std::uint64_t>(st.st_size));
-    bytes.reserve(static_cast<size_t>(st.st_size));
+    screen.Expect(static_cast<std::uint64_t>(st.st_size), bytes);
   }
   char buffer[65536];
   std::uint64_t total = 0;

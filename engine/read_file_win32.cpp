@@ -16,8 +16,8 @@ struct Closer {
 
 }  // namespace
 
-bool ReadFileBytes(const std::filesystem::path& path, std::string& bytes, std::error_code& why,
-                   std::uint64_t maxBytes) {
+bool ReadFileThrough(const std::filesystem::path& path, InputScreen& screen, std::string& bytes,
+                     std::error_code& why) {
   why.clear();
   bytes.clear();
   // No sharing: the open fails while another process holds the file.
@@ -28,13 +28,11 @@ bool ReadFileBytes(const std::filesystem::path& path, std::string& bytes, std::e
     return false;
   }
   const Closer closer{file};
-  InputScreen screen(path, maxBytes);
   // A file on disk too big is refused unread; one that is not is held in
-  // one piece of its own size.
+  // one piece of its own size, unless the screen passes its lines on.
   LARGE_INTEGER size;
   if (GetFileType(file) == FILE_TYPE_DISK && GetFileSizeEx(file, &size) && size.QuadPart > 0) {
-    screen.CheckSize(static_cast<std::uint64_t>(size.QuadPart));
-    bytes.reserve(static_cast<size_t>(size.QuadPart));
+    screen.Expect(static_cast<std::uint64_t>(size.QuadPart), bytes);
   }
   char buffer[65536];
   std::uint64_t total = 0;

@@ -1,6 +1,27 @@
 #include "engine/strutil.h"
 
 #include <algorithm>
+#include <bit>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+size_t FindUnit(std::u16string_view text, char16_t unit, size_t from) {
+  size_t i = from;
+#if defined(__SSE2__)
+  const __m128i units = _mm_set1_epi16(static_cast<short>(unit));
+  for (; i + 8 <= text.size(); i += 8) {
+    const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data() + i));
+    const unsigned bits = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi16(block, units)));
+    if (bits != 0) return i + static_cast<size_t>(std::countr_zero(bits)) / 2;
+  }
+#endif
+  for (; i < text.size(); ++i) {
+    if (text[i] == unit) return i;
+  }
+  return std::u16string_view::npos;
+}
 
 int ReplaceAll(std::u16string& text, std::u16string_view from, std::u16string_view to) {
   if (from.empty()) return 0;

@@ -18,6 +18,11 @@ inline bool IsDigit(char16_t c) {
   return c >= u'0' && c <= u'9';
 }
 
+// The first `unit` in `text` from `from` on, or npos: what
+// std::u16string_view::find gives, eight units at a time where SSE2 is
+// there (whole-store passes look for a unit most lines lack).
+size_t FindUnit(std::u16string_view text, char16_t unit, size_t from = 0);
+
 // Replaces every occurrence of a non-empty `from`, left to right, without
 // rescanning replaced text; returns the number of replacements.
 int ReplaceAll(std::u16string& text, std::u16string_view from, std::u16string_view to);

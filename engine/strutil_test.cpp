@@ -63,6 +63,22 @@ TEST(StrUtil, SubstringClampsToTheText) {
   EXPECT_EQ(Substring(u"abcdef", 7), u"");
 }
 
+// The block scan finds what the plain search finds, wherever the unit
+// stands against the blocks of eight, also after a first hit.
+TEST(StrUtil, FindUnitAgreesWithFind) {
+  for (size_t size = 0; size <= 19; ++size) {
+    for (size_t at = 0; at <= size; ++at) {
+      std::u16string text(size, u'a');
+      if (at < size) text[at] = u'#';
+      if (size > 10) text[size - 1] = u'#';
+      for (size_t from = 0; from <= size + 1; ++from) {
+        EXPECT_EQ(FindUnit(text, u'#', from), std::u16string_view(text).find(u'#', from))
+            << size << " " << at << " " << from;
+      }
+    }
+  }
+}
+
 TEST(StrUtil, RemoveChar) {
   std::u16string text = u"abc";
   RemoveChar(text, 1);

@@ -126,6 +126,11 @@ bool CreateOutput(OutputFile& file, const fs::path& path) {
   return false;
 }
 
+FileError UnsupportedSetRefusal(const fs::path& name, const Codec& codec) {
+  return FileError(FileError::Kind::Generic, name,
+                   "the character set " + codec.Name() + " is not supported");
+}
+
 }  // namespace
 
 void DecodeTextLines(std::string_view bytes, const fs::path& name,
@@ -133,10 +138,7 @@ void DecodeTextLines(std::string_view bytes, const fs::path& name,
   if (bytes.find('\0') != std::string_view::npos) throw NulRefusal(name);
   const std::shared_ptr<const Codec> active = ActiveCodec();
   const Codec& codec = *active;
-  if (!codec.usable()) {
-    throw FileError(FileError::Kind::Generic, name,
-                    "the character set " + codec.Name() + " is not supported");
-  }
+  if (!codec.usable()) throw UnsupportedSetRefusal(name, codec);
   OtherCommonSet other(codec);
   TakeByteOrderMark(bytes, name, codec, other);
   // LF and CR LF end a line; a lone CR stays in the line. Text after the
@@ -197,6 +199,77 @@ struct InputScreen::State {
     bom = std::string_view(bytes).starts_with(kUtf8Bom);
     if (bom && codec->IsUtf8()) lineStart = kUtf8Bom.size();
     linesAreAscii = codec->usable() && KeepsAscii(*codec);
+    passing = sink != nullptr && screening;
+    if (passing) sink->Expect(ExpectedLines(bytes));
+  }
+
+  // The lines of an input of `size` bytes, judged by its first bytes, and
+  // at most one for every 16 bytes: a beginning of short lines says little
+  // of the rest, and arrays too small only grow.
+  size_t ExpectedLines(std::string_view first) const {
+    if (size == 0 || first.empty()) return 0;
+    const auto ends = static_cast<std::uint64_t>(std::count(first.begin(), first.end(), '\n'));
+    const std::uint64_t judged = size * std::max<std::uint64_t>(ends, 1) / first.size();
+    return static_cast<size_t>(std::min(judged, size / 16 + 1));
+  }
+
+  // Passing lines on: hands each complete line (the last one too at the
+  // end of the input) to the sink, decoded, and drops the bytes of those
+  // passed on.
+  void PassOn(std::string& bytes, bool atEnd) {
+    if (std::memchr(bytes.data() + nulFrom, '\0', bytes.size() - nulFrom)) throw NulRefusal(name);
+    nulFrom = bytes.size();
+    if (!codec->usable()) return;  // refused at the end, as DecodeTextLines refuses it
+    const std::string_view all(bytes);
+    while (lineStart < all.size()) {
+      const size_t from = std::max(lineStart, endFrom);
+      const void* lf = std::memchr(all.data() + from, '\n', all.size() - from);
+      if (!lf && !atEnd) {
+        endFrom = all.size();  // a long line is searched once
+        break;
+      }
+      size_t end = lf ? static_cast<size_t>(static_cast<const char*>(lf) - all.data()) : all.size();
+      const size_t next = lf ? end + 1 : end;
+      if (lf && end > lineStart && all[end - 1] == '\r') --end;
+      ++lineNumber;
+      const std::string_view text = all.substr(lineStart, end - lineStart);
+      if (!(linesAreAscii && WidenAscii(text, line))) {
+        if (!codec->Decode(text, line)) {
+          BeginRefusal(bytes);
+          return;
+        }
+        HoldForOther(all.substr(lineStart, next - lineStart));
+      }
+      sink->Take(line);
+      lineStart = next;
+    }
+    bytes.erase(0, lineStart);
+    nulFrom -= lineStart;
+    endFrom = endFrom > lineStart ? endFrom - lineStart : 0;
+    lineStart = 0;
+  }
+
+  // A line passed on that the other set must read for a refusal's hint
+  // (every line but those of plain ASCII, which both common sets read):
+  // tried in it a mebibyte at a time.
+  void HoldForOther(std::string_view raw) {
+    if (!otherReadSoFar) return;
+    untried.append(raw);
+    if (untried.size() < (size_t{1} << 20)) return;
+    otherReadSoFar = other->Reads(untried);
+    std::string().swap(untried);
+  }
+
+  // Whether the other set reads every line passed on.
+  bool OtherReadsPassed() { return otherReadSoFar && other->Reads(untried); }
+
+  // At the end of lines passed on: DecodeTextLines' refusals of the whole
+  // input that no line shows.
+  void EndPassing() {
+    if (!codec->usable()) throw UnsupportedSetRefusal(name, *codec);
+    if (bom && !codec->IsUtf8() && MarkSaysUtf8(*codec, *other, OtherReadsPassed())) {
+      throw ByteOrderMarkRefusal(name, *codec, other->codec());
+    }
   }
 
   // Looks at what came in since the last look: a NUL byte, then each
@@ -243,9 +316,13 @@ struct InputScreen::State {
   // to learn is whether it all reads in the other set.
   void BeginRefusal(std::string& bytes) {
     badLine = lineNumber;
+    // Lines passed on were held for the other set; the bytes from the bad
+    // line on are still here.
+    const size_t from = passing ? lineStart : 0;
     const size_t lastEnd = bytes.rfind('\n');
-    const size_t upTo = lastEnd == std::string::npos ? 0 : lastEnd + 1;
-    otherReads = other->Reads(std::string_view(bytes).substr(0, upTo));
+    const size_t upTo = lastEnd == std::string::npos || lastEnd < from ? from : lastEnd + 1;
+    otherReads = (!passing || OtherReadsPassed()) &&
+                 other->Reads(std::string_view(bytes).substr(from, upTo - from));
     if (otherReads) pending.assign(bytes, upTo);
     std::string().swap(bytes);
   }
@@ -272,7 +349,10 @@ struct InputScreen::State {
 
   const fs::path name;
   const std::uint64_t maxBytes;
+  std::uint64_t size = 0;   // the input's, when known before it is read
   std::uint64_t total = 0;  // bytes taken
+  LineSink* sink = nullptr;
+  bool passing = false;  // lines go to the sink
   bool decided = false;
   bool screening = false;  // not an earlier output, which is refused whatever it holds
   std::shared_ptr<const Codec> codec;
@@ -289,6 +369,11 @@ struct InputScreen::State {
   size_t badLine = 0;
   bool otherReads = false;
   std::string pending;
+  // While passing: the line being passed on, whether the other set reads
+  // the lines passed on and not held, and those held.
+  std::u16string line;
+  bool otherReadSoFar = true;
+  std::string untried;
 };
 
 InputScreen::InputScreen(fs::path name, std::uint64_t maxBytes)
@@ -300,6 +385,20 @@ void InputScreen::CheckSize(std::uint64_t size) const {
   if (size > state_->maxBytes) {
     throw SizeRefusal(state_->name, static_cast<std::int64_t>(size), state_->maxBytes);
   }
+}
+
+void InputScreen::Expect(std::uint64_t size, std::string& bytes) {
+  CheckSize(size);
+  state_->size = size;
+  if (!state_->sink) bytes.reserve(static_cast<size_t>(size));
+}
+
+void InputScreen::PassLines(LineSink& sink) {
+  state_->sink = &sink;
+}
+
+bool InputScreen::PassedLines() const {
+  return state_->passing;
 }
 
 void InputScreen::Add(std::string_view block, std::string& bytes) {
@@ -315,14 +414,31 @@ void InputScreen::Add(std::string_view block, std::string& bytes) {
     if (bytes.size() <= kHeaderReach && bytes.find('\n') == std::string::npos) return;
     s.Decide(bytes);
   }
-  s.Look(bytes, false);
+  if (s.passing) {
+    s.PassOn(bytes, false);
+  } else {
+    s.Look(bytes, false);
+  }
 }
 
 void InputScreen::Finish(std::string& bytes) {
   State& s = *state_;
   if (!s.decided) s.Decide(bytes);
-  if (s.badLine == 0) s.Look(bytes, true);
+  if (s.badLine == 0) {
+    if (s.passing) {
+      s.PassOn(bytes, true);
+    } else {
+      s.Look(bytes, true);
+    }
+  }
   if (s.badLine != 0) s.Refuse();
+  if (s.passing) s.EndPassing();
+}
+
+bool ReadFileBytes(const fs::path& path, std::string& bytes, std::error_code& why,
+                   std::uint64_t maxBytes) {
+  InputScreen screen(path, maxBytes);
+  return ReadFileThrough(path, screen, bytes, why);
 }
 
 bool ReadTextLines(const fs::path& path, std::vector<std::u16string>& lines) {

@@ -160,16 +160,30 @@ TEST_F(TextLinesTest, ByteOrderMarkAndTheOtherCommonCharacterSet) {
       {"CP932", "\xEF\xBB\xBF# \xE3\x81\x82\nip", {}, "line 1: begins with a UTF-8", "UTF-8"},
       {"CP932", "ok\n\xff\n" + std::string(1, '\0'), {}, "not a configuration text", ""},
       {"CP932", "ok\n# \xE3\x81\x82\n\xff\n", {}, "line 2: bytes that are not valid CP932", ""},
+      // A line before the bad one that only the set in use reads.
+      {"UTF-8", "# \xE3\x81\x82\n# \x96\x7b\n", {}, "line 2: bytes that are not valid UTF-8", ""},
+  };
+  // Takes the lines a screen passes on.
+  struct Passed final : LineSink {
+    void Expect(size_t) override {}
+    void Take(std::u16string& line) override { lines.push_back(std::move(line)); }
+    Lines lines;
   };
   // "text|set" of the refusal, empty when every line is read: of the bytes
-  // decoded whole, or fed to the screen a byte at a time and then decoded.
-  const auto refusal = [](const std::string& bytes, bool screened) {
+  // decoded whole, or fed to the screen a byte at a time and then decoded,
+  // or so fed to a screen that passes the lines on (into `passed`).
+  const auto refusal = [](const std::string& bytes, bool screened, Passed* passed = nullptr) {
     try {
       std::string kept = screened ? "" : bytes;
       InputScreen screen("in.txt", kDefaultMaxInputBytes);
+      if (passed) screen.PassLines(*passed);
       for (size_t i = 0; screened && i < bytes.size(); ++i) screen.Add(bytes.substr(i, 1), kept);
       if (screened) screen.Finish(kept);
-      DecodeTextLines(kept, "in.txt", [](std::u16string&) {});
+      EXPECT_EQ(screen.PassedLines(), passed != nullptr);
+      if (!passed) DecodeTextLines(kept, "in.txt", [](std::u16string&) {});
+      if (passed) {
+        EXPECT_EQ(kept, "") << "lines passed on are not kept";
+      }
       return std::string();
     } catch (const FileError& e) {
       return e.what() + ("|" + e.readsAs());
@@ -188,6 +202,12 @@ TEST_F(TextLinesTest, ByteOrderMarkAndTheOtherCommonCharacterSet) {
       EXPECT_EQ(e.readsAs(), c.readsAs) << c.bytes;
     }
     EXPECT_EQ(refusal(c.bytes, true), refusal(c.bytes, false)) << c.bytes;
+    Passed passed;
+    const std::string passedRefusal = refusal(c.bytes, true, &passed);
+    EXPECT_EQ(passedRefusal, refusal(c.bytes, false)) << c.bytes;
+    if (passedRefusal.empty()) {
+      EXPECT_EQ(passed.lines, c.lines) << c.bytes;
+    }
   }
 }
 

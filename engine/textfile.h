@@ -39,6 +39,25 @@ inline constexpr std::uint64_t kDefaultMaxInputBytes = std::uint64_t{64} << 20;
 bool ReadFileBytes(const std::filesystem::path& path, std::string& bytes, std::error_code& why,
                    std::uint64_t maxBytes = kDefaultMaxInputBytes);
 
+class InputScreen;
+// ReadFileBytes with the blocks watched by `screen`, made for `path`: the
+// platform's half of the reading, which the screen may decode as it goes.
+bool ReadFileThrough(const std::filesystem::path& path, InputScreen& screen, std::string& bytes,
+                     std::error_code& why);
+
+// Takes the lines of an input as they are read (InputScreen::PassLines).
+class LineSink {
+ public:
+  // Told once, before the first line, about how many lines the input
+  // holds, judged by its size and its first block (0: not known).
+  virtual void Expect(std::size_t lines) = 0;
+  // The next line, in order; it may be moved from.
+  virtual void Take(std::u16string& line) = 0;
+
+ protected:
+  ~LineSink() = default;
+};
+
 // Watches an input named `name` as it is read, block by block, and refuses
 // it as soon as it is sure to be refused, with the FileError that
 // DecodeTextLines would throw for the whole input: at the first block with
@@ -57,6 +76,18 @@ class InputScreen {
 
   // Refuses, before it is read, an input known to have `size` bytes.
   void CheckSize(std::uint64_t size) const;
+  // The same, and makes room in `bytes` for an input that is held whole.
+  void Expect(std::uint64_t size, std::string& bytes);
+  // Has the screen decode each line as soon as it is complete, as
+  // DecodeTextLines would decode the whole input, pass it to `sink` and
+  // drop its bytes: `bytes` then holds no more than a block and a line.
+  // Refusals are DecodeTextLines', thrown by Add and Finish once lines
+  // before them may have been passed on. Not for an earlier output (see
+  // PassedLines), whose bytes are kept whole and not decoded.
+  void PassLines(LineSink& sink);
+  // After Finish: whether the lines went to the sink (false: an earlier
+  // output, or no sink).
+  bool PassedLines() const;
   // Takes the next block of the input and appends it to `bytes`, the input
   // so far (emptied once the input is sure to be refused).
   void Add(std::string_view block, std::string& bytes);

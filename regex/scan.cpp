@@ -235,10 +235,10 @@ int32_t ScanBlocks(int32_t from, int32_t end, const BitsAt& bitsAt, const Accept
 }
 
 // The first of the starts s + k for the bits k of `bits` at which the
-// literal stands, or -1. Compared unit by unit in place: a scan that calls
-// nothing keeps its values in registers.
-inline int32_t TakeCandidate(const RequiredLiteral& literal, size_t second, const char16_t* text,
-                             int32_t s, unsigned bits) {
+// literal stands, or -1. Out of line: the scan that calls it now and then
+// keeps its own values in registers.
+[[gnu::noinline]] int32_t TakeCandidate(const RequiredLiteral& literal, size_t second,
+                                        const char16_t* text, int32_t s, unsigned bits) {
   const char16_t* lit = literal.text.data();
   const size_t size = literal.text.size();
   for (; bits != 0; bits &= bits - 1) {
@@ -282,8 +282,19 @@ inline int32_t TakeCandidate(const RequiredLiteral& literal, size_t second, cons
         if (at >= 0) return at;
       }
     }
-    unsigned keep = 0xFF;  // the starts of the block not looked at yet
-    while (s < end) {
+    if (s == end) return -1;
+    // The starts left: one block of sixteen that ends at `end`, overlapping
+    // the blocks before it, or (for fewer than sixteen starts in all) two of
+    // eight, the second overlapping the first.
+    if (end - from >= 16) {
+      const int32_t j = end - 16;
+      const __m128i low = _mm_cmpeq_epi16(Load8(probeText + j), probeUnits);
+      const __m128i high = _mm_cmpeq_epi16(Load8(probeText + j + 8), probeUnits);
+      const unsigned bits = static_cast<unsigned>(_mm_movemask_epi8(_mm_packs_epi16(low, high))) &
+                            (0xFFFFu << (s - j));
+      return bits != 0 ? TakeCandidate(literal, second, text, j, bits) : -1;
+    }
+    for (unsigned keep = 0xFF; s < end; s += 8) {
       if (s + 8 > end) {
         keep = (0xFFu << (s - (end - 8))) & 0xFFu;
         s = end - 8;
@@ -294,7 +305,6 @@ inline int32_t TakeCandidate(const RequiredLiteral& literal, size_t second, cons
         const int32_t at = TakeCandidate(literal, second, text, s, bits & keep);
         if (at >= 0) return at;
       }
-      s += 8;
     }
     return -1;
   }
