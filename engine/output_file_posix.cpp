@@ -135,7 +135,9 @@ bool OutputFile::Commit() {
 
 // The files of each file system share one flush, unless a file's flush is
 // to fail (the test seam) or the shared one fails: then each file of that
-// file system is flushed on its own, so that only those that fail fail.
+// file system is flushed on its own, so that only those that fail fail. A
+// file alone on its file system is flushed on its own too, which does not
+// wait for the other files of the system.
 void OutputFile::FinishTogether(std::span<OutputFile* const> files,
                                 std::span<std::error_code> why) {
   std::map<dev_t, std::vector<size_t>> byDevice;
@@ -149,7 +151,7 @@ void OutputFile::FinishTogether(std::span<OutputFile* const> files,
   }
   for (const auto& [device, members] : byDevice) {
     std::vector<bool> faulted(members.size());
-    bool shared = true;
+    bool shared = members.size() > 1;
     for (size_t k = 0; k < members.size(); ++k) {
       faulted[k] = FlushFaults(files[members[k]]->target_);
       if (faulted[k]) shared = false;
