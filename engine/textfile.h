@@ -94,10 +94,9 @@ using LineSource = std::function<std::u16string_view(std::size_t index, std::u16
 // target only when complete and flushed (a device or pipe is written
 // directly), alone or with the thread's CommitGroup. Returns false when
 // the output cannot be created or replaced (missing folder, a folder, a
-// read-only file); throws FileError (disk full)
-// when a write fails or a character cannot be represented (naming the
-// line). On every failure the old file is left as it was and no temporary
-// file remains.
+// read-only file); throws FileError (disk full) when a write or the flush
+// fails or a character cannot be represented (naming the line). On every
+// failure the old file is left as it was and no temporary file remains.
 bool WriteTextLines(const std::filesystem::path& path, std::size_t count, const LineSource& line);
 // The same for the lines of a vector.
 bool WriteTextLines(const std::filesystem::path& path, const std::vector<std::u16string>& lines);
