@@ -15,6 +15,7 @@
 #include "cli/status_printer.h"
 #include "cli/tool_io.h"
 #include "engine/file_error.h"
+#include "engine/textfile.h"
 
 namespace fs = std::filesystem;
 
@@ -46,6 +47,11 @@ std::string RefusalText(const FleetRefusal& refusal) {
   }
   return {};
 }
+
+// Threads beyond twice the seats, that wait for the disk together while
+// the seats go on converting: enough for the conversions of some seats
+// during one flush of the disk.
+constexpr unsigned kCommitWaiters = 32;
 
 // The result of one conversion of a fleet run, held until its turn.
 struct FleetOutcome {
@@ -188,10 +194,13 @@ int RunFleet(const Options& options, std::ostream& out, std::ostream& err, bool 
       options.jobs != 0 ? options.jobs : std::max(1u, std::thread::hardware_concurrency());
   StatusPrinter status(err, errIsTerminal && !options.quiet, items.size());
   FleetTally tally(options, out, status);
-  // Twice as many threads as seats: while a conversion waits for its output
-  // to reach the disk, another one takes its seat.
+  // More threads than seats: a conversion whose output waits for the disk
+  // gives up its seat to another, and the outputs that wait meanwhile are
+  // made durable together, so the more wait at once, the fewer the waits.
   ComputeGate gate(jobs);
+  CommitGroup commits;
   const std::function<FleetOutcome(size_t)> job = [&](size_t i) {
+    const CommitGroupScope joined(commits);
     const ComputeSeat seat(gate);
     return ConvertItem(options, items[i]);
   };
@@ -199,7 +208,7 @@ int RunFleet(const Options& options, std::ostream& out, std::ostream& err, bool 
     tally.Deliver(items[i].input, o);
   };
   try {
-    RunOrdered<FleetOutcome>(items.size(), jobs * 2, job, deliver,
+    RunOrdered<FleetOutcome>(items.size(), jobs * 2 + kCommitWaiters, job, deliver,
                              [&](size_t done) { status.Progress(done, tally.Failures()); });
   } catch (const FileError& e) {
     // Standard output went away: the documents cannot be written.

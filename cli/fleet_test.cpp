@@ -149,6 +149,20 @@ TEST_F(FleetTest, EveryOutputIsTheSingleRunsOutput) {
   EXPECT_NE(huge.err.find("2 converted, 0 failed, 0 skipped, 1 file error (3 inputs"),
             std::string::npos)
       << huge.err;
+  // An output whose flush fails keeps its old version and is a file error
+  // worded as a single run words it; the others are replaced.
+  fs::remove(in_ / "huge.txt");
+  const std::string kept = ReadBytes(out / "a.txt");
+  WriteBytes(out / "b.TXT", ReadBytes(out / "b.TXT") + "! replaced\r\n");
+  SetFlushFault([](const fs::path& path) { return path.filename() == "a.txt"; });
+  const ToolRun single = Tool({"-e", "UTF-8", "-f", Arg(in_ / "a.txt"), Arg(out / "a.txt")});
+  const ToolRun failing = Tool({"-e", "UTF-8", "-f", "-o", Arg(out), Arg(in_)});
+  EXPECT_EQ(failing.status, kExitFileError);
+  EXPECT_EQ(ReadBytes(out / "a.txt"), kept);
+  EXPECT_EQ(ReadBytes(out / "b.TXT"), Tool({"-e", "UTF-8", Arg(in_ / "b.TXT"), "-"}).out);
+  ASSERT_EQ(single.status, kExitFileError);
+  EXPECT_EQ(failing.err.substr(0, single.err.size()), single.err) << failing.err;
+  EXPECT_EQ(FolderNames(out), (std::vector<std::string>{"a.txt", "b.TXT"}));
 }
 
 // A single run writes its output beside the input; a later fleet run over

@@ -35,6 +35,7 @@ class FileTest : public ::testing::Test {
   }
   void TearDown() override {
     SetWriteFaultAfterBytes(-1);
+    SetFlushFault({});
     SetFileEncoding("UTF-8");
   }
   std::filesystem::path Path(const char* name) const { return dir_ / name; }

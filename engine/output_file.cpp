@@ -12,6 +12,9 @@ thread_local DiskWaitListener* t_diskWaitListener = nullptr;
 // no fault).
 long long g_writeFaultAfter = -1;
 
+// Test seam: the outputs whose flush fails.
+std::function<bool(const std::filesystem::path&)> g_flushFault;
+
 }  // namespace
 
 DiskWaitScope::DiskWaitScope(DiskWaitListener& listener) : previous_(t_diskWaitListener) {
@@ -32,6 +35,14 @@ DiskWait::~DiskWait() {
 
 void SetWriteFaultAfterBytes(long long bytes) {
   g_writeFaultAfter = bytes < 0 ? -1 : bytes;
+}
+
+void SetFlushFault(std::function<bool(const std::filesystem::path& target)> fails) {
+  g_flushFault = std::move(fails);
+}
+
+bool FlushFaults(const std::filesystem::path& target) {
+  return g_flushFault && g_flushFault(target);
 }
 
 void ByteSink::Append(std::string_view bytes) {

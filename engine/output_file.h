@@ -1,13 +1,15 @@
 // The output file of WriteTextLines: a temporary file beside the target
-// that replaces the target only when complete and flushed, with the tool's
-// disk waits and the test seam's write faults. OutputFile is the
-// platform's (output_file_posix.cpp, output_file_win32.cpp); the rest is
-// shared (output_file.cpp). Private to the file layer.
+// that replaces the target only when complete and flushed, alone or with
+// the outputs of a CommitGroup (commit_group.cpp), with the tool's disk
+// waits and the test seams' faults. OutputFile is the platform's
+// (output_file_posix.cpp, output_file_win32.cpp); the rest is shared
+// (output_file.cpp). Private to the file layer.
 #ifndef CNV_ENGINE_OUTPUT_FILE_H_
 #define CNV_ENGINE_OUTPUT_FILE_H_
 
 #include <cstddef>
 #include <filesystem>
+#include <span>
 #include <string>
 #include <string_view>
 #include <system_error>
@@ -17,8 +19,11 @@
 
 // The system's reason for the failure that has just happened.
 std::error_code LastSystemError();
-// The system's code of a full disk.
+// The system's codes of a full disk and of memory run out.
 int DiskFullError();
+int OutOfMemoryError();
+// Whether the test seam (SetFlushFault) fails the flush of `target`.
+bool FlushFaults(const std::filesystem::path& target);
 
 // The temporary file, removed on every path but a successful Commit. A
 // target that is a device or a pipe is written directly (POSIX).
@@ -35,8 +40,22 @@ class OutputFile {
   bool Write(const char* data, size_t size);
   // Flushes to the disk and closes; false when that fails (a write error).
   bool Finish();
-  // Replaces the target; false when it cannot be replaced.
+  // Replaces the target and flushes its folder; false when it cannot be
+  // replaced.
   bool Commit();
+
+  // The steps of Finish and Commit for several outputs at once, with no
+  // disk waits of their own: FinishTogether flushes `files` (sharing the
+  // flushes where the system can) and closes them, setting `why[i]` where
+  // file i failed; Rename replaces the target; FlushFolder makes the
+  // entries of `folder` durable.
+  static void FinishTogether(std::span<OutputFile* const> files, std::span<std::error_code> why);
+  bool Rename();
+  static void FlushFolder(const std::filesystem::path& folder);
+
+  // Written straight to a device or pipe: nothing to flush or rename.
+  bool Direct() const { return temp_.empty(); }
+  const std::filesystem::path& target() const { return target_; }
 
  private:
 #ifdef _WIN32
@@ -48,6 +67,18 @@ class OutputFile {
   std::filesystem::path temp_;
   PendingFile* pending_ = nullptr;  // the temporary file's entry among the pending ones
 };
+
+// How an output ended: it replaced its target, or it could not be flushed
+// (a write error) or could not replace the target, for the system's reason.
+struct CommitResult {
+  enum class Failed { kNone, kFlush, kRename };
+  Failed failed = Failed::kNone;
+  std::error_code why;
+};
+
+// Flushes `file` and replaces its target, with the outputs of the thread's
+// CommitGroup if it has one, else alone (Finish, then Commit).
+CommitResult FinishAndCommit(OutputFile& file);
 
 // Tells the thread's DiskWaitListener, if any, that the thread waits for the
 // disk while it lives.

@@ -5,7 +5,9 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <map>
 #include <string>
+#include <vector>
 
 #include "engine/output_file.h"
 #include "engine/pending_files.h"
@@ -19,6 +21,36 @@ std::error_code LastSystemError() {
 int DiskFullError() {
   return ENOSPC;
 }
+
+int OutOfMemoryError() {
+  return ENOMEM;
+}
+
+namespace {
+
+// fsync, failing where the test seam says so.
+bool FlushFile(int fd, const fs::path& target) {
+  if (FlushFaults(target)) {
+    errno = ENOSPC;
+    return false;
+  }
+  return fsync(fd) == 0;
+}
+
+// Flushes the whole file system of `fd` (the data of every file on it,
+// then its journal) in one wait: cheaper than a flush of each of many small
+// files. Linux reports write-back errors of the file system since 5.8;
+// false elsewhere, where each file is flushed instead.
+bool FlushFileSystem(int fd) {
+#ifdef __linux__
+  return syncfs(fd) == 0;
+#else
+  (void)fd;
+  return false;
+#endif
+}
+
+}  // namespace
 
 void RemoveFileInHandler(const char* path) {
   const int saved = errno;  // a handler leaves errno as it found it
@@ -86,7 +118,7 @@ bool OutputFile::Finish() {
   bool ok = true;
   if (!temp_.empty()) {
     const DiskWait wait;
-    ok = fsync(fd_) == 0;
+    ok = FlushFile(fd_, target_);
   }
   ok = close(fd_) == 0 && ok;
   fd_ = -1;
@@ -95,17 +127,65 @@ bool OutputFile::Finish() {
 
 bool OutputFile::Commit() {
   if (temp_.empty()) return true;  // written directly
+  if (!Rename()) return false;
+  const DiskWait wait;
+  FlushFolder(target_.parent_path());
+  return true;
+}
+
+// The files of each file system share one flush, unless a file's flush is
+// to fail (the test seam) or the shared one fails: then each file of that
+// file system is flushed on its own, so that only those that fail fail. A
+// file alone on its file system is flushed on its own too, which does not
+// wait for the other files of the system.
+void OutputFile::FinishTogether(std::span<OutputFile* const> files,
+                                std::span<std::error_code> why) {
+  std::map<dev_t, std::vector<size_t>> byDevice;
+  for (size_t i = 0; i < files.size(); ++i) {
+    struct stat st;
+    if (fstat(files[i]->fd_, &st) == 0) {
+      byDevice[st.st_dev].push_back(i);
+    } else if (!FlushFile(files[i]->fd_, files[i]->target_)) {
+      why[i] = LastSystemError();  // of no known file system: flushed on its own
+    }
+  }
+  for (const auto& [device, members] : byDevice) {
+    std::vector<bool> faulted(members.size());
+    bool shared = members.size() > 1;
+    for (size_t k = 0; k < members.size(); ++k) {
+      faulted[k] = FlushFaults(files[members[k]]->target_);
+      if (faulted[k]) shared = false;
+    }
+    if (shared && FlushFileSystem(files[members.front()]->fd_)) continue;
+    for (size_t k = 0; k < members.size(); ++k) {
+      const size_t i = members[k];
+      if (faulted[k]) {
+        why[i] = std::error_code(ENOSPC, std::generic_category());
+      } else if (fsync(files[i]->fd_) != 0) {
+        why[i] = LastSystemError();
+      }
+    }
+  }
+  for (size_t i = 0; i < files.size(); ++i) {
+    if (close(files[i]->fd_) != 0 && !why[i]) why[i] = LastSystemError();
+    files[i]->fd_ = -1;
+  }
+}
+
+bool OutputFile::Rename() {
   if (rename(temp_.c_str(), target_.c_str()) != 0) return false;
   temp_.clear();
   UnregisterPending(pending_);
   pending_ = nullptr;
-  // Make the new directory entry durable too; a failure here loses nothing.
-  const int dir = open(target_.parent_path().empty() ? "." : target_.parent_path().c_str(),
-                       O_RDONLY | O_CLOEXEC);
+  return true;
+}
+
+// A failure here loses nothing: the new entry is there, only perhaps not
+// yet on the disk.
+void OutputFile::FlushFolder(const fs::path& folder) {
+  const int dir = open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_CLOEXEC);
   if (dir >= 0) {
-    const DiskWait wait;
     fsync(dir);
     close(dir);
   }
-  return true;
 }

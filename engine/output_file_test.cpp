@@ -2,14 +2,27 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <atomic>
 #include <cerrno>
+#include <chrono>
+#include <optional>
+#include <set>
+#include <thread>
 
 #include "engine/file_error.h"
 #include "engine/file_test_support.h"
 
 namespace {
 
+using namespace std::chrono_literals;
 using Lines = std::vector<std::u16string>;
+
+#ifdef _WIN32
+constexpr int kDiskFull = 112;  // ERROR_DISK_FULL
+#else
+constexpr int kDiskFull = ENOSPC;
+#endif
 
 class OutputFileTest : public FileTest {};
 
@@ -121,6 +134,77 @@ TEST_F(OutputFileTest, FailedWriteKeepsTheOldOutput) {
   SetWriteFaultAfterBytes(10);
   EXPECT_THROW(WriteTextLines(Path("out.txt"), many), FileError);
   EXPECT_TRUE(FolderNames(dir_).empty());
+}
+
+// Outputs written alone or by threads of one group: a file whose flush
+// fails keeps its old output and fails as a full disk, whatever the others
+// do (were it renamed before its flush, its target would hold the new
+// text); an interrupt while the group waits removes every temporary file.
+TEST_F(OutputFileTest, NoOutputReplacesItsTargetBeforeItsFlush) {
+  const struct {
+    const char* name;
+    int files;
+    bool grouped;
+    std::set<int> failing;
+    bool interrupted = false;
+  } cases[] = {
+      {"alone", 1, false, {0}},
+      {"one of a group", 8, true, {3}},
+      {"some of a group", 8, true, {0, 5, 7}},
+      {"a whole group", 4, true, {0, 1, 2, 3}},
+      {"none of a group", 8, true, {}},
+      {"a group interrupted", 6, true, {}, true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::vector<std::string> names;
+    for (int i = 0; i < c.files; ++i) {
+      names.push_back("out-" + std::to_string(i) + ".txt");
+      WriteBytes(dir_ / names[i], "old\r\n");
+    }
+    std::atomic<bool> interrupted = false;
+    std::vector<std::string> atInterrupt = names;
+    SetFlushFault([&](const std::filesystem::path& path) {
+      if (c.interrupted && !interrupted.exchange(true)) {
+        // Once every (small) file is written, all wait in the group or are about to.
+        for (auto t = std::chrono::steady_clock::now();
+             FolderNames(dir_).size() < names.size() * 2 &&
+             std::chrono::steady_clock::now() - t < 10s;) {
+          std::this_thread::sleep_for(1ms);
+        }
+        RemovePendingOutputFiles();
+        atInterrupt = FolderNames(dir_);
+      }
+      const auto at = std::find(names.begin(), names.end(), path.filename().string());
+      return c.failing.count(static_cast<int>(at - names.begin())) != 0;
+    });
+    CommitGroup group;
+    std::vector<int> errors(c.files, -1);
+    std::vector<std::thread> threads;
+    for (int i = 0; i < c.files; ++i) {
+      threads.emplace_back([&, i] {
+        std::optional<CommitGroupScope> joined;
+        if (c.grouped) joined.emplace(group);
+        try {
+          errors[i] = WriteTextLines(dir_ / names[i], {u"new"}) ? 0 : -1;
+        } catch (const FileError& e) {
+          errors[i] = e.kind() == FileError::Kind::DiskFull ? e.systemError() : -1;
+        }
+      });
+    }
+    for (std::thread& t : threads) t.join();
+    for (int i = 0; i < c.files; ++i) {
+      const bool fails = c.failing.count(i) != 0;
+      EXPECT_EQ(errors[i], c.interrupted ? -1 : fails ? kDiskFull : 0) << i;
+      const bool kept = fails || c.interrupted;
+      EXPECT_EQ(ReadBytes(dir_ / names[i]), kept ? "old\r\n" : "new\r\n") << i;
+    }
+#ifndef _WIN32
+    EXPECT_EQ(atInterrupt, names);  // on Windows a file open goes once it is closed
+#endif
+    EXPECT_EQ(FolderNames(dir_), names);
+    for (const std::string& name : names) std::filesystem::remove(dir_ / name);
+  }
 }
 
 TEST_F(OutputFileTest, FaultSeamCountsBytes) {

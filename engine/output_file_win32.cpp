@@ -18,6 +18,23 @@ int DiskFullError() {
   return ERROR_DISK_FULL;
 }
 
+int OutOfMemoryError() {
+  return ERROR_NOT_ENOUGH_MEMORY;
+}
+
+namespace {
+
+// FlushFileBuffers, failing where the test seam says so.
+bool FlushFile(HANDLE file, const fs::path& target) {
+  if (FlushFaults(target)) {
+    SetLastError(ERROR_DISK_FULL);
+    return false;
+  }
+  return FlushFileBuffers(file) != 0;
+}
+
+}  // namespace
+
 // The file goes once the last handle to it is closed (see Create).
 void RemoveFileInHandler(const wchar_t* path) {
   DeleteFileW(path);
@@ -75,7 +92,7 @@ bool OutputFile::Finish() {
   bool flushed;
   {
     const DiskWait wait;
-    flushed = FlushFileBuffers(file_) != 0;
+    flushed = FlushFile(file_, target_);
   }
   const bool closed = CloseHandle(file_) != 0;
   file_ = INVALID_HANDLE_VALUE;
@@ -85,6 +102,24 @@ bool OutputFile::Finish() {
 // The temporary file is closed by now, so that no handle stands in the way.
 bool OutputFile::Commit() {
   const DiskWait wait;
+  return Rename();
+}
+
+// Windows flushes one file at a time: the files are flushed in turn, then
+// closed.
+void OutputFile::FinishTogether(std::span<OutputFile* const> files,
+                                std::span<std::error_code> why) {
+  for (size_t i = 0; i < files.size(); ++i) {
+    if (!FlushFile(files[i]->file_, files[i]->target_)) why[i] = LastSystemError();
+  }
+  for (size_t i = 0; i < files.size(); ++i) {
+    if (!CloseHandle(files[i]->file_) && !why[i]) why[i] = LastSystemError();
+    files[i]->file_ = INVALID_HANDLE_VALUE;
+  }
+}
+
+// Written through: the move is on the disk when it returns.
+bool OutputFile::Rename() {
   if (!MoveFileExW(temp_.c_str(), target_.c_str(),
                    MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
     return false;
@@ -94,3 +129,6 @@ bool OutputFile::Commit() {
   pending_ = nullptr;
   return true;
 }
+
+// A move written through needs no flush of its folder.
+void OutputFile::FlushFolder(const fs::path&) {}

@@ -475,15 +475,18 @@ bool WriteTextLines(const fs::path& path, std::size_t count, const LineSource& l
     sink.Append("\r\n");
   }
   sink.Flush();
-  if (!file.Finish()) {
-    throw FileError(FileError::Kind::DiskFull, path, "write failed (disk full?)",
-                    LastSystemError().value());
+  const CommitResult committed = FinishAndCommit(file);
+  switch (committed.failed) {
+    case CommitResult::Failed::kNone:
+      return true;
+    case CommitResult::Failed::kFlush:
+      throw FileError(FileError::Kind::DiskFull, path, "write failed (disk full?)",
+                      committed.why.value());
+    case CommitResult::Failed::kRename:
+      break;
   }
-  if (!file.Commit()) {
-    t_lastOutputOpenError = LastSystemError();
-    return false;
-  }
-  return true;
+  t_lastOutputOpenError = committed.why;
+  return false;
 }
 
 bool WriteTextLines(const fs::path& path, const std::vector<std::u16string>& lines) {

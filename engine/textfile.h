@@ -123,11 +123,11 @@ using LineSource = std::function<std::u16string_view(std::size_t index, std::u16
 // Writes `count` lines taken from `line` in order, each followed by CR LF,
 // to `path` through a temporary file in the same folder that replaces the
 // target only when complete and flushed (a device or pipe is written
-// directly). Returns false when the output cannot be created or replaced
-// (missing folder, a folder, a read-only file); throws FileError (disk full)
-// when a write fails or a character cannot be represented (naming the
-// line). On every failure the old file is left as it was and no temporary
-// file remains.
+// directly), alone or with the thread's CommitGroup. Returns false when
+// the output cannot be created or replaced (missing folder, a folder, a
+// read-only file); throws FileError (disk full) when a write or the flush
+// fails or a character cannot be represented (naming the line). On every
+// failure the old file is left as it was and no temporary file remains.
 bool WriteTextLines(const std::filesystem::path& path, std::size_t count, const LineSource& line);
 // The same for the lines of a vector.
 bool WriteTextLines(const std::filesystem::path& path, const std::vector<std::u16string>& lines);
@@ -162,6 +162,42 @@ class DiskWaitScope {
   DiskWaitListener* previous_;
 };
 
+// Lets the writes of several threads share their waits for the disk (group
+// commit). A WriteTextLines on a thread that has joined a group writes its
+// temporary file, then waits while one of the group's writers makes every
+// output then waiting durable together (one flush of each file system on
+// Linux, each file in turn elsewhere), renames each over its target and
+// flushes each of their folders once. An output still replaces its target
+// only once its bytes are on the disk, the call returns or throws what it
+// would alone, and its temporary file stays among the pending ones until
+// it is renamed. The group must outlive the writes of its threads.
+class CommitGroup {
+ public:
+  CommitGroup();
+  ~CommitGroup();
+  CommitGroup(const CommitGroup&) = delete;
+  CommitGroup& operator=(const CommitGroup&) = delete;
+
+  struct State;  // the outputs waiting, private to the file layer
+
+ private:
+  friend class CommitGroupScope;
+  std::unique_ptr<State> state_;
+};
+
+// Joins the calling thread's writes to `group` while the scope lives; the
+// thread's group before it, if any, comes back after.
+class CommitGroupScope {
+ public:
+  explicit CommitGroupScope(CommitGroup& group);
+  ~CommitGroupScope();
+  CommitGroupScope(const CommitGroupScope&) = delete;
+  CommitGroupScope& operator=(const CommitGroupScope&) = delete;
+
+ private:
+  CommitGroup::State* previous_;
+};
+
 // Removes the temporary files of the writes now under way (their targets
 // stay as they were), for interrupt handlers that end the process next. On
 // POSIX it is async-signal-safe: it calls only unlink and lock-free atomics
@@ -173,6 +209,10 @@ void RemovePendingOutputFiles();
 // would pass `bytes` bytes (the bytes up to that point are written first).
 // A negative value switches the fault off.
 void SetWriteFaultAfterBytes(long long bytes);
+// Test seam: `fails` is asked, on the thread that flushes it, before each
+// output is flushed to the disk; where it answers true, that flush fails as
+// on a full disk. Empty switches the fault off.
+void SetFlushFault(std::function<bool(const std::filesystem::path& target)> fails);
 
 // Converts between the configured character set and UTF-16 (for messages
 // on standard streams); throws FileError with an empty path on failure.
