@@ -2,9 +2,11 @@
 #include <errno.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/utsname.h>
 #include <unistd.h>
 
 #include <atomic>
+#include <cstdio>
 #include <map>
 #include <string>
 #include <vector>
@@ -43,7 +45,16 @@ bool FlushFile(int fd, const fs::path& target) {
 // false elsewhere, where each file is flushed instead.
 bool FlushFileSystem(int fd) {
 #ifdef __linux__
-  return syncfs(fd) == 0;
+  // Before 5.8, syncfs could succeed though a file's data never reached the
+  // disk: there each file is flushed, whose errors fsync reports.
+  static const bool reportsErrors = [] {
+    struct utsname name;
+    int major = 0;
+    int minor = 0;
+    return uname(&name) == 0 && std::sscanf(name.release, "%d.%d", &major, &minor) == 2 &&
+           (major > 5 || (major == 5 && minor >= 8));
+  }();
+  return reportsErrors && syncfs(fd) == 0;
 #else
   (void)fd;
   return false;
